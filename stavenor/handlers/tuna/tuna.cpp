@@ -1,0 +1,103 @@
+#include "handlers/tuna/tuna.h"
+
+#include "common/logger.h"
+#include "common/store_lock.h"
+#include "handlers/tuna/schema.h"
+#include "handlers/tuna/tuna_handler.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace {
+
+std::unique_ptr<TunaHandler> store; // guarded by lock_store()
+
+// Command text -> operation, tried in ascending key order; the first key that begins the command
+// text wins. No key begins another, so at most one matches.
+std::map<std::string, TunaHandler::Command> tunaCommands;
+std::once_flag commandsBuilt;
+
+void buildCommands()
+{
+    std::call_once(commandsBuilt, [] {
+        tunaCommands["list"] = &TunaHandler::tunaList;
+        tunaCommands["insert"] = &TunaHandler::tunaInsert;
+        tunaCommands["update"] = &TunaHandler::tunaUpdate;
+        tunaCommands["delete"] = &TunaHandler::tunaDelete;
+        // "configurationFile.json" comes with the configuration files.
+        tunaCommands["exportSipPhonebook"] = &TunaHandler::tunaExportSipPhonebook;
+        // "globalAudioSetupTranslations.json" and "globalAudioSetupAudioRepository.json" come with
+        // the announcement repository.
+        tunaCommands["validate.json"] = &TunaHandler::tunaValidate;
+        tunaCommands["savepoint"] = &TunaHandler::tunaSavepoint;
+        tunaCommands["rollback"] = &TunaHandler::tunaRollback;
+        tunaCommands["save.json"] = &TunaHandler::tunaSave;
+        tunaCommands["undo.json"] = &TunaHandler::tunaUndo;
+    });
+}
+
+const char* const kNotFoundPage = "<html><head><title>Error 404</title></head><body>Page not found</body></html>\n";
+
+} // namespace
+
+TunaHandler* tunaStore() { return store.get(); }
+
+const param_list& requestParams(const http_request& request)
+{
+    static const param_list none;
+    return request.params ? *request.params : none;
+}
+
+void start_store()
+{
+    buildTableDefinitions();
+    buildLookupTables();
+    buildCommands();
+    auto lock = lock_store();
+    if (!store) store = std::make_unique<TunaHandler>();
+}
+
+void stop_store()
+{
+    auto lock = lock_store();
+    store.reset();
+}
+
+void tuna_handler(http_request& request)
+{
+    const param_list& params = requestParams(request);
+    LOG(LOG_INFO, "TUNA REQUEST %s", request.url.c_str());
+    const std::string* id = get_param(params, "id");
+    LOG(LOG_INFO, "val is %s\n", id ? id->c_str() : "");
+
+    std::string reply;
+    {
+        auto lock = lock_store();
+        std::string_view url = request.url;
+        if (store && url.starts_with("/tuna/")) {
+            std::string_view command = url.substr(6);
+            for (const auto& [key, operation] : tunaCommands) {
+                if (command.starts_with(key)) {
+                    (store.get()->*operation)(request, reply);
+                    break;
+                }
+            }
+        }
+    }
+
+    if (reply.empty()) {
+        request.status = 404;
+        request.data = kNotFoundPage;
+        request.content_type = "text/html; charset=utf-8";
+        return;
+    }
+    request.status = 200;
+    request.data = std::move(reply);
+    if (!request.content_type) request.content_type = "application/json; charset=utf-8";
+}
+
+void init_tuna() { LOG(LOG_INFO, "init"); }
+
+void cleanup_tuna() { LOG(LOG_INFO, "cleanup"); }

@@ -1,0 +1,88 @@
+// The one store object: the in-memory configuration database and the bookkeeping that the tuna
+// commands, the export and the import share. Every use happens under lock_store().
+#pragma once
+
+#include "handlers/tuna/lookup_tables.h"
+#include "handlers/tuna/sql.h"
+#include "include/daemon.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+
+class TunaHandler {
+public:
+    // A command of the "tuna" handler: reads the request, appends its reply text (nothing: 404 page).
+    using Command = void (TunaHandler::*)(http_request& request, std::string& reply);
+
+    TunaHandler();  // opens the database
+    ~TunaHandler(); // closes it
+    TunaHandler(const TunaHandler&) = delete;
+    TunaHandler& operator=(const TunaHandler&) = delete;
+
+    // Commands: rows of the tables.
+    void tunaList(http_request& request, std::string& reply);
+    void tunaInsert(http_request& request, std::string& reply);
+    void tunaUpdate(http_request& request, std::string& reply);
+    void tunaDelete(http_request& request, std::string& reply);
+    // Commands: savepoints, validation, SIP phone book.
+    void tunaSavepoint(http_request& request, std::string& reply);
+    void tunaRollback(http_request& request, std::string& reply);
+    void tunaSave(http_request& request, std::string& reply);
+    void tunaUndo(http_request& request, std::string& reply);
+    void tunaValidate(http_request& request, std::string& reply);
+    void tunaExportSipPhonebook(http_request& request, std::string& reply);
+
+    // The database and its ids.
+    void openDatabase();
+    void createSchema();
+    void createTable(const std::string& name);
+    // A new ids row; its id text, or the empty text when the row could not be inserted.
+    std::string insertId(const std::string& cbm, const std::string& type, const std::string& name);
+    // The id that idsByName holds for a non-empty name, else a new one from insertId.
+    std::string getOrCreateId(const std::string& name, const std::string& cbm, const std::string& type);
+    int updateIdName(int64_t id, const std::string& name);
+    int deleteId(int64_t id);
+    // True when ids holds the row of that id text.
+    bool fetchRowById(const std::string& id);
+
+    // Table operations behind the commands; `table` is a table of the schema.
+    void tunaTableList(const std::string& table, http_request& request, std::string& reply);
+    void tunaTableListJson(const std::string& table, http_request& request, std::string& reply);
+    void tunaTableInsert(const std::string& table, http_request& request, std::string& reply);
+    void tunaTableUpdate(const std::string& table, http_request& request, std::string& reply);
+    void tunaTableDelete(const std::string& table, http_request& request, std::string& reply);
+    // Deletes the row and its ids entry; appends a status reply when `reply` is given.
+    void tunaTableDelete(const std::string& table, const std::string& id, std::string* reply);
+    bool checkCollision(const std::string& column, const std::string& value, const std::string& table,
+                        const std::string& id);
+    bool checkCollisionExtended(const std::string& table, const param_list& params);
+
+    // Keeps idsByName and namesById true for an object that now bears `name` (empty: no name).
+    void rememberName(const std::string& id, const std::string& name);
+    void forgetId(const std::string& id);
+    // True while a row of a named-object table bears the id.
+    bool idInUse(const std::string& id);
+
+    sqlite3* database = nullptr;
+    TextMap idsByName; // object name -> id text
+    TextMap namesById; // id text -> object name
+    TextMap endpointNames;                               // export: endpoint id -> name
+    std::map<std::string, TextMap> pppInterfaceNames;    // export: unit id -> link description -> interface
+    std::multimap<std::pair<std::string, std::string>, std::string> unitInterfaces; // (unit id, label) -> device
+    std::map<std::string, int32_t> audioFileCounts;     // announcement name -> languages holding it
+    std::deque<std::string> savepoints;                  // automatic savepoints, oldest first
+    int32_t saveCounter = 0;
+    TextMap tableAliases; // name in a request path -> table
+    std::string currentFileName;
+};
+
+// The store object between start_store and stop_store; none outside that time.
+TunaHandler* tunaStore();
+
+// The request's parameters; an empty list when it has none.
+const param_list& requestParams(const http_request& request);
