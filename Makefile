@@ -1,0 +1,26 @@
+# Thin wrapper over CMake: every target first installs what is missing.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build run test bench clean
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD)
+
+# Starts stavenor in the run directory that the build lays out (config.cfg, www/, announcements/),
+# logging start-up and errors.
+run: build
+	cd $(BUILD)/run && exec ../stavenor/stavenor -l 0x000d
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./bench/run-all $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

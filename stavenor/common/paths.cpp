@@ -1,0 +1,95 @@
+#include "common/paths.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+bool is_safe_file_name(const std::string& name)
+{
+    if (name.empty() || name.size() > kMaxFileName || name == "." || name == "..") return false;
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\') return false;
+    return true;
+}
+
+std::optional<std::string> safe_base_name(const std::string& client_path)
+{
+    size_t cut = client_path.find_last_of("/\\");
+    std::string base = cut == std::string::npos ? client_path : client_path.substr(cut + 1);
+    if (!is_safe_file_name(base)) return std::nullopt;
+    return base;
+}
+
+static std::optional<std::string> real_path(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return std::nullopt;
+    return std::string(resolved);
+}
+
+std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative)
+{
+    if (relative.find('\0') != std::string::npos) return std::nullopt;
+    for (unsigned char c : relative)
+        if (c < 0x20 || c == 0x7f) return std::nullopt;
+    // Refuse ".." segments outright, whether or not they would stay inside.
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find_first_of("/\\", start);
+        if (end == std::string::npos) end = relative.size();
+        if (relative.compare(start, end - start, "..") == 0) return std::nullopt;
+        start = end + 1;
+    }
+
+    auto real_root = real_path(root.empty() ? "." : root);
+    if (!real_root) return std::nullopt;
+    auto real = real_path(*real_root + "/" + relative);
+    if (!real) return std::nullopt;
+    if (*real != *real_root && real->compare(0, real_root->size() + 1, *real_root + "/") != 0 &&
+        *real_root != "/")
+        return std::nullopt;
+    return real;
+}
+
+static void remove_below(int dir_fd)
+{
+    DIR* dir = fdopendir(dir_fd);
+    if (!dir) {
+        close(dir_fd);
+        return;
+    }
+    while (struct dirent* entry = readdir(dir)) {
+        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
+        struct stat st;
+        // Never follow a link: a link to a directory is removed as the link it is.
+        if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            int child = openat(dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0) remove_below(child);
+            unlinkat(dirfd(dir), entry->d_name, AT_REMOVEDIR);
+        } else {
+            unlinkat(dirfd(dir), entry->d_name, 0);
+        }
+    }
+    closedir(dir);
+}
+
+void remove_tree(const std::string& path, bool remove_itself)
+{
+    auto real = real_path(path);
+    auto cwd = real_path(".");
+    if (!real || *real == "/" || (cwd && *real == *cwd)) return;
+    // The path itself may be a link; only a real directory is emptied. Trailing slashes would
+    // make open() follow a final link, so they are dropped first.
+    std::string bare = path;
+    while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+    int fd = open(bare.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    remove_below(fd);
+    if (remove_itself) rmdir(bare.c_str());
+}

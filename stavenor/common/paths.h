@@ -1,0 +1,22 @@
+// The one place where names from requests and files are checked before they touch the disk.
+#pragma once
+
+#include <optional>
+#include <string>
+
+constexpr size_t kMaxFileName = 255;
+
+// A single directory entry name: not empty, not "." or "..", no '/' or '\\', no control
+// character (NUL included), at most kMaxFileName bytes.
+bool is_safe_file_name(const std::string& name);
+
+// The base name of a client-supplied path (after the last '/' or '\\'), when it is a safe file name.
+std::optional<std::string> safe_base_name(const std::string& client_path);
+
+// `relative` resolved below `root`: none when it holds a ".." segment or a control character,
+// or when the real path (symbolic links followed) lies outside the real root or does not exist.
+std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative);
+
+// Deletes everything below `path`; with `remove_itself` also `path`. Symbolic links are deleted,
+// never followed. Refuses "/", the working directory and anything that resolves to them.
+void remove_tree(const std::string& path, bool remove_itself);

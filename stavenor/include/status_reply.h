@@ -1,0 +1,10 @@
+// The JSON reply of handler commands: {"status": "...", "description": "..."}.
+#pragma once
+
+#include "include/daemon.h"
+
+#include <string>
+
+void status_reply(http_request& request, bool success, const std::string& description);
+// Same for an arbitrary status text ("probably success" and the like).
+void status_reply(http_request& request, const char* status, const std::string& description);

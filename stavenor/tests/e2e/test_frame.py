@@ -1,0 +1,220 @@
+"""The server frame end to end: start and stop, logging, the document root, uploads, handlers."""
+import os
+import re
+import signal
+import subprocess
+import threading
+import unittest
+
+from harness import BASE, CONFIG, Server, curl, curl_headers
+
+
+class StartAndStop(unittest.TestCase):
+    def test_start_version_and_orderly_stop(self):
+        with Server(files={"tmp/old/leftover": "x", "tmp/stale": "y"}) as s:
+            self.assertIn("stavenor started - listening on port 8765", s.stderr())
+            self.assertFalse(os.listdir(s.path("tmp")), "the temporary directory is purged at start")
+            status, body = curl("/stavenorVersion")
+            self.assertEqual(status, 200)
+            self.assertRegex(body.decode(), r"^2014-04a \(\w{3} [ \d]\d \d{4} \d\d:\d\d:\d\d\)$")
+            s.write("tmp/during", "z")
+
+            self.assertEqual(s.stop(signal.SIGTERM), 0)
+            self.assertEqual(s.stdout().splitlines()[-1], "application exit")
+            self.assertEqual(os.listdir(s.path("tmp")), [])
+            log = s.stderr()
+            steps = ["application exit on signal 15", "http daemon stopped", "curtain cleanup",
+                     "delete all files from tmp dir", "logger bye bye", "JasonState deleted", "IpChecker deleted",
+                     "TftpServer deleted", "SerialManager deleted", "UnitManager deleted", "Network deleted",
+                     "stavenor stopped"]
+            positions = [log.rfind(step) for step in steps]
+            self.assertNotIn(-1, positions, log)
+            self.assertEqual(positions, sorted(positions), "stop order")
+
+    def test_sigint_and_sighup_stop_too(self):
+        for sig in (signal.SIGINT, signal.SIGHUP):
+            with Server() as s:
+                self.assertEqual(s.stop(sig), 0)
+                self.assertIn(f"application exit on signal {int(sig)}", s.stderr())
+
+    def test_log_mask(self):
+        with Server(args=()) as s:
+            curl("/nope")
+            s.stop()
+            self.assertEqual(s.stderr(), "", "no -l: not one record")
+        with Server(args=("-l", "4")) as s:
+            curl("/nope")
+            s.stop()
+            levels = set(re.findall(r"LOG \((0x[0-9a-f]{4})\)", s.stderr()))
+            self.assertEqual(levels, {"0x0004"})
+        with Server(args=("-d", "-l", "010")) as s:  # octal 8: start-up records only
+            self.assertRegex(s.stdout(), r"^stavenor ver\. 2014-04a compiled \[")
+            levels = set(re.findall(r"LOG \((0x[0-9a-f]{4})\)", s.stderr()))
+            self.assertEqual(levels, {"0x0008"})
+
+    def test_bad_option_starts_nothing(self):
+        with Server(args=("-x",), wait=False) as s:
+            self.assertNotEqual(s.wait(), 0)
+            self.assertFalse(os.path.exists(s.path("tmp")))
+
+    def test_second_instance_on_the_same_port(self):
+        with Server() as first, Server(wait=False) as second:
+            self.assertEqual(second.wait(), 1)
+            self.assertIn("stavenor couldn't start http daemon on port 8765 - exiting", second.stderr())
+            self.assertEqual(curl("/stavenorVersion")[0], 200, "the first instance still serves")
+
+    def test_tmp_dir_without_slash_and_missing_config(self):
+        config = CONFIG.replace('"./tmp/"', '"./work"')
+        with Server(config=config, files={"up.txt": "payload"}) as s:
+            self.assertIn("temporary dir created [./work/]", s.stderr())
+            curl("/rundis/", "-F", f"f=@{s.path('up.txt')}")
+            self.assertEqual(s.read("work/up.txt"), b"payload")
+        with Server(config=None, args=("-l", "1"), wait=False) as s:
+            # Without config.cfg the port is 80 (free inside the namespace) and "./tmp/" is used.
+            for _ in range(100):
+                if subprocess.run(["curl", "-s", "-o", "/dev/null", "http://127.0.0.1:80/stavenorVersion"]).returncode == 0:
+                    break
+                threading.Event().wait(0.05)
+            self.assertIn("configuration error - not initialized", s.stderr())
+            self.assertTrue(os.path.isdir(s.path("tmp")))
+
+    def test_tmp_dir_holding_the_docroot_is_not_purged(self):
+        config = CONFIG.replace('"./tmp/"', '"./"')
+        with Server(config=config, files={"www/index.html": "home"}) as s:
+            self.assertEqual(curl("/")[1], b"home")
+            s.stop()
+            self.assertTrue(os.path.exists(s.path("www/index.html")))
+            self.assertTrue(os.path.exists(s.path("config.cfg")))
+
+
+class DocumentRoot(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        big = os.urandom(6 * 1024 * 1024)
+        cls.big = big
+        cls.server = Server(files={"www/index.html": "<p>home</p>", "www/big.bin": big, "www/app.js": "x=1",
+                                   "www/sub/README": "plain", "secret.txt": "do not serve"})
+        os.symlink(cls.server.path("secret.txt"), cls.server.path("www/escape.txt"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.close()
+
+    def test_files_and_types(self):
+        cases = [
+            ("/", 200, "text/html; charset=utf-8", b"<p>home</p>"),
+            ("/app.js", 200, "text/javascript; charset=utf-8", b"x=1"),
+            # A file without an extension has no type; the daemon library sends no empty header.
+            ("/sub/README", 200, None, b"plain"),
+            ("/missing.html", 404, "text/html; charset=utf-8", b"none"),
+            ("/sub", 404, "text/html; charset=utf-8", b"none"),
+            ("/tuna", 404, "text/html; charset=utf-8", b"none"),
+        ]
+        for path, status, ctype, body in cases:
+            with self.subTest(path=path):
+                got_status, headers, got_body = curl_headers(path)
+                self.assertEqual((got_status, headers.get("content-type"), got_body), (status, ctype, body))
+
+    def test_paths_that_leave_the_root(self):
+        for path in ("/../config.cfg", "/%2e%2e/config.cfg", "/sub/../../secret.txt", "/%2E%2E/secret.txt",
+                     "/index.html%00.js", "/escape.txt", "/..%2fconfig.cfg"):
+            with self.subTest(path=path):
+                self.assertEqual(curl(path, "--path-as-is"), (404, b"none"))
+
+    def test_large_file_arrives_whole(self):
+        r = subprocess.run(["curl", "-s", BASE + "/big.bin"], capture_output=True)
+        self.assertEqual(len(r.stdout), len(self.big))
+        self.assertTrue(r.stdout == self.big)
+
+    def test_other_methods_get_no_response(self):
+        r = subprocess.run(["curl", "-s", "-X", "PUT", "-o", "/dev/null", "-w", "%{http_code}", BASE + "/"],
+                           capture_output=True, text=True)
+        self.assertEqual(r.stdout, "000")
+
+
+class Uploads(unittest.TestCase):
+    def setUp(self):
+        self.server = Server(files={"a.conf": bytes(range(256)) * 300, "b.conf": "second"})
+
+    def tearDown(self):
+        self.server.close()
+
+    def test_upload_is_stored_byte_identical(self):
+        s = self.server
+        status, body = curl("/rundis/", "-F", f"f=@{s.path('a.conf')}", "-F", "g=1")
+        self.assertEqual(status, 200)
+        self.assertIn(b"<body>rundis</body>", body)
+        self.assertEqual(s.read("tmp/a.conf"), s.read("a.conf"))
+        # The rundis page lists what it got on standard output.
+        self.assertIn("param: g->1", s.stdout())
+        # A second upload of the same name replaces the first.
+        curl("/rundis/", "-F", f"f=@{s.path('b.conf')};filename=a.conf")
+        self.assertEqual(s.read("tmp/a.conf"), b"second")
+
+    def test_file_names_never_leave_the_temporary_directory(self):
+        s = self.server
+        curl("/rundis/", "-F", f"f=@{s.path('b.conf')};filename=../x")
+        self.assertFalse(os.path.exists(s.path("x")))
+        self.assertEqual(s.read("tmp/x"), b"second")
+        status, body = curl("/rundis/", "-F", f"f=@{s.path('b.conf')};filename=..")
+        self.assertNotEqual(status, 200)
+        self.assertIn(b'"status": "error"', body)
+
+    def test_two_fields_of_one_name_stay_apart(self):
+        s = self.server
+        curl("/rundis/", "-F", f"f=@{s.path('a.conf')};filename=same.bin", "-F",
+             f"f=@{s.path('b.conf')};filename=same.bin")
+        self.assertEqual(s.read("tmp/same.bin"), s.read("a.conf"))
+        self.assertEqual(s.read("tmp/2-same.bin"), b"second")
+
+    def test_empty_upload_creates_no_file(self):
+        s = self.server
+        s.write("empty.conf", b"")
+        curl("/rundis/", "-F", f"f=@{s.path('empty.conf')}")
+        self.assertFalse(os.path.exists(s.path("tmp/empty.conf")))
+        self.assertEqual([n for n in os.listdir(s.path("tmp")) if n.startswith(".upload")], [])
+
+    def test_get_arguments(self):
+        s = self.server
+        curl("/rundis/?nocache=1&NoCache=2&a=1&bare")
+        out = s.stdout()
+        self.assertIn("param: a->1", out)
+        self.assertIn("param: bare->(null)", out)
+        self.assertNotIn("ocache", out.lower())
+
+    def test_unfinished_unit_handlers_answer_an_error(self):
+        for path in ("/curtain/?command=portList", "/updater/breltList.json"):
+            status, headers, body = curl_headers(path)
+            self.assertEqual(status, 200)
+            self.assertTrue(headers["content-type"].startswith("application/json"))
+            self.assertIn(b'"status": "error"', body)
+
+
+class Concurrency(unittest.TestCase):
+    """20 parallel curl loops against the version path and the document root, under ThreadSanitizer."""
+
+    def test_parallel_requests_under_thread_sanitizer(self):
+        with Server(tsan=True, args=("-l", "0x21"), files={"www/page.html": "P" * 5000}) as s:
+            failures = []
+
+            def loop(n):
+                for i in range(10):
+                    path = "/stavenorVersion" if (n + i) % 2 else "/page.html"
+                    status, body = curl(path)
+                    ok = status == 200 and (body.startswith(b"2014-04a (") if path == "/stavenorVersion"
+                                            else body == b"P" * 5000)
+                    if not ok:
+                        failures.append((path, status, body[:40]))
+
+            threads = [threading.Thread(target=loop, args=(n,)) for n in range(20)]
+            for t in threads:
+                t.start()
+            for t in threads:
+                t.join(120)
+            self.assertEqual(failures, [])
+            self.assertEqual(s.stop(), 0)
+            self.assertNotIn("ThreadSanitizer", s.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()
