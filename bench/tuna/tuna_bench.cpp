@@ -1,5 +1,5 @@
 // Times (in CPU time) the store's insert and list commands on a 10,000-row table, in-process (no HTTP), and
-// writes the SQL that the store ran, with its values in place, so that run.sh can time the sqlite3
+// writes the SQL that the store ran, with its values in place, so that bench/tuna/run can time the sqlite3
 // shell on the very same statements.
 //
 // usage: tuna_bench OUTPUT_DIR [ROWS] [LIST_ROUNDS]
