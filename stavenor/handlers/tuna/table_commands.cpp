@@ -137,7 +137,7 @@ void TunaHandler::tunaTableList(const std::string& table, http_request& request,
     select += table;
     auto filter = filterCondition(definition, params);
     if (filter) select += *filter;
-    LOG(LOG_INFO, "SELECT %d [%s]", count, select.render().c_str());
+    if (log_enabled(LOG_INFO)) LOG(LOG_INFO, "SELECT %d [%s]", count, select.render().c_str());
     if (!any || !filter) return;
 
     Statement statement(database, select);
@@ -204,7 +204,7 @@ void TunaHandler::tunaTableListJson(const std::string& table, http_request& requ
     }
     select += " FROM " + table + " WHERE id = ";
     select.bind(*id);
-    LOG(LOG_INFO, "sql is [%s]\n", select.render().c_str());
+    if (log_enabled(LOG_INFO)) LOG(LOG_INFO, "sql is [%s]\n", select.render().c_str());
     Statement statement(database, select);
     if (!statement.next()) return;
     reply += "{\n";
@@ -395,7 +395,7 @@ bool TunaHandler::checkCollision(const std::string& column, const std::string& v
         condition.bind(id);
     condition += " AND type <> 'unknown'";
     Sql select = buildSelect(table, condition);
-    LOG(LOG_INFO, "%s: [%s]\n", "checkCollision", select.render().c_str());
+    if (log_enabled(LOG_INFO)) LOG(LOG_INFO, "%s: [%s]\n", "checkCollision", select.render().c_str());
     Statement statement(database, select);
     return statement.next();
 }
@@ -415,7 +415,8 @@ bool TunaHandler::checkCollisionExtended(const std::string& table, const param_l
         condition.bind(*value);
     }
     Sql select = buildSelect(table, condition);
-    LOG(LOG_INFO, "%s: [%s]\n", "checkCollisionExtended", select.render().c_str());
+    if (log_enabled(LOG_INFO))
+        LOG(LOG_INFO, "%s: [%s]\n", "checkCollisionExtended", select.render().c_str());
     Statement statement(database, select);
     return statement.next();
 }
