@@ -7,8 +7,9 @@
 
 namespace {
 
-// Automatic savepoints kept for undo.
-constexpr size_t kUndoDepth = 11;
+// Automatic savepoints kept for undo: deep enough for a long editing session; beyond it the
+// oldest name is forgotten (never released, which would release every newer one with it).
+constexpr size_t kUndoDepth = 64;
 
 // Savepoint names are spliced into the statement (they cannot be bound), so only plain names pass.
 bool isSavepointName(const std::string& name)

@@ -37,25 +37,35 @@ TEST_F(TunaSavepoints, TwelveSavesAndUndosWalkBackOneStepEach)
         ASSERT_EQ(call("/tuna/save.json").body, kProbably);
         insert("radio", {{"name", "R" + std::to_string(i)}});
     }
-    // Eleven automatic savepoints are kept: the first one has left the list.
-    ASSERT_EQ(store().savepoints.size(), 11u);
-    EXPECT_EQ(store().savepoints.front(), "save000000001");
-    EXPECT_EQ(store().savepoints.back(), "save000000011");
-
-    for (int step = 1; step <= 11; ++step) {
+    for (int step = 1; step <= 12; ++step) {
         ASSERT_EQ(call("/tuna/undo.json").body, kProbably) << step;
         std::vector<std::string> expected;
         for (int i = 1; i <= 12 - step; ++i) expected.push_back("R" + std::to_string(i));
         ASSERT_EQ(names("radio"), expected) << step;
     }
     EXPECT_EQ(call("/tuna/undo.json").body, kNoMore);
-    EXPECT_EQ(names("radio"), std::vector<std::string>{"R1"});
+    EXPECT_TRUE(names("radio").empty());
 
+    insert("radio", {{"name", "R1"}});
     // Saving goes on as before after the list ran empty.
     call("/tuna/save.json");
     insert("radio", {{"name", "R2"}});
     EXPECT_EQ(call("/tuna/undo.json").body, kProbably);
     EXPECT_EQ(names("radio"), std::vector<std::string>{"R1"});
+}
+
+TEST_F(TunaSavepoints, BeyondTheUndoDepthTheOldestIsForgottenAndUndoStillWorks)
+{
+    constexpr int kDepth = 64, kSaves = 70;
+    for (int i = 1; i <= kSaves; ++i) {
+        ASSERT_EQ(call("/tuna/save.json").body, kProbably);
+        insert("radio", {{"name", "R" + std::to_string(i)}});
+    }
+    ASSERT_EQ(store().savepoints.size(), static_cast<size_t>(kDepth));
+    EXPECT_EQ(store().savepoints.front(), "save000000006");
+    for (int step = 1; step <= kDepth; ++step) ASSERT_EQ(call("/tuna/undo.json").body, kProbably) << step;
+    EXPECT_EQ(call("/tuna/undo.json").body, kNoMore);
+    EXPECT_EQ(names("radio").size(), static_cast<size_t>(kSaves - kDepth));
 }
 
 TEST_F(TunaSavepoints, UndoOfASavepointThatIsGoneIsAnError)
