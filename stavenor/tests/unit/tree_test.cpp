@@ -152,6 +152,9 @@ struct ReadCase {
     std::string shape; // of what was read, errors included
 };
 
+// Keeps the test list readable: a case prints as its name, not as its bytes.
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
+
 class ConfigTreeRead : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ConfigTreeRead, Case)
