@@ -36,6 +36,8 @@ public:
     void tunaUndo(http_request& request, std::string& reply);
     void tunaValidate(http_request& request, std::string& reply);
     void tunaExportSipPhonebook(http_request& request, std::string& reply);
+    // Rebuilds the announcement tables from the repository on disk; runs after every openDatabase.
+    void scanAnnouncements();
 
     // The database and its ids.
     void openDatabase();
