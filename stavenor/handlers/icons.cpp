@@ -242,7 +242,8 @@ void init_icons()
     // Icons are 20x20: worker threads would only cost start-up time.
     MagickSetResourceLimit(ThreadResource, 1);
     auto lock = lock_store();
-    import_icons(nullptr);
+    // The configuration imported at start may have brought its icons: keep them.
+    if (!find_icon(icon_names[0])) import_icons(nullptr);
 }
 
 void cleanup_icons()

@@ -4,6 +4,7 @@
 #include "handlers/tuna/json_text.h"
 #include "handlers/tuna/schema.h"
 #include "handlers/tuna/tuna_handler.h"
+#include "tree/config_node.h"
 
 #include <sys/stat.h>
 
@@ -83,6 +84,22 @@ std::optional<Sql> filterCondition(const TableDefinition& definition, const para
         filter.bind(*value);
     }
     return filter;
+}
+
+// The first column of the table whose request value could not be written to a configuration file
+// and read back ('|', CR, LF or NUL); none when every value can.
+std::optional<std::string> unwritableColumn(const TableDefinition& definition, const param_list& params)
+{
+    for (const std::string& column : definition.columns) {
+        const std::string* value = paramText(params, column);
+        if (value && !ConfigNode::isWritableText(*value)) return column;
+    }
+    return std::nullopt;
+}
+
+void replyUnwritable(std::string& reply, const std::string& column)
+{
+    replyError(reply, "the value of " + column + " holds a '|', a line break or a NUL byte");
 }
 
 } // namespace
@@ -225,6 +242,10 @@ void TunaHandler::tunaTableInsert(const std::string& table, http_request& reques
     const param_list& params = requestParams(request);
     const std::string* name = paramText(params, "name");
     if (!name) return;
+    if (auto column = unwritableColumn(definition, params)) {
+        replyUnwritable(reply, *column);
+        return;
+    }
 
     // A name already known lends its id to the new row, unless a row of this table holds that id:
     // two rows of one table never share an id.
@@ -283,6 +304,10 @@ void TunaHandler::tunaTableUpdate(const std::string& table, http_request& reques
     if (!id) return;
     const std::string* name = paramText(params, "name");
     const NamedKind* kind = namedKind(table);
+    if (auto column = unwritableColumn(definition, params)) {
+        replyUnwritable(reply, *column);
+        return;
+    }
 
     // A named object may not take a name that another object is known by.
     bool nameTaken = false;

@@ -26,7 +26,7 @@ void buildCommands()
         tunaCommands["insert"] = &TunaHandler::tunaInsert;
         tunaCommands["update"] = &TunaHandler::tunaUpdate;
         tunaCommands["delete"] = &TunaHandler::tunaDelete;
-        // "configurationFile.json" comes with the configuration files.
+        tunaCommands["configurationFile.json"] = &TunaHandler::tunaConfigurationFile;
         tunaCommands["exportSipPhonebook"] = &TunaHandler::tunaExportSipPhonebook;
         // "globalAudioSetupTranslations.json" and "globalAudioSetupAudioRepository.json" come with
         // the announcement repository.
@@ -56,7 +56,9 @@ void start_store()
     buildLookupTables();
     buildCommands();
     auto lock = lock_store();
-    if (!store) store = std::make_unique<TunaHandler>();
+    if (store) return;
+    store = std::make_unique<TunaHandler>();
+    store->startConfiguration();
 }
 
 void stop_store()

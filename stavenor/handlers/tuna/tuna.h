@@ -4,7 +4,8 @@
 #include "include/daemon.h"
 
 // In main, after the options, the logger and the configuration file and before the handlers are
-// registered: builds the schema and the constant lookup tables, then opens the database.
+// registered: builds the schema and the constant lookup tables, opens the database, imports
+// "default.conf" from the working directory and writes "saved.conf" there.
 void start_store();
 // At the stop: closes the database.
 void stop_store();

@@ -70,6 +70,24 @@ public:
     // True while a row of a named-object table bears the id.
     bool idInUse(const std::string& id);
 
+    // Configuration files: the command "configurationFile.json", the start-up, the import and the export.
+    void tunaConfigurationFile(http_request& request, std::string& reply);
+    // At start: "default.conf" imported (an empty configuration without it), "saved.conf" written.
+    void startConfiguration();
+    // A fresh database with the announcement repository in it and the export's maps emptied.
+    void resetConfiguration();
+    // Reads and checks the whole file first; only then resets the database and imports it. 0 with
+    // the name the file records in *name, or the reader's code with the line to blame in *errorLine
+    // (the configuration is then untouched).
+    int loadConfiguration(const std::string& path, std::string* name, int* errorLine);
+    // The file's configuration name; the empty text when the file cannot be read.
+    std::string readConfiguration(const std::string& path);
+    // The whole configuration as a ".conf" file: ConfigNode::saveToFile's result.
+    int writeConfiguration(const std::string& path);
+    // The name in table Configuration (its last row), and a new one for every row.
+    std::string configurationName();
+    void setConfigurationName(const std::string& name);
+
     sqlite3* database = nullptr;
     TextMap idsByName; // object name -> id text
     TextMap namesById; // id text -> object name

@@ -75,8 +75,13 @@ class TunaStore(unittest.TestCase):
         self.assertEqual(reply("list/radio", "name="), [[name]])
         self.assertEqual(reply("list/radio.json", f"id={rid}")["name"], name)
         self.assertEqual(reply("list/radio.json", "name=" + name)["id"], [rid])
-        renamed = name + " ✓\n\t"
+        renamed = name + " ✓\t"
         self.assertEqual(reply("update/radio.json", f"id={rid}", "name=" + renamed)["status"], "success")
+        self.assertEqual(self.names("radio"), [renamed])
+        # A line break, a bar or a NUL byte could never be written to a configuration file.
+        for bad in ("a\nb", "a|b", "a\rb"):
+            self.assertEqual(reply("update/radio.json", f"id={rid}", "name=" + bad)["status"], "error")
+            self.assertEqual(reply("insert/radio.json", "name=" + bad)["status"], "error")
         self.assertEqual(self.names("radio"), [renamed])
         for command in ("list/ids.json", "exportSipPhonebook"):
             self.assertEqual(tuna(command)[0], 200)

@@ -43,7 +43,7 @@ TEST_F(TunaTableCommands, DispatchesByTheSecondPathSegment)
         {"/tuna/savepointx", {{"savepoint", "a"}}, 200, "{\n\t\"status\" : \"probably success\"\n}\n"},
         {"/tuna/undo.json", {}, 200, "{\n\t\"status\" : \"error\",\n\t\"description\" : \"no more savepoints\"\n}\n"},
         // Built with the configuration files and the announcement repository.
-        {"/tuna/configurationFile.json", {{"command", "save_file"}}, 404, kNotFound},
+        {"/tuna/configurationFile.json", {{"command", "save_file"}}, 404, kNotFound}, // with a download name
         {"/tuna/globalAudioSetupTranslations.json", {}, 404, kNotFound},
         {"/tuna/globalAudioSetupAudioRepository.json", {}, 404, kNotFound},
     };
@@ -163,7 +163,8 @@ TEST_F(TunaTableCommands, AnInsertNeverTakesAnIdThatItsTableHolds)
 
 TEST_F(TunaTableCommands, AwkwardNamesRoundTrip)
 {
-    const std::string name = "O'Brien \"x\" \\ \xC5\xBDlu\xC5\xA5 \ttab\nline";
+    // Everything but '|', CR, LF and NUL, which no configuration file can carry (see below).
+    const std::string name = "O'Brien \"x\" \\ \xC5\xBDlu\xC5\xA5 \ttab = line";
     std::string id = insert("radio", {{"name", name}, {"sipExtension", "'; DROP TABLE radio; --"}});
     EXPECT_EQ(names("radio"), std::vector<std::string>{name});
     Reply single = call("/tuna/list/radio.json", {{"id", id}});
@@ -178,6 +179,25 @@ TEST_F(TunaTableCommands, AwkwardNamesRoundTrip)
     EXPECT_EQ(store().namesById.at(id), renamed);
     // The filter takes the value as it is.
     EXPECT_EQ(column(call("/tuna/list/radio.json", {{"name", renamed}}).body, "id"), std::vector<std::string>{id});
+}
+
+TEST_F(TunaTableCommands, ValuesThatNoConfigurationFileCanCarryAreRefused)
+{
+    std::string id = insert("radio", {{"name", "R1"}});
+    for (const std::string& bad : {std::string("a|b"), std::string("line\nbreak"), std::string("cr\r"),
+                                   std::string("nul\0x", 5)}) {
+        SCOPED_TRACE(bad);
+        Reply inserted = call("/tuna/insert/radio.json", {{"name", "R2"}, {"sipExtension", bad}});
+        EXPECT_EQ(member(inserted.body, "status"), "error");
+        EXPECT_NE(member(inserted.body, "description").find("sipExtension"), std::string::npos);
+        Reply renamed = call("/tuna/update/radio.json", {{"id", id}, {"name", bad}});
+        EXPECT_EQ(member(renamed.body, "status"), "error");
+        EXPECT_NE(member(renamed.body, "description").find("name"), std::string::npos);
+    }
+    // Nothing changed, and no id was spent.
+    EXPECT_EQ(names("radio"), std::vector<std::string>{"R1"});
+    EXPECT_EQ(store().namesById.at(id), "R1");
+    EXPECT_EQ(insert("radio", {{"name", "R2"}}), "id" + std::to_string(idNumber(id) + 1));
 }
 
 TEST_F(TunaTableCommands, RequestNamesThatAreNoColumnsChangeNothing)

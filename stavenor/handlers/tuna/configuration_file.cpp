@@ -1,0 +1,200 @@
+// The life of a configuration file in the store: "default.conf" in and "saved.conf" out at start,
+// and the "configurationFile.json" command that loads, saves, saves under a name and starts anew.
+//
+// Every ".conf" file that a request names lies in the working directory (or, for an upload, in the
+// temporary directory): a client path is reduced to its base name.
+#include "common/logger.h"
+#include "common/paths.h"
+#include "handlers/icon_store.h"
+#include "handlers/tuna/import/import.h"
+#include "handlers/tuna/json_text.h"
+#include "handlers/tuna/tuna_handler.h"
+#include "include/configuration.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const kDefaultFile = "default.conf";
+const char* const kSavedFile = "saved.conf";
+
+bool endsWithConf(const std::string& name) { return name.size() >= 5 && name.compare(name.size() - 5, 5, ".conf") == 0; }
+
+std::string withConf(std::string name)
+{
+    if (!endsWithConf(name)) name += ".conf";
+    return name;
+}
+
+// A client's file path as a file name of ours: its base name, when that is a plain file name that a
+// configuration file can also carry as its name.
+std::optional<std::string> configurationFileName(const std::string& clientPath)
+{
+    auto base = safe_base_name(clientPath);
+    if (!base || !ConfigNode::isWritableText(*base)) return std::nullopt;
+    return base;
+}
+
+std::string readerError(const std::string& file, int code, int line)
+{
+    char text[96];
+    if (line > 0)
+        snprintf(text, sizeof text, "error %d at line %d", code, line);
+    else
+        snprintf(text, sizeof text, "error %d", code);
+    return "cannot load " + file + ": " + text;
+}
+
+// A name for the Content-Disposition header: no quote, backslash or control character.
+std::string headerFileName(const std::string& name)
+{
+    std::string out;
+    for (unsigned char c : name)
+        if (c >= 0x20 && c != 0x7f && c != '"' && c != '\\') out += static_cast<char>(c);
+    return out;
+}
+
+} // namespace
+
+void TunaHandler::resetConfiguration()
+{
+    openDatabase();
+    scanAnnouncements();
+    endpointNames.clear();
+    pppInterfaceNames.clear();
+    unitInterfaces.clear();
+}
+
+int TunaHandler::loadConfiguration(const std::string& path, std::string* name, int* errorLine)
+{
+    ConfigNode root;
+    int result = tuna_import::loadConfigurationTree(path, root, errorLine);
+    if (result != ConfigNode::kRead) return result;
+    resetConfiguration();
+    std::string found = tuna_import::importTree(*this, root);
+    if (name) *name = found;
+    return result;
+}
+
+std::string TunaHandler::configurationName()
+{
+    std::string name;
+    Statement select(database, buildSelect("Configuration"));
+    RowMap row;
+    while (select.next()) {
+        fetchRow("Configuration", select, row);
+        name = row["name"];
+    }
+    return name;
+}
+
+void TunaHandler::setConfigurationName(const std::string& name)
+{
+    Sql update("UPDATE Configuration SET name = ");
+    update.bind(name);
+    std::string error;
+    if (executeSql(database, update, &error) != SQLITE_OK) LOG(LOG_ERROR, "configuration name: %s", error.c_str());
+}
+
+void TunaHandler::startConfiguration()
+{
+    int line = 0;
+    int result = loadConfiguration(kDefaultFile, nullptr, &line);
+    if (result != ConfigNode::kRead) {
+        if (result == ConfigNode::kCannotRead)
+            LOG(LOG_STARTUP, "no %s: an empty configuration", kDefaultFile);
+        else
+            LOG(LOG_ERROR, "%s", readerError(kDefaultFile, result, line).c_str());
+        resetConfiguration();
+    }
+    writeConfiguration(kSavedFile);
+    currentFileName.clear();
+}
+
+void TunaHandler::tunaConfigurationFile(http_request& request, std::string& reply)
+{
+    request.content_type.reset();
+    const param_list& params = requestParams(request);
+    LOG(LOG_INFO, "%s: %d\n", "tunaConfigurationFile", param_count(params));
+    const std::string* command = get_param(params, "command");
+    const std::string directory = temporary_directory();
+    LOG(LOG_INFO, "PATH %s [%s]\n", command ? command->c_str() : "", directory.c_str());
+    if (!command) return;
+
+    if (*command == "load_file") {
+        const std::string* fileName = get_param(params, "fileName");
+        if (!fileName) return;
+        if (!is_safe_file_name(*fileName) || !ConfigNode::isWritableText(*fileName)) {
+            replyError(reply, "file name refused: " + *fileName);
+            return;
+        }
+        // The whole file is read and checked before the current configuration is given up.
+        std::string name;
+        int line = 0;
+        int result = loadConfiguration(directory + *fileName, &name, &line);
+        if (result != ConfigNode::kRead) {
+            replyError(reply, readerError(*fileName, result, line));
+            return;
+        }
+        setConfigurationName(name.empty() ? *fileName : name);
+        const std::string* filePath = get_param(params, "filePath");
+        auto current = filePath ? configurationFileName(*filePath) : std::nullopt;
+        currentFileName = current ? *current : std::string();
+        if (writeConfiguration(kSavedFile) != ConfigNode::kSaved) {
+            replyError(reply, std::string("configuration loaded, but ") + kSavedFile + " could not be written");
+            return;
+        }
+        replySuccess(reply);
+        return;
+    }
+
+    if (*command == "save_file") {
+        if (!currentFileName.empty() && !find_param(params, "saveAs")) {
+            currentFileName = withConf(currentFileName);
+            if (writeConfiguration(currentFileName) != ConfigNode::kSaved)
+                replyError(reply, "cannot write " + currentFileName);
+            return; // written: no reply text
+        }
+        char disposition[300];
+        snprintf(disposition, sizeof disposition, "attachment; filename=\"%s\"",
+                 headerFileName(withConf(configurationName())).c_str());
+        request.content_disposition = disposition;
+        return;
+    }
+
+    if (*command == "save_as") {
+        const std::string* file = get_param(params, "file");
+        if (!file) {
+            replyError(reply, "no file name");
+            return;
+        }
+        auto base = configurationFileName(*file);
+        if (!base) {
+            replyError(reply, "file name refused: " + *file);
+            return;
+        }
+        std::string path = withConf(*base);
+        std::string oldName = configurationName();
+        setConfigurationName(path);
+        if (writeConfiguration(path) != ConfigNode::kSaved) {
+            setConfigurationName(oldName);
+            replyError(reply, "cannot write " + path);
+            return;
+        }
+        currentFileName = path;
+        return; // written: no reply text
+    }
+
+    if (*command == "new_file") {
+        int line = 0;
+        int result = loadConfiguration(kDefaultFile, nullptr, &line);
+        if (result == ConfigNode::kCannotRead) {
+            resetConfiguration(); // no template: an empty configuration
+        } else if (result != ConfigNode::kRead) {
+            replyError(reply, readerError(kDefaultFile, result, line));
+            return;
+        }
+        import_icons(nullptr);
+        return;
+    }
+}
