@@ -28,8 +28,8 @@ void buildCommands()
         tunaCommands["delete"] = &TunaHandler::tunaDelete;
         tunaCommands["configurationFile.json"] = &TunaHandler::tunaConfigurationFile;
         tunaCommands["exportSipPhonebook"] = &TunaHandler::tunaExportSipPhonebook;
-        // "globalAudioSetupTranslations.json" and "globalAudioSetupAudioRepository.json" come with
-        // the announcement repository.
+        tunaCommands["globalAudioSetupTranslations.json"] = &TunaHandler::tunaGlobalAudioSetupTranslations;
+        tunaCommands["globalAudioSetupAudioRepository.json"] = &TunaHandler::tunaGlobalAudioSetupAudioRepository;
         tunaCommands["validate.json"] = &TunaHandler::tunaValidate;
         tunaCommands["savepoint"] = &TunaHandler::tunaSavepoint;
         tunaCommands["rollback"] = &TunaHandler::tunaRollback;

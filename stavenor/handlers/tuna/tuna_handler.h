@@ -38,6 +38,8 @@ public:
     void tunaExportSipPhonebook(http_request& request, std::string& reply);
     // Rebuilds the announcement tables from the repository on disk; runs after every openDatabase.
     void scanAnnouncements();
+    void tunaGlobalAudioSetupAudioRepository(http_request& request, std::string& reply);
+    void tunaGlobalAudioSetupTranslations(http_request& request, std::string& reply);
 
     // The database and its ids.
     void openDatabase();
