@@ -92,3 +92,201 @@ TEST_F(ConfigFiles, StartUpImportsDefaultAndWritesSaved)
     EXPECT_EQ(count("languagesUsed"), 1);
     EXPECT_TRUE(std::filesystem::is_directory("announcements/English"));
 }
+
+TEST_F(ConfigFiles, MalformedFilesAnswerAnErrorAndKeepTheCurrentConfiguration)
+{
+    const std::string good = readFile(fixture("system_sections.conf"));
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* error; // the expected description's end; null: the file loads
+        std::string fileName = "f.conf";
+    } cases[] = {
+        {"missing file", "", "error -1", "never-uploaded.conf"},
+        {"key without closing bar", "# config file x\n\n|system|\n\t|name\n", "error -2 at line 4"},
+        {"lone bar", "|system|\n|\n", "error -2 at line 2"},
+        {"value without closing bar", "|system|\n\t|name| = |abc\n", "error -3 at line 2"},
+        {"depth jump", "|system|\n\t\t|name| = |x|\n", "error -4 at line 2"},
+        {"first node indented", "\t|system|\n", "error -4 at line 1"},
+        {"carriage return inside a value", "|system|\n\t|name| = |a\rb|\n", "error -5"},
+        {"NUL inside a key", std::string("|system|\n\t|na\0me| = |x|\n", 24), "error -5"},
+        {"file name with a path", good, "file name refused: ../f.conf", "../f.conf"},
+        {"file name with a bar", good, "file name refused: a|b.conf", "a|b.conf"},
+        {"empty file", "", nullptr},
+        {"header only", "# config file Mon Jan  6 09:00:00 2014\n\n", nullptr},
+        {"byte-order mark", "\xEF\xBB\xBF" + good, nullptr},
+        {"CRLF line ends", std::regex_replace(good, std::regex("\n"), "\r\n"), nullptr},
+        {"unknown top-level node", "|extra|\n\t|name| = |x|\n" + good.substr(good.find("|network|")), nullptr},
+        {"a 100 KB line", "|system|\n\t|name| = |" + std::string(100000, 'n') + "|\n", nullptr},
+    };
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The current configuration, as a browser would have it.
+        ASSERT_EQ(loadText("current.conf", good, {{"filePath", "/x/current.conf"}}).body, kSuccess);
+        TableDump before = dumpTables(store());
+        std::string saved = readFile("saved.conf");
+
+        Reply reply;
+        if (c.text.empty() && c.error) { // nothing uploaded under that name, or a name refused unseen
+            reply = command({{"command", "load_file"}, {"fileName", c.fileName}});
+        } else if (c.fileName.find_first_of("/|") != std::string::npos) {
+            reply = command({{"command", "load_file"}, {"fileName", c.fileName}});
+        } else {
+            reply = loadText(c.fileName, c.text, {{"filePath", "/y/loaded.conf"}});
+        }
+
+        if (c.error) {
+            EXPECT_EQ(member(reply.body, "status"), "error");
+            std::string description = member(reply.body, "description");
+            EXPECT_EQ(description.substr(description.size() - std::min(description.size(), strlen(c.error))), c.error)
+                << description;
+            EXPECT_EQ(dumpTables(store()), before);
+            EXPECT_EQ(readFile("saved.conf"), saved);
+            auto lock = lock_store();
+            EXPECT_EQ(store().currentFileName, "current.conf");
+        } else {
+            EXPECT_EQ(reply.body, kSuccess);
+            auto lock = lock_store();
+            EXPECT_EQ(store().currentFileName, "loaded.conf");
+        }
+    }
+}
+
+TEST_F(ConfigFiles, WhatLoadsIsWhatTheFileSays)
+{
+    const std::string good = readFile(fixture("system_sections.conf"));
+    ASSERT_EQ(loadText("lf.conf", good).body, kSuccess);
+    TableDump lf = dumpTables(store());
+    ASSERT_EQ(loadText("crlf.conf", "\xEF\xBB\xBF" + std::regex_replace(good, std::regex("\n"), "\r\n")).body, kSuccess);
+    EXPECT_EQ(dumpTables(store()), lf);
+
+    // A line of any length that the writer writes is read back whole.
+    const std::string longName(100000, 'n');
+    ASSERT_EQ(loadText("long.conf", "|system|\n\t|name| = |" + longName + "|\n").body, kSuccess);
+    std::string text = exported();
+    EXPECT_NE(text.find("\t|name| = |" + longName + "|\n"), std::string::npos);
+    ASSERT_EQ(loadText("long2.conf", text).body, kSuccess);
+    auto dump = dumpTables(store());
+    ASSERT_EQ(dump["cubSettings"].size(), 1u);
+    EXPECT_NE(dump["cubSettings"][0].find("name=" + longName + "\n"), std::string::npos);
+}
+
+TEST_F(ConfigFiles, SaveSaveAsAndNewFile)
+{
+    std::filesystem::copy_file(kShippedDefault, "default.conf");
+
+    // No current file: only a download name, on the 404 page.
+    Reply offer = command({{"command", "save_file"}});
+    EXPECT_EQ(offer.status, 404);
+    EXPECT_EQ(offer.disposition, "attachment; filename=\"New configuration.conf\"");
+
+    // "save_as" writes <name>.conf beside the store's other files, whatever directory the client
+    // named, and the configuration takes that name.
+    Reply saved = command({{"command", "save_as"}, {"file", "C:\\Users\\me\\mine"}});
+    EXPECT_EQ(saved.status, 404);
+    ASSERT_TRUE(std::filesystem::exists("mine.conf"));
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/Configuration.json").body, "name"),
+              std::vector<std::string>{"mine.conf"});
+    EXPECT_NE(readFile("mine.conf").find("\t|filename| = |mine.conf|\n"), std::string::npos);
+    EXPECT_EQ(command({{"command", "save_file"}, {"saveAs", ""}}).disposition, "attachment; filename=\"mine.conf\"");
+    command({{"command", "save_as"}, {"file", "../../escape.conf"}});
+    EXPECT_TRUE(std::filesystem::exists("escape.conf"));
+    EXPECT_FALSE(std::filesystem::exists("../../escape.conf"));
+    for (const char* refused : {"dir/", "..", "a|b"})
+        EXPECT_EQ(member(command({{"command", "save_as"}, {"file", refused}}).body, "status"), "error") << refused;
+    EXPECT_EQ(member(command({{"command", "save_as"}}).body, "status"), "error");
+
+    // With a current file, "save_file" writes it (".conf" appended when missing).
+    ASSERT_EQ(loadText("up.conf", readFile(fixture("system_sections.conf")), {{"filePath", "/home/me/work"}}).body,
+              kSuccess);
+    Reply written = command({{"command", "save_file"}});
+    EXPECT_EQ(written.status, 404);
+    EXPECT_EQ(written.disposition, "");
+    EXPECT_NE(readFile("work.conf").find("\t|filename| = |system sections.conf|\n"), std::string::npos);
+
+    // A write that fails is an error, and the configuration keeps its name.
+    std::filesystem::create_directory("blocked.conf");
+    Reply failed = command({{"command", "save_as"}, {"file", "blocked"}});
+    EXPECT_EQ(member(failed.body, "status"), "error");
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/Configuration.json").body, "name"),
+              std::vector<std::string>{"system sections.conf"});
+
+    // "new_file" brings the template back, with the built-in icons.
+    Reply fresh = command({{"command", "new_file"}});
+    EXPECT_EQ(fresh.status, 404);
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/centralUnits.json").body, "name"), std::vector<std::string>{"CU-1"});
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/globalOverviewConferences.json").body, "name"),
+              std::vector<std::string>{"Command net"});
+    // ... and a malformed template keeps what there is.
+    writeFile("default.conf", "|system|\n\t\t|x|\n");
+    EXPECT_EQ(member(command({{"command", "new_file"}}).body, "description"), "cannot load default.conf: error -4 at line 2");
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/centralUnits.json").body, "name"), std::vector<std::string>{"CU-1"});
+}
+
+TEST_F(ConfigFiles, ACentralUnitFromTheBrowserIsExportedWithItsNode)
+{
+    std::string unit = member(call("/tuna/insert/centralUnits.json",
+                                   {{"name", "CU-9"}, {"ipAddress", "10.0.0.1"}, {"netMask", "255.255.255.0"},
+                                    {"type", "BRELT-10TA"}, {"line1Master", "true"}})
+                                  .body,
+                              "id");
+    call("/tuna/insert/services.json", {{"name", ""}, {"breltID", unit}, {"ktx", "true"}, {"nmeaGps", "true"},
+                                        {"nmeaEndpoint", "GPS-9"}, {"overlord", "false"}, {"overlordPassword", "pw"}});
+    call("/tuna/insert/centralUnits.json", {{"name", "CU-bare"}});
+    std::string text = exported();
+    EXPECT_NE(text.find("\t|CU-9|\n"
+                        "\t\t|disable local echo with pabx| = |0|\n"
+                        "\t\t|interfaces|\n"
+                        "\t\t|line 0 master| = |1|\n"
+                        "\t\t|network|\n"
+                        "\t\t\t|interfaces|\n"
+                        "\t\t\t\t|br0|\n"
+                        "\t\t\t\t\t|ip address| = |10.0.0.1/255.255.255.0|\n"
+                        "\t\t|services|\n"
+                        "\t\t\t|gps|\n"
+                        "\t\t\t\t|daemon| = |gps|\n"
+                        "\t\t\t\t|endpoint| = |GPS-9|\n"
+                        "\t\t\t|morvex_radio_server|\n"
+                        "\t\t\t\t|daemon| = |ktx|\n"
+                        "\t\t|type| = |BRELT-10TA|\n"),
+              std::string::npos)
+        << text;
+    // A unit without address or services: "/" and an empty services node.
+    EXPECT_NE(text.find("\t|CU-bare|\n"
+                        "\t\t|disable local echo with pabx| = |0|\n"
+                        "\t\t|interfaces|\n"
+                        "\t\t|line 0 master| = |0|\n"
+                        "\t\t|network|\n"
+                        "\t\t\t|interfaces|\n"
+                        "\t\t\t\t|br0|\n"
+                        "\t\t\t\t\t|ip address| = |/|\n"
+                        "\t\t|services|\n"),
+              std::string::npos)
+        << text;
+    // The top level holds exactly the four sections.
+    ConfigNode root;
+    ASSERT_EQ(root.loadFromText(text), 0);
+    std::vector<std::string> top;
+    for (const auto& child : root.children) top.push_back(child->key);
+    EXPECT_EQ(top, (std::vector<std::string>{"network", "nodes", "system", "users"}));
+}
+
+TEST_F(ConfigFiles, TheInterfaceListHoldsOnlyTheUnitsOwnEntries)
+{
+    call("/tuna/insert/centralUnits.json", {{"name", "B"}});
+    auto lock = lock_store();
+    tuna_export::ExportContext ex(store());
+    store().unitInterfaces.insert({{"id1", "line 1"}, "Radio of another unit"});
+    store().unitInterfaces.insert({{"id2", "line 1"}, "Radio 1"});
+    store().unitInterfaces.insert({{"id2", "line 1"}, "Radio 2"});
+    store().unitInterfaces.insert({{"id20", "port 2"}, "Not a prefix"});
+    ConfigNode unit;
+    tuna_export::writeInterfaces(ex, "id2", unit);
+    ConfigNode* line = unit.get("interfaces", "line 1");
+    ASSERT_NE(line, nullptr);
+    ASSERT_EQ(line->children.size(), 2u);
+    EXPECT_EQ(line->children[0]->key, "Radio 1");
+    EXPECT_EQ(line->children[1]->key, "Radio 2");
+    EXPECT_EQ(unit.get("interfaces")->children.size(), 1u);
+}
