@@ -28,9 +28,8 @@ int runSavepointStatement(sqlite3* database, const char* verb, const std::string
     return executeSql(database, Sql(std::string(verb) + " '" + name + "'"), error);
 }
 
-} // namespace
-
-void TunaHandler::tunaSavepoint(http_request& request, std::string& reply)
+// The browser's own savepoints: "savepoint" opens one, "rollback" returns to it.
+void namedSavepointCommand(sqlite3* database, http_request& request, std::string& reply, const char* verb)
 {
     const std::string* name = get_param(requestParams(request), "savepoint");
     if (!name) {
@@ -42,30 +41,23 @@ void TunaHandler::tunaSavepoint(http_request& request, std::string& reply)
         return;
     }
     std::string error;
-    if (runSavepointStatement(database, "SAVEPOINT", *name, &error) != SQLITE_OK) {
+    if (runSavepointStatement(database, verb, *name, &error) != SQLITE_OK) {
         replyError(reply, error);
         return;
     }
     replyProbablySuccess(reply);
 }
 
+} // namespace
+
+void TunaHandler::tunaSavepoint(http_request& request, std::string& reply)
+{
+    namedSavepointCommand(database, request, reply, "SAVEPOINT");
+}
+
 void TunaHandler::tunaRollback(http_request& request, std::string& reply)
 {
-    const std::string* name = get_param(requestParams(request), "savepoint");
-    if (!name) {
-        replyError(reply, "no savepoint");
-        return;
-    }
-    if (!isSavepointName(*name)) {
-        replyError(reply, "invalid savepoint name");
-        return;
-    }
-    std::string error;
-    if (runSavepointStatement(database, "ROLLBACK TO SAVEPOINT", *name, &error) != SQLITE_OK) {
-        replyError(reply, error);
-        return;
-    }
-    replyProbablySuccess(reply);
+    namedSavepointCommand(database, request, reply, "ROLLBACK TO SAVEPOINT");
 }
 
 void TunaHandler::tunaSave(http_request&, std::string& reply)
