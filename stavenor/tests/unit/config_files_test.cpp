@@ -290,3 +290,46 @@ TEST_F(ConfigFiles, TheInterfaceListHoldsOnlyTheUnitsOwnEntries)
     EXPECT_EQ(line->children[1]->key, "Radio 2");
     EXPECT_EQ(unit.get("interfaces")->children.size(), 1u);
 }
+
+// Mutated configuration files never crash the reader or the import, a load either succeeds or is an
+// error, and whatever loads can be saved and loaded again.
+TEST_F(ConfigFiles, MutatedFilesLoadOrFailCleanly)
+{
+    const std::vector<std::string> seeds = {readFile(kShippedDefault), readFile(fixture("system_sections.conf"))};
+    const std::string alphabet = std::string("|\t\n\r =a1/.'", 11) + std::string(1, '\0');
+    std::mt19937 random(4242);
+    auto pick = [&](size_t n) { return n ? random() % n : 0; };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int loaded = 0;
+    for (int round = 0; round < 400 && std::chrono::steady_clock::now() < deadline; ++round) {
+        std::string text = seeds[pick(seeds.size())];
+        for (int edits = 1 + static_cast<int>(pick(6)); edits > 0; --edits) {
+            size_t at = pick(text.size());
+            switch (pick(5)) {
+            case 0: text[at] = alphabet[pick(alphabet.size())]; break;
+            case 1: text.erase(at, pick(40)); break;
+            case 2: text.insert(at, 1, alphabet[pick(alphabet.size())]); break;
+            case 3: { // a line repeated elsewhere
+                size_t start = text.rfind('\n', at);
+                start = start == std::string::npos ? 0 : start + 1;
+                size_t end = text.find('\n', at);
+                std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+                text.insert(pick(text.size()), line);
+                break;
+            }
+            default: text.insert(at, std::string(pick(3), '\t')); break;
+            }
+        }
+        testing::internal::CaptureStderr();
+        Reply reply = loadText("fuzz.conf", text);
+        testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(tuna_test::isJson(reply.body)) << reply.body;
+        std::string status = member(reply.body, "status");
+        ASSERT_TRUE(status == "success" || status == "error") << reply.body;
+        if (status != "success") continue;
+        ++loaded;
+        ASSERT_EQ(saveFile("again.conf"), 0) << text;
+        ASSERT_EQ(loadText("again.conf", readFile("again.conf")).body, kSuccess) << text;
+    }
+    EXPECT_GT(loaded, 0);
+}
