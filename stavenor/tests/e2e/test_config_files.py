@@ -1,0 +1,110 @@
+"""Configuration files through the running server: start-up with the shipped default.conf, and the
+"configurationFile.json" command's load, save, save as and new file."""
+import json
+import os
+import re
+import sys
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(__file__))
+from harness import DATA_DIR, REPO_DIR, Server, curl, curl_headers  # noqa: E402
+
+SHIPPED_DEFAULT = os.path.join(REPO_DIR, "run", "default.conf")
+FIXTURE = os.path.join(DATA_DIR, "config", "system_sections.conf")
+NODE_LINE = re.compile(rb"^\t*\|[^|\n]*\|( = \|[^|\n]*\|)?$")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def command(*fields):
+    query = urllib.parse.urlencode([tuple(field.split("=", 1)) for field in fields])
+    return curl("/tuna/configurationFile.json?" + query)
+
+
+def names(table):
+    status, body = curl(f"/tuna/list/{table}.json")
+    assert status == 200, body
+    return json.loads(body)["name"]
+
+
+def upload_and_load(path, name, *more):
+    """Uploads the file into the temporary directory and loads it, as the browser does."""
+    return curl("/tuna/configurationFile.json", "-F", "command=load_file", "-F", f"fileName={name}",
+                *[arg for field in more for arg in ("-F", field)], "-F", f"file=@{path};filename={name}")
+
+
+class ConfigFiles(unittest.TestCase):
+    def setUp(self):
+        self.server = Server(args=("-l", "0x1"), files={"default.conf": read(SHIPPED_DEFAULT)})
+        self.addCleanup(self.server.close)
+
+    def test_start_up_writes_saved_conf_in_the_tree_text_form(self):
+        saved = self.server.read("saved.conf")
+        lines = saved.split(b"\n")
+        self.assertTrue(lines[0].startswith(b"# config file "), lines[0])
+        self.assertEqual(lines[1], b"")
+        self.assertEqual(lines[-1], b"")  # every line ends with a line feed
+        for line in lines[2:-1]:
+            self.assertRegex(line, NODE_LINE)
+        self.assertIn(b"\n|nodes|\n\t|CU-1|\n", saved)
+        self.assertIn(b"\t\t\t\t\t|ip address| = |192.168.10.1/255.255.255.0|\n", saved)
+        self.assertEqual(names("centralUnits"), ["CU-1"])
+        self.assertTrue(os.path.isdir(self.server.path("announcements/English")))
+
+    def test_save_file_save_as_and_new_file(self):
+        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file")
+        self.assertEqual(status, 404)
+        self.assertEqual(headers["content-disposition"], 'attachment; filename="New configuration.conf"')
+
+        self.assertEqual(command("command=save_as", "file=/home/user/field exercise")[0], 404)
+        written = self.server.read("field exercise.conf")
+        self.assertIn(b"\t|filename| = |field exercise.conf|\n", written)
+        self.assertEqual(names("Configuration"), ["field exercise.conf"])
+        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        self.assertEqual(headers["content-disposition"], 'attachment; filename="field exercise.conf"')
+
+        # The browser changes the configuration, saves it to the current file, then starts anew.
+        status, body = curl("/tuna/insert/centralUnits.json?" + urllib.parse.urlencode(
+            {"name": "CU-2", "ipAddress": "10.0.0.1", "netMask": "255.255.255.0"}))
+        self.assertEqual(json.loads(body)["status"], "success")
+        self.assertEqual(command("command=save_file")[0], 404)
+        written = self.server.read("field exercise.conf")
+        self.assertIn(b"\t|CU-2|\n", written)
+        self.assertIn(b"\t\t\t\t\t|ip address| = |10.0.0.1/255.255.255.0|\n", written)
+        self.assertIn(b"\t|CU-2|\n\t\t|disable local echo with pabx| = |0|\n\t\t|interfaces|\n", written)
+        self.assertIn(b"\t\t|services|\n", written)
+
+        self.assertEqual(command("command=new_file")[0], 404)
+        self.assertEqual(names("centralUnits"), ["CU-1"])
+
+    def test_load_file_and_its_failures(self):
+        status, body = upload_and_load(FIXTURE, "sections.conf", "filePath=C:\\work\\sections.conf")
+        self.assertEqual((status, json.loads(body)), (200, {"status": "success"}))
+        self.assertEqual(sorted(names("centralUnits")), ["Unit \"A\"", "Zulu", "Žluťoučký kůň"])
+        self.assertEqual(names("Configuration"), ["system sections.conf"])
+        saved = self.server.read("saved.conf")
+        self.assertIn(b"\t|filename| = |system sections.conf|\n", saved)
+
+        broken = self.server.path("broken.conf")
+        with open(broken, "wb") as f:
+            f.write(b"|system|\n\t|name| = |unclosed\n")
+        status, body = upload_and_load(broken, "broken.conf")
+        self.assertEqual(json.loads(body),
+                         {"status": "error", "description": "cannot load broken.conf: error -3 at line 2"})
+        # Nothing of the current configuration is lost.
+        self.assertEqual(sorted(names("centralUnits")), ["Unit \"A\"", "Zulu", "Žluťoučký kůň"])
+        self.assertEqual(self.server.read("saved.conf"), saved)
+        self.assertEqual(command("command=save_file")[0], 404)
+        self.assertIn(b"\t|Zulu|\n", self.server.read("sections.conf"))
+
+        status, body = command("command=load_file", "fileName=../config.cfg")
+        self.assertEqual(json.loads(body)["status"], "error")
+        self.assertEqual(sorted(names("centralUnits")), ["Unit \"A\"", "Zulu", "Žluťoučký kůň"])
+
+
+if __name__ == "__main__":
+    unittest.main()
