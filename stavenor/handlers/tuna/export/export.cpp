@@ -99,7 +99,7 @@ void buildConfigurationTree(ExportContext& ex)
     (void)network; // writeRoutes(ex, network);   (routes: not built yet)
     ConfigNode& aliases = *ex.root.makePath("system", "sip aliases");
     (void)aliases; // writeSipAliases(ex, aliases, std::string());   (SIP: not built yet)
-    // writeIcons(ex, ex.root);   (icons: not built yet)
+    writeIcons(ex, ex.root);
 }
 
 } // namespace tuna_export

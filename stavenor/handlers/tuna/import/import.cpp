@@ -185,7 +185,7 @@ void runPasses(ImportContext& im, const ConfigNode& root)
 
     if (const ConfigNode* system = root.get("system")) {
         readSystemSettings(im, *system);
-        // readIcons(im, *system);   (icons: not built yet)
+        readIcons(im, *system);
         if (const ConfigNode* node = system->get("transceivers")) readTransceivers(im, *node);
         if (const ConfigNode* node = system->get("microphones")) readMicrophones(im, *node);
         if (const ConfigNode* node = system->get("global phone book")) readGlobalPhoneBook(im, *node);
