@@ -98,15 +98,18 @@ void TunaHandler::setConfigurationName(const std::string& name)
 
 void TunaHandler::startConfiguration()
 {
+    // The database was opened a moment ago: it only needs the repository, and the template when
+    // it reads.
+    ConfigNode root;
     int line = 0;
-    int result = loadConfiguration(kDefaultFile, nullptr, &line);
-    if (result != ConfigNode::kRead) {
-        if (result == ConfigNode::kCannotRead)
-            LOG(LOG_STARTUP, "no %s: an empty configuration", kDefaultFile);
-        else
-            LOG(LOG_ERROR, "%s", readerError(kDefaultFile, result, line).c_str());
-        resetConfiguration();
-    }
+    int result = tuna_import::loadConfigurationTree(kDefaultFile, root, &line);
+    scanAnnouncements();
+    if (result == ConfigNode::kRead)
+        tuna_import::importTree(*this, root);
+    else if (result == ConfigNode::kCannotRead)
+        LOG(LOG_STARTUP, "no %s: an empty configuration", kDefaultFile);
+    else
+        LOG(LOG_ERROR, "%s", readerError(kDefaultFile, result, line).c_str());
     writeConfiguration(kSavedFile);
     currentFileName.clear();
 }
