@@ -183,6 +183,10 @@ int main(int argc, char** argv)
     }
     srand(static_cast<unsigned>(time(nullptr)));
     signal(SIGPIPE, SIG_IGN); // a browser that goes away must not end the server
+    // Taken over before anything starts: a stop asked for during start-up runs, in order, as soon
+    // as the main loop does.
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        g_unix_signal_add(signal_number, on_stop_signal, GINT_TO_POINTER(signal_number));
 
     start_server();
     start_store();
@@ -192,9 +196,7 @@ int main(int argc, char** argv)
     register_handler("curtain", curtain_handler, init_curtain, cleanup_curtain);
     register_handler("updater", updater_handler, init_updater, cleanup_updater);
     register_handler("tuna", tuna_handler, init_tuna, cleanup_tuna);
-
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
-        g_unix_signal_add(signal_number, on_stop_signal, GINT_TO_POINTER(signal_number));
+    open_http_daemon();
 
     main_loop()->run();
     return 0;

@@ -13,14 +13,28 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <mutex>
 #include <strings.h>
 
 namespace {
 
 MHD_Daemon* daemon_handle = nullptr;
+
+// Closed until start-up has registered every handler; a request that arrives earlier waits.
+std::mutex gate_mutex;
+std::condition_variable gate_opened;
+bool gate_open = false;
+constexpr auto kStartUpWait = std::chrono::seconds(60);
+
+bool wait_for_gate()
+{
+    std::unique_lock lock(gate_mutex);
+    return gate_opened.wait_for(lock, kStartUpWait, [] { return gate_open; });
+}
 
 // A client that sends nothing for this long loses its connection and its thread.
 constexpr unsigned kConnectionTimeoutSeconds = 30;
@@ -266,6 +280,7 @@ MHD_Result dispatch(MHD_Connection* connection, const char* url, connection_cont
     request.params = &ctx.params;
 
     if (ctx.method == METHOD_POST) finish_uploads(ctx);
+    if (!wait_for_gate()) ctx.fail(503, "the server is still starting");
     if (!ctx.error.empty()) {
         // The request arrived incomplete: say so instead of handing a handler half of it.
         status_reply(request, false, ctx.error);
@@ -373,6 +388,13 @@ int start_http_daemon(uint16_t port)
     if (register_handler(nullptr, default_handler, init_default, cleanup_default))
         LOG(LOG_STARTUP, "default (filesystem) connection handler added");
     return daemon_handle ? 1 : 0;
+}
+
+void open_http_daemon()
+{
+    std::lock_guard lock(gate_mutex);
+    gate_open = true;
+    gate_opened.notify_all();
 }
 
 void stop_http_daemon()
