@@ -76,15 +76,15 @@ void buildConfigurationTree(ExportContext& ex)
         LOG(LOG_INFO, "  cu %s : writeDevices", name);
         writeInterfaces(ex, unitId, unit);
         LOG(LOG_INFO, "  cu %s : writeDaemons", name);
-        // writeDaemons(ex, unitId, unit);   (not built yet)
+        writeDaemons(ex, unitId, unit);
         LOG(LOG_INFO, "  cu %s : writeEndpoints", name);
-        // writeEndpoints(ex, unitId, unit);   (not built yet)
+        writeEndpoints(ex, unitId, unit);
         LOG(LOG_INFO, "  cu %s : writeSipAliases", name);
-        // writeSipAliases(ex, unit, unitId);   (not built yet)
+        writeSipAliases(ex, unit, unitId);
         LOG(LOG_INFO, "  cu %s : writeSipTrunks", name);
-        // writeSipTrunks(ex, unitId, unit);   (not built yet)
+        writeSipTrunks(ex, unitId, unit);
         LOG(LOG_INFO, "  cu %s : writeDynamicRouting", name);
-        // writeDynamicRouting(ex, unitId, unit);   (not built yet)
+        writeDynamicRouting(ex, unitId, unit);
         LOG(LOG_INFO, "  cu %s : other", name);
         writeServices(ex, unitId, unit);
     });
@@ -96,9 +96,9 @@ void buildConfigurationTree(ExportContext& ex)
     });
 
     ConfigNode& network = *ex.root.makePath("network");
-    (void)network; // writeRoutes(ex, network);   (routes: not built yet)
+    writeRoutes(ex, network);
     ConfigNode& aliases = *ex.root.makePath("system", "sip aliases");
-    (void)aliases; // writeSipAliases(ex, aliases, std::string());   (SIP: not built yet)
+    writeSipAliases(ex, aliases, std::string());
     writeIcons(ex, ex.root);
 }
 

@@ -199,11 +199,11 @@ void runPasses(ImportContext& im, const ConfigNode& root)
     if (nodes) {
         for (const auto& unit : nodes->children) {
             std::string unitId = readUnitNode(im, unit->key, *unit);
-            // if (const ConfigNode* node = unit->get("rundis", "run")) readDaemons(im, unitId, *node);   (not built yet)
-            // if (const ConfigNode* node = unit->get("network", "endpoints")) readEndpoints(im, unitId, *node);   (not built yet)
+            if (const ConfigNode* node = unit->get("rundis", "run")) readDaemons(im, unitId, *node);
+            if (const ConfigNode* node = unit->get("network", "endpoints")) readEndpoints(im, unitId, *node);
             if (const ConfigNode* node = unit->get("services")) readServices(im, unitId, *node);
-            // if (const ConfigNode* node = unit->get("sip", "accounts")) readSipAliases(im, *node, unitId);   (not built yet)
-            // if (const ConfigNode* node = unit->get("sip", "trunks")) readSipTrunks(im, unitId, *node);   (not built yet)
+            if (const ConfigNode* node = unit->get("sip", "accounts")) readSipAliases(im, *node, unitId);
+            if (const ConfigNode* node = unit->get("sip", "trunks")) readSipTrunks(im, unitId, *node);
         }
     }
 
@@ -212,16 +212,16 @@ void runPasses(ImportContext& im, const ConfigNode& root)
     if (nodes) {
         for (const auto& unit : nodes->children) {
             std::string unitId = im.objectId(IdKind::Unit, unit->key);
-            (void)unitId;
-            // if (const ConfigNode* node = unit->get("network")) readInterfaces(im, unitId, *node);   (not built yet)
-            // if (const ConfigNode* node = unit->get("network", "routing")) readDynamicRouting(im, unitId, *node);   (not built yet)
+            if (const ConfigNode* node = unit->get("network")) readInterfaces(im, unitId, *node);
+            // Every unit gets its interfaces' routing rows, also without a "routing" node.
+            readDynamicRouting(im, unitId, unit->get("network", "routing"));
         }
     }
 
-    // if (const ConfigNode* node = root.get("network")) readRoutes(im, *node);   (routes: not built yet)
+    if (const ConfigNode* node = root.get("network")) readRoutes(im, *node);
     // if (const ConfigNode* users = root.get("users"))   (operators: not built yet)
     //     for (const auto& user : users->children) readOperators(im, user->key, *user);
-    // if (const ConfigNode* node = root.get("system", "sip aliases")) readSipAliases(im, *node, std::string());
+    if (const ConfigNode* node = root.get("system", "sip aliases")) readSipAliases(im, *node, std::string());
 }
 
 // True when every key and value below `node` can be written back; else `where` names the first

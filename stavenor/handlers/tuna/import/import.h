@@ -55,6 +55,7 @@ public:
     // --- Maps that live for one import ---
     TextMap endpointIdsByName;                          // endpoint name -> id
     std::map<std::string, TextMap> interfaceNames;      // unit id -> interface key ("br0", "ppp0") -> name
+    std::map<std::string, TextMap> pppLinkIds;          // unit id -> its PPP link's key ("ppp12") -> pppProperties id
     TextMap headsetIdsByName;                           // headset name -> id
     TextMap languageIdsByName;                          // language name -> languagesUsed id
 
@@ -106,9 +107,13 @@ void readSipTrunks(ImportContext& im, const std::string& unitId, const ConfigNod
 void readDevices(ImportContext& im, const ConfigNode& root);
 // Second pass over "nodes", per unit.
 void readInterfaces(ImportContext& im, const std::string& unitId, const ConfigNode& network);
-void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode& routing);
+// "network"/"routing" (null: none; the unit's interfaces still get their rows).
+void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode* routing);
 // Top-level "network": the audio routes.
 void readRoutes(ImportContext& im, const ConfigNode& network);
+// The endpoint of that name: of that unit (its name) and its devices, or, without a unit, the one
+// read last; the empty text when there is none.
+std::string endpointIdInUnit(ImportContext& im, const std::string& name, const std::string& unitName);
 // One child of "users".
 void readOperators(ImportContext& im, const std::string& name, const ConfigNode& user);
 
