@@ -240,15 +240,25 @@ TEST_F(ConfigFiles, ACentralUnitFromTheBrowserIsExportedWithItsNode)
                         "\t\t|interfaces|\n"
                         "\t\t|line 0 master| = |1|\n"
                         "\t\t|network|\n"
+                        "\t\t\t|endpoints|\n"
                         "\t\t\t|interfaces|\n"
                         "\t\t\t\t|br0|\n"
                         "\t\t\t\t\t|ip address| = |10.0.0.1/255.255.255.0|\n"
+                        "\t\t\t|routing|\n"
+                        "\t\t\t\t|ospf-router-id|\n"
+                        "\t\t\t\t|ospf3-router-id|\n"
+                        "\t\t\t|static routes|\n"
+                        "\t\t|rundis|\n"
+                        "\t\t\t|run|\n"
                         "\t\t|services|\n"
                         "\t\t\t|gps|\n"
                         "\t\t\t\t|daemon| = |gps|\n"
                         "\t\t\t\t|endpoint| = |GPS-9|\n"
                         "\t\t\t|morvex_radio_server|\n"
                         "\t\t\t\t|daemon| = |ktx|\n"
+                        "\t\t|sip|\n"
+                        "\t\t\t|accounts|\n"
+                        "\t\t\t|trunks|\n"
                         "\t\t|type| = |BRELT-10TA|\n"),
               std::string::npos)
         << text;
@@ -258,10 +268,18 @@ TEST_F(ConfigFiles, ACentralUnitFromTheBrowserIsExportedWithItsNode)
                         "\t\t|interfaces|\n"
                         "\t\t|line 0 master| = |0|\n"
                         "\t\t|network|\n"
+                        "\t\t\t|endpoints|\n"
                         "\t\t\t|interfaces|\n"
                         "\t\t\t\t|br0|\n"
                         "\t\t\t\t\t|ip address| = |/|\n"
-                        "\t\t|services|\n"),
+                        "\t\t\t|routing|\n"
+                        "\t\t\t\t|ospf-router-id|\n"
+                        "\t\t\t\t|ospf3-router-id|\n"
+                        "\t\t\t|static routes|\n"
+                        "\t\t|rundis|\n"
+                        "\t\t\t|run|\n"
+                        "\t\t|services|\n"
+                        "\t\t|sip|\n"),
               std::string::npos)
         << text;
     // The top level holds exactly the four sections.
