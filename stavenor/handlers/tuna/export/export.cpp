@@ -91,8 +91,7 @@ void buildConfigurationTree(ExportContext& ex)
 
     ConfigNode& users = *ex.root.makePath("users");
     ex.forEachRow("operatorGeneral", [&](RowMap& row) {
-        ConfigNode& user = *users.addChild(column(row, "name"));
-        (void)user; // writeOperators(ex, row, user);   (operators: not built yet)
+        writeOperators(ex, row, *users.addChild(column(row, "name")));
     });
 
     ConfigNode& network = *ex.root.makePath("network");

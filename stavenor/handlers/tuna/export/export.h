@@ -72,6 +72,16 @@ void writeServices(ExportContext& ex, const std::string& unitId, ConfigNode& uni
 
 // One operator (its operatorGeneral row) into its node under "users".
 void writeOperators(ExportContext& ex, const RowMap& operatorRow, ConfigNode& user);
+// An operator's branches (operatorId: its id): "fk menu", "settings menu", "ffs menu",
+// "microphones" and "private phone book".
+void writeKeypadButtons(ExportContext& ex, const std::string& operatorId, ConfigNode& menu);
+void writeSettingsMenu(ExportContext& ex, const std::string& operatorId, ConfigNode& menu);
+void writeRotaryDialButtons(ExportContext& ex, const std::string& operatorId, ConfigNode& menu);
+void writeOperatorHeadsets(ExportContext& ex, const std::string& operatorId, ConfigNode& headsets);
+void writePrivatePhoneBook(ExportContext& ex, const std::string& operatorId, ConfigNode& book);
+// The monitor list of an operator, a rotary dial position or a speaker (ownerId: its id) into the
+// owner's "monitors" node.
+void writeSelectedMonitors(ExportContext& ex, const std::string& ownerId, ConfigNode& monitors);
 // "network": the audio routes.
 void writeRoutes(ExportContext& ex, ConfigNode& network);
 // "system"/"icons": the icon store.

@@ -219,8 +219,8 @@ void runPasses(ImportContext& im, const ConfigNode& root)
     }
 
     if (const ConfigNode* node = root.get("network")) readRoutes(im, *node);
-    // if (const ConfigNode* users = root.get("users"))   (operators: not built yet)
-    //     for (const auto& user : users->children) readOperators(im, user->key, *user);
+    if (const ConfigNode* users = root.get("users"))
+        for (const auto& user : users->children) readOperators(im, user->key, *user);
     if (const ConfigNode* node = root.get("system", "sip aliases")) readSipAliases(im, *node, std::string());
 }
 

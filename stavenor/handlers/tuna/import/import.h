@@ -116,6 +116,23 @@ void readRoutes(ImportContext& im, const ConfigNode& network);
 std::string endpointIdInUnit(ImportContext& im, const std::string& name, const std::string& unitName);
 // One child of "users".
 void readOperators(ImportContext& im, const std::string& name, const ConfigNode& user);
+// An operator's lists (operatorId: its id): "settings menu", "microphones", "private phone book",
+// "fk menu" (parentButtonId "-1" at the top, a submenu key's id below) and "ffs menu".
+void readSettingsMenu(ImportContext& im, const std::string& operatorId, const ConfigNode& menu);
+void readOperatorHeadsets(ImportContext& im, const std::string& operatorId, const ConfigNode& headsets);
+void readPrivatePhoneBook(ImportContext& im, const std::string& operatorId, const ConfigNode& book);
+void readKeypadButtons(ImportContext& im, const std::string& operatorId, const std::string& parentButtonId,
+                       const ConfigNode& menu);
+void readRotaryDialButtons(ImportContext& im, const std::string& operatorId, const ConfigNode& menu);
+// A "monitors" node of an operator (its id as both ids), a rotary dial position (the position's id,
+// the operator's id) or a speaker (its id as both ids).
+void readSelectedMonitors(ImportContext& im, const std::string& parentId, const std::string& destinationId,
+                          const ConfigNode& monitors);
+// The id of an object that an operator's list names: as idOfAny, but the empty text for the empty
+// name (no reference), even when some object bears it.
+std::string referencedId(const ImportContext& im, const std::string& name, std::initializer_list<IdKind> kinds);
+// The id of the endpoint of that name; the empty text for the empty name or an unknown one.
+std::string referencedEndpoint(const ImportContext& im, const std::string& name);
 
 // Every section of a loaded tree into the store's database, which the caller has just made afresh
 // (and whose lock it holds). Returns the configuration's file name as the file records it.

@@ -1,0 +1,60 @@
+// An operator's rotary dial: one node per programmed position, in the order of the position numbers.
+#include "handlers/tuna/export/export.h"
+
+#include <cstdlib>
+#include <map>
+
+namespace tuna_export {
+
+void writeRotaryDialButtons(ExportContext& ex, const std::string& operatorId, ConfigNode& menu)
+{
+    menu.keepOrder = true;
+    // One row per position number; of two rows for one number, the later one counts.
+    std::map<long long, RowMap> positions;
+    ex.forEachRowWhere("rotaryDialButton", "operatorId", operatorId, [&](RowMap& row) {
+        positions[std::strtoll(column(row, "buttonNumber").c_str(), nullptr, 10)] = row;
+    });
+
+    auto endpoint = [&](const std::string& id) {
+        auto found = ex.store.endpointNames.find(id);
+        return found == ex.store.endpointNames.end() ? std::string() : found->second;
+    };
+
+    for (const auto& [number, row] : positions) {
+        ConfigNode& position = *menu.makePath("position " + column(row, "buttonNumber"));
+        const std::string& type = column(row, "type");
+        if (type == "Talk to") {
+            position.addValue("user", ex.nameOf(column(row, "user")));
+        } else if (type == "Phone") {
+            position.addValue("phone line", ex.nameOf(column(row, "phoneLine")));
+            position.addValue("phone number", column(row, "phoneNumber"));
+        } else if (type == "Conference") {
+            position.addValue("conference", ex.nameOf(column(row, "conference")));
+            position.addValue("auto call", flag(column(row, "autoCall")));
+        }
+
+        if (column(row, "radio") == "true") {
+            position.addValue("radio", ex.nameOf(column(row, "radioChosen")));
+            position.addValue("radio priority", column(row, "radioPriority"));
+            position.addValue("radio crosstalk", flag(column(row, "radioCrosstalk")));
+            position.addValue("radio mode", column(row, "radioExclusive") == "true" ? "exclusive" : "shared");
+            if (column(row, "retransmission") == "true") position.addValue("set retranslation", "1");
+        }
+        if (column(row, "radio2") == "true") {
+            position.addValue("radio 2", ex.nameOf(column(row, "radio2Chosen")));
+            position.addValue("radio 2 priority", column(row, "radio2Priority"));
+            position.addValue("radio 2 crosstalk", flag(column(row, "radio2Crosstalk")));
+            position.addValue("radio 2 mode", column(row, "radio2Exclusive") == "true" ? "exclusive" : "shared");
+        }
+        const std::string& source = column(row, "routeSource");
+        const std::string& destination = column(row, "routeDestination");
+        if (column(row, "route") == "true" && !source.empty() && !destination.empty()) {
+            position.addValue("source endpoint", endpoint(source));
+            position.addValue("destination endpoint", endpoint(destination));
+        }
+
+        writeSelectedMonitors(ex, column(row, "id"), *position.makePath("monitors"));
+    }
+}
+
+} // namespace tuna_export
