@@ -55,10 +55,9 @@ void buildConfigurationTree(ExportContext& ex)
     ConfigNode& system = *ex.root.makePath("system");
     ConfigNode& nodes = *ex.root.makePath("nodes");
 
-    // The devices of all units are written once, and only for a configuration with settings.
-    if (writeSystemSettings(ex, system)) {
-        // writeDevices(ex, system, nodes);           (devices: not built yet)
-    }
+    writeSystemSettings(ex, system);
+    // The devices of all units, once; also without settings, which must not cost the devices.
+    writeDevices(ex, system, nodes);
     writeDate(ex, system);
     writeTransceivers(ex, system);
     writeMicrophones(ex, system);

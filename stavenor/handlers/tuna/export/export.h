@@ -43,7 +43,7 @@ const char* flag(const std::string& text);
 // --- Sections, in the order the driver calls them ---
 
 // "system": "filename" per Configuration row, then the settings of the first cubSettings row.
-// True when there is such a row (the devices are written only then).
+// True when there is such a row.
 bool writeSystemSettings(ExportContext& ex, ConfigNode& system);
 // The devices of every central unit, under "system"/"devices" and the units' port nodes; fills
 // store.unitInterfaces and store.pppInterfaceNames for the unit steps.

@@ -207,7 +207,7 @@ void runPasses(ImportContext& im, const ConfigNode& root)
         }
     }
 
-    // readDevices(im, root);   (devices: not built yet)
+    readDevices(im, root);
 
     if (nodes) {
         for (const auto& unit : nodes->children) {
