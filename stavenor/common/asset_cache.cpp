@@ -136,6 +136,10 @@ void cacheFileName(std::string& name)
     }
 }
 
+// A rewritten name holds no '/', '.' or control character, so it is one directory entry as long as
+// it fits; a '\\' (from 'Y') is an ordinary character on this system.
+static bool isCacheName(const std::string& name) { return !name.empty() && name.size() <= kMaxFileName; }
+
 void extractAssetCache(const std::string& dataFile, const std::string& cacheDir)
 {
     const std::string directory = directory_of(cacheDir);
@@ -169,7 +173,7 @@ void extractAssetCache(const std::string& dataFile, const std::string& cacheDir)
         if (archive_entry_filetype(entry) == AE_IFDIR) continue;
         std::string name = narrow_name(entry);
         cacheFileName(name);
-        failed = !is_safe_file_name(name) || !extract_entry(reader, cache_fd, name);
+        failed = !isCacheName(name) || !extract_entry(reader, cache_fd, name);
     }
     if (!failed && status != ARCHIVE_EOF) {
         LOG(LOG_ERROR, "asset cache: cannot read [%s]: %s", dataFile.c_str(), archive_error_string(reader));
@@ -186,7 +190,7 @@ int readCachedFile(const std::string& name, std::string& data, const std::string
 {
     std::string key = name.substr(0, 1024);
     cacheFileName(key);
-    if (!is_safe_file_name(key)) return ASSET_NOT_CACHED;
+    if (!isCacheName(key)) return ASSET_NOT_CACHED;
     int fd = open((directory_of(cacheDir) + key).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return ASSET_NOT_CACHED;
     struct stat st;

@@ -172,3 +172,18 @@ TEST_F(AssetCache, ALinkInPlaceOfTheCacheIsNotFollowed)
     extractAssetCache(data_db, cache);
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
 }
+
+TEST_F(AssetCache, ANameWhoseRewriteHoldsABackslashIsCachedToo)
+{
+    // 'Y' becomes '\': an ordinary file-name character here, which must not stop the extraction.
+    write_file(dir / "in/Yes.txt", "yes");
+    write_file(dir / "in/after.txt", "after");
+    pack(dir / "in", "Yes.txt after.txt");
+    extractAssetCache(data_db, cache);
+    std::string data;
+    ASSERT_EQ(readCachedFile("Yes.txt", data, cache), ASSET_READ);
+    EXPECT_EQ(data, "yes");
+    ASSERT_EQ(readCachedFile("after.txt", data, cache), ASSET_READ);
+    EXPECT_EQ(data, "after");
+    purgeAssetCache(cache);
+}
