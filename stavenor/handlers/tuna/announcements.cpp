@@ -225,6 +225,20 @@ Sql fileCondition(const std::string& name, const std::string& languageId)
 // not leave its directory, and may not be hidden, as the scan never sees hidden entries.
 bool isRepositoryName(const std::string& name) { return is_safe_file_name(name) && name[0] != '.'; }
 
+// An announcement name and language code that stay inside the repository; otherwise the error reply.
+bool checkNameAndLanguage(const std::string& name, const std::string& code, std::string& reply)
+{
+    if (!isRepositoryName(name) || !is_safe_file_name(name + ".wav")) {
+        replyError(reply, "invalid name");
+        return false;
+    }
+    if (!code.empty() && !isRepositoryName(code)) {
+        replyError(reply, "invalid language");
+        return false;
+    }
+    return true;
+}
+
 // The path of the uploaded file, when the request carries one that lies in the temporary directory.
 std::optional<std::string> uploadedFile(const param_list& params)
 {
@@ -311,14 +325,7 @@ void uploadAnnouncement(TunaHandler& store, const param_list& params, std::strin
         std::string fileName = upload->substr(upload->rfind('/') + 1);
         name = fileName.substr(0, std::min<size_t>(fileName.find('.'), 63));
     }
-    if (!isRepositoryName(name) || !is_safe_file_name(name + ".wav")) {
-        replyError(reply, "invalid name");
-        return;
-    }
-    if (!code.empty() && !isRepositoryName(code)) {
-        replyError(reply, "invalid language");
-        return;
-    }
+    if (!checkNameAndLanguage(name, code, reply)) return;
 
     std::string directory = kAnnouncementDirectory;
     if (!code.empty()) {
@@ -378,14 +385,7 @@ void deleteAnnouncement(TunaHandler& store, const param_list& params, std::strin
     std::string code = paramOrEmpty(params, "code");
     if (code == kCommonLanguage) code.clear();
     std::string name = paramOrEmpty(params, "name");
-    if (!isRepositoryName(name) || !is_safe_file_name(name + ".wav")) {
-        replyError(reply, "invalid name");
-        return;
-    }
-    if (!code.empty() && !isRepositoryName(code)) {
-        replyError(reply, "invalid language");
-        return;
-    }
+    if (!checkNameAndLanguage(name, code, reply)) return;
 
     std::string path = std::string(kAnnouncementDirectory) + "/" + (code.empty() ? "" : code + "/") + name + ".wav";
     LOG(LOG_INFO, "Delete file [%s]\n", path.c_str());

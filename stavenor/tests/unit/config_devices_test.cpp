@@ -97,18 +97,7 @@ protected:
         importTree(store(), root);
     }
 
-    std::vector<RowMap> rows(const std::string& table)
-    {
-        auto lock = lock_store();
-        std::vector<RowMap> out;
-        Statement select(store().database, buildSelect(table));
-        while (select.next()) {
-            RowMap row;
-            fetchRow(table, select, row);
-            out.push_back(row);
-        }
-        return out;
-    }
+    std::vector<RowMap> rows(const std::string& table) { return tableRows(store(), table); }
 
     // The one row of the table named so; an empty row (and a failure) when there is not exactly one.
     RowMap row(const std::string& table, const std::string& name)

@@ -23,18 +23,7 @@ protected:
         return importTree(store(), root);
     }
 
-    std::vector<RowMap> rows(const std::string& table)
-    {
-        auto lock = lock_store();
-        std::vector<RowMap> out;
-        Statement select(store().database, buildSelect(table));
-        while (select.next()) {
-            RowMap row;
-            fetchRow(table, select, row);
-            out.push_back(row);
-        }
-        return out;
-    }
+    std::vector<RowMap> rows(const std::string& table) { return tableRows(store(), table); }
 };
 
 } // namespace

@@ -64,6 +64,20 @@ inline std::string withoutDate(const std::string& text)
     return out;
 }
 
+// Every row of one table, in the order the database returns them.
+inline std::vector<RowMap> tableRows(TunaHandler& store, const std::string& table)
+{
+    auto lock = lock_store();
+    std::vector<RowMap> out;
+    Statement select(store.database, buildSelect(table));
+    while (select.next()) {
+        RowMap row;
+        fetchRow(table, select, row);
+        out.push_back(row);
+    }
+    return out;
+}
+
 // Every table of the store (ids included), with each id text replaced by what it stands for: the
 // name of a named object, else the table and name of the row that bears it.
 inline TableDump dumpTables(TunaHandler& store)
