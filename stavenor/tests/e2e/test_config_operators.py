@@ -1,5 +1,5 @@
-"""Operators in configuration files through the running server: a keypad whose keys the browser has
-put into a loop."""
+"""Operators in configuration files through the running server: the operator fixture loaded and saved
+again, and a keypad whose keys the browser has put into a loop."""
 import json
 import os
 import sys
@@ -7,7 +7,9 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import Server, curl  # noqa: E402
+from harness import DATA_DIR, Server, curl  # noqa: E402
+
+FIXTURE = os.path.join(DATA_DIR, "config", "operators.conf")
 
 
 def query(path, fields):
@@ -24,10 +26,23 @@ def tuna(action, table, **fields):
     return json.loads(body)
 
 
+def users(text):
+    return text[text.index(b"\n|users|\n"):]
+
+
 class ConfigOperators(unittest.TestCase):
     def setUp(self):
         self.server = Server(args=("-l", "0x1"))
         self.addCleanup(self.server.close)
+
+    def test_the_operator_fixture_is_saved_as_it_was_loaded(self):
+        status, body = curl("/tuna/configurationFile.json", "-F", "command=load_file", "-F", "fileName=ops.conf",
+                            "-F", f"file=@{FIXTURE};filename=ops.conf")
+        self.assertEqual((status, json.loads(body)), (200, {"status": "success"}))
+        self.assertEqual(command(command="save_as", file="again")[0], 404)
+        with open(FIXTURE, "rb") as f:
+            self.assertEqual(users(self.server.read("again.conf")), users(f.read()))
+        self.assertEqual(sorted(tuna("list", "operatorGeneral")["name"]), ["Anna", "Bruno"])
 
     def test_a_keypad_loop_made_by_the_browser_is_left_out_of_the_file(self):
         operator = tuna("insert", "operatorGeneral", name="Anna")["id"]

@@ -71,8 +71,10 @@ protected:
         tuna_import::importTree(store(), root);
     }
 
-    std::vector<RowMap> rows(const std::string& table, const std::string& order = "rowid")
+    // The rows of a table in the database's order, or in the order of an ORDER BY term.
+    std::vector<RowMap> rows(const std::string& table, const std::string& order = {})
     {
+        if (order.empty()) return tableRows(store(), table);
         auto lock = lock_store();
         std::vector<RowMap> out;
         Sql select = buildSelect(table);
@@ -89,7 +91,7 @@ protected:
 
     // One column of every row, in the order given.
     std::vector<std::string> values(const std::string& table, const std::string& column,
-                                    const std::string& order = "rowid")
+                                    const std::string& order = {})
     {
         std::vector<std::string> out;
         for (RowMap& row : rows(table, order)) out.push_back(row[column]);
@@ -153,6 +155,93 @@ const std::string kObjects = "|nodes|\n"
                              "\t\t|Light|\n";
 
 } // namespace
+
+// The exact texts of the file: badges, rotary positions, settings menu entries and monitor names,
+// each written and read back.
+TEST_F(ConfigOperators, ExactTextsWrittenAndReadBack)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, Params>> rows; // "$Op" in a value: the operator's id
+        const char* branch;                                // the branch of operator "Op" to compare
+        std::string written;
+        std::string table, column, order; // read back after a load of the written file (order: ORDER BY)
+        std::vector<std::string> readBack;
+    };
+    auto key = [](const char* label, const char* upper, const char* lower) {
+        return Params{{"operatorId", "$Op"}, {"parentButtonId", "-1"}, {"buttonLabelPrefix", label},
+                      {"type", "dial"},      {"icon", "empty.bmp"},   {"iconUpperBadge", upper},
+                      {"iconLowerBadge", lower}};
+    };
+    const std::string keyHead = "\t|auto call| = |0|\n\t|function| = |dial|\n";
+    const std::string keyTail =
+        "\t|info mode| = |0|\n\t|radio mode| = |shared|\n\t|receive call| = |0|\n\t|type| = |function|\n";
+    const Case cases[] = {
+        {"badge 41.bmp is A, 7a.bmp is z",
+         {{"keypadDisplayButton", key("key 1", "41.bmp", "7a.bmp")}},
+         "fk menu",
+         "|key 1|\n" + keyHead + "\t|icon index 1| = |A|\n\t|icon index 2| = |z|\n" + keyTail,
+         "keypadDisplayButton", "iconUpperBadge", "", {"41.bmp"}},
+        {"badge with white space, 0x, more than two digits",
+         {{"keypadDisplayButton", key("key 1", " 42.bmp", "0x143.bmp")}},
+         "fk menu",
+         "|key 1|\n" + keyHead + "\t|icon index 1| = |B|\n\t|icon index 2| = |C|\n" + keyTail,
+         "keypadDisplayButton", "iconLowerBadge", "", {"43.bmp"}},
+        {"no badge: empty.bmp, no number, a bar that no file can hold",
+         {{"keypadDisplayButton", key("key 1", "empty.bmp", "zz.bmp")},
+          {"keypadDisplayButton", key("key 2", "7c.bmp", "")}},
+         "fk menu",
+         "|key 1|\n" + keyHead + keyTail + "|key 2|\n" + keyHead + keyTail,
+         "keypadDisplayButton", "iconUpperBadge", "", {"empty.bmp", "empty.bmp"}},
+        {"rotary positions in numeric order",
+         {{"rotaryDialButton", {{"operatorId", "$Op"}, {"buttonNumber", "10"}}},
+          {"rotaryDialButton", {{"operatorId", "$Op"}, {"buttonNumber", "2"}}},
+          {"rotaryDialButton", {{"operatorId", "$Op"}, {"buttonNumber", "1"}}},
+          {"rotaryDialButton", {{"operatorId", "$Op"}, {"buttonNumber", "x"}}}},
+         "ffs menu",
+         "|position x|\n\t|monitors|\n|position 1|\n\t|monitors|\n|position 2|\n\t|monitors|\n"
+         "|position 10|\n\t|monitors|\n",
+         "rotaryDialButton", "buttonNumber", "", {"1", "2", "10"}},
+        {"\"set headset\" written as \"set microphone\", menu in numeric order",
+         {{"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set language"}, {"position", "10"}}},
+          {"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set headset"}, {"position", "9"}}},
+          {"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set volume"}, {"position", "1"}}}},
+         "settings menu",
+         "|set volume|\n|set microphone|\n|set language|\n",
+         "operatorSettingsMenu", "name", "CAST(position AS INTEGER)", {"set volume", "set headset", "set language"}},
+        {"two menu entries at one position: both, in the database's order",
+         {{"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set b"}, {"position", "2"}}},
+          {"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set a"}, {"position", "2"}}},
+          {"operatorSettingsMenu", {{"operatorId", "$Op"}, {"name", "set c"}, {"position", "1"}}}},
+         "settings menu",
+         "|set c|\n|set b|\n|set a|\n",
+         "operatorSettingsMenu", "name", "CAST(position AS INTEGER)", {"set c", "set b", "set a"}},
+        {"selected monitors with and without their prefix",
+         {{"selectedMonitors", {{"parentId", "$Op"}, {"name", "monitor_R1"}, {"type", "transceiver"},
+                                {"gain", "5"}, {"mode", "2"}}},
+          {"selectedMonitors", {{"parentId", "$Op"}, {"name", "Net"}, {"type", "conference"}}},
+          {"selectedMonitors", {{"parentId", "$Op"}, {"name", "monitor_Op"}, {"type", "operator"}}},
+          {"selectedMonitors", {{"parentId", "$Op"}, {"name", "mon"}, {"type", ""}}},
+          {"selectedMonitors", {{"parentId", "$Op"}, {"name", "monitor_"}, {"type", "conference"}}}},
+         "monitors",
+         "||\n\t|type| = |monitor conference|\n|Net|\n\t|type| = |monitor conference|\n"
+         "|Op|\n\t|type| = |monitor user|\n"
+         "|R1|\n\t|gain| = |5|\n\t|monitor mode| = |2|\n\t|type| = |monitor radio|\n"
+         "|mon|\n\t|type| = |monitor user|\n",
+         "selectedMonitors", "name", "name", {"monitor_Net", "monitor_Op", "monitor_R1"}},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        import(kObjects);
+        insert("operatorGeneral", {{"name", "Op"}});
+        for (const auto& [table, params] : c.rows) insert(table, withIds(params));
+        EXPECT_EQ(exported("users", "Op", c.branch), c.written);
+
+        import(exportedText());
+        EXPECT_EQ(values(c.table, c.column, c.order), c.readBack);
+    }
+}
 
 // An operator's own settings: which keys are written, and how they are read back.
 TEST_F(ConfigOperators, OperatorSettingsBothWays)
@@ -310,6 +399,101 @@ TEST_F(ConfigOperators, OperatorSettingsRead)
     EXPECT_EQ(values("ids", "type", "id"), (std::vector<std::string>{"unknown", "operator", "operator"}))
         << "the configuration's own row, then one per operator name";
     EXPECT_EQ(count("privatePhoneBook"), 0);
+}
+
+// The keys of each kind of keypad key; each key's file is read back to the same file.
+TEST_F(ConfigOperators, KeypadKeysBothWays)
+{
+    struct Case {
+        const char* what;
+        Params row;
+        std::string written; // the key's node, less the lines every key has
+    };
+    const Case cases[] = {
+        {"a plain function", {{"type", "dial"}}, "\t|function| = |dial|\n\t|type| = |function|\n"},
+        {"no function at all", {{"type", ""}}, "\t|type| = |function|\n"},
+        {"connect to operator",
+         {{"type", "connect to operator"}, {"connectToOperator", "$Peer"}},
+         "\t|function| = |connect to operator|\n\t|type| = |function|\n\t|user| = |Peer|\n"},
+        {"monitor",
+         {{"type", "monitor"}, {"monitorGain", "4"}, {"monitorSource", "$R1"}, {"monitorDestination", "$Peer"},
+          {"monitorMode", "2"}, {"monitorShowActivity", "true"}},
+         "\t|function| = |monitor|\n\t|gain| = |4|\n\t|monitor destination| = |Peer|\n\t|monitor mode| = |2|\n"
+         "\t|monitor source| = |R1|\n\t|show activity| = |1|\n\t|type| = |function|\n"},
+        {"connect to radio",
+         {{"type", "connect to radio"}, {"radio", "$R1"}, {"morvexAllowModify", "true"}, {"crosstalk", "true"},
+          {"showActivity", "false"}},
+         "\t|function| = |connect to radio|\n\t|modify| = |1|\n\t|radio| = |R1|\n\t|radio crosstalk| = |1|\n"
+         "\t|show activity| = |0|\n\t|type| = |function|\n"},
+        {"retranslation",
+         {{"type", "retranslation"}, {"retransmissionRadio1", "$R1"}, {"retransmissionRadio2", "id9999"},
+          {"showActivity", "true"}},
+         "\t|function| = |retranslation|\n\t|retranslation radio 1| = |R1|\n\t|show activity| = |1|\n"
+         "\t|type| = |function|\n"},
+        {"data route",
+         {{"type", "data route"}, {"sourceEndpoint", "$GPS"}, {"destinationEndpoint", "$GPS"}},
+         "\t|destination endpoint| = |GPS|\n\t|function| = |data route|\n\t|source endpoint| = |GPS|\n"
+         "\t|type| = |function|\n"},
+        {"data route to an endpoint that is gone",
+         {{"type", "data route"}, {"sourceEndpoint", "id9999"}, {"destinationEndpoint", "$GPS"}},
+         "\t|destination endpoint| = |GPS|\n\t|function| = |data route|\n\t|type| = |function|\n"},
+        {"call conference",
+         {{"type", "call conference"}, {"conference", "$Net"}},
+         "\t|conference| = |Net|\n\t|function| = |call conference|\n\t|type| = |function|\n"},
+        {"connect to conference without its radio",
+         {{"type", "connect to conference"}, {"conference", "$Net"}, {"radio", "$R1"},
+          {"conferenceRadioActive", "false"}},
+         "\t|conference| = |Net|\n\t|function| = |connect to conference|\n\t|radio crosstalk| = |0|\n"
+         "\t|type| = |function|\n"},
+        {"connect to conference with its radio",
+         {{"type", "connect to conference"}, {"conference", "$Net"}, {"radio", "$R1"},
+          {"conferenceRadioActive", "true"}, {"crosstalk", "true"}},
+         "\t|conference| = |Net|\n\t|conference radio| = |R1|\n\t|function| = |connect to conference|\n"
+         "\t|radio crosstalk| = |1|\n\t|type| = |function|\n"},
+        {"connect to radio remotely",
+         {{"type", "connect to radio remotely"}, {"radio", "$R1"}, {"remoteRadio", "$Peer"}, {"remoteUser", "$Peer"}},
+         "\t|function| = |connect to radio remotely|\n\t|radio crosstalk| = |0|\n\t|remote radio| = |R1|\n"
+         "\t|remote user| = |Peer|\n\t|type| = |function|\n"},
+        {"the common keys set",
+         {{"type", "dial"}, {"holdFunction", "h"}, {"shiftFunction", "s"}, {"radioPriority", "1"},
+          {"radioExclusive", "true"}, {"fieldPhone", "$Line"}, {"pabxPhone", "$Line"}, {"receiveCalls", "true"},
+          {"conferenceAutocall", "true"}, {"infoShowConnections", "true"}, {"shiftTimeout", "3"}, {"gpsMode", "2"},
+          {"name", "Dial"}, {"icon", "radio.bmp"}, {"subIcon", "sub.bmp"}, {"subIconUpperBadge", "31.bmp"},
+          {"subIconLowerBadge", "32.bmp"}},
+         "\t|auto call| = |1|\n\t|field phone| = |Line|\n\t|function| = |dial|\n\t|gps default mode| = |2|\n"
+         "\t|hold function| = |h|\n\t|icon| = |radio.bmp|\n\t|info mode| = |1|\n\t|name| = |Dial|\n"
+         "\t|pabx phone| = |Line|\n\t|radio mode| = |exclusive|\n\t|radio priority| = |1|\n"
+         "\t|receive call| = |1|\n\t|shift function| = |s|\n\t|shift time| = |3|\n\t|subicon| = |sub.bmp|\n"
+         "\t|subicon index 1| = |1|\n\t|subicon index 2| = |2|\n\t|type| = |function|\n"},
+    };
+    // Every key has these, unless the case sets them.
+    const std::string common[] = {"\t|auto call| = |0|\n", "\t|info mode| = |0|\n", "\t|radio mode| = |shared|\n",
+                                  "\t|receive call| = |0|\n"};
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        import(kObjects + "|users|\n\t|Op|\n\t|Peer|\n");
+        Params params = withIds(c.row);
+        for (const auto& more :
+             withIds({{"operatorId", "$Op"}, {"parentButtonId", "-1"}, {"buttonLabelPrefix", "key 5"}}))
+            params.push_back(more);
+        if (std::none_of(params.begin(), params.end(), [](const auto& p) { return p.first == "icon"; }))
+            params.emplace_back("icon", "empty.bmp");
+        insert("keypadDisplayButton", params);
+
+        std::string text = exported("users", "Op", "fk menu");
+        ASSERT_EQ(text.rfind("|key 5|\n", 0), 0u) << text;
+        text.erase(0, 8);
+        for (const std::string& line : common) {
+            size_t at = text.find(line);
+            if (at != std::string::npos) text.erase(at, line.size());
+        }
+        EXPECT_EQ(text, c.written);
+
+        std::string file = exportedText();
+        import(file);
+        EXPECT_EQ(withoutDate(exportedText()), withoutDate(file));
+    }
 }
 
 // A submenu two levels deep, and keys whose parents loop.
@@ -625,4 +809,17 @@ TEST_F(ConfigOperators, ListsRead)
               std::string::npos)
         << file;
     EXPECT_NE(file.find("\t\t|settings menu|\n\t\t\t|set microphone|\n\t\t\t|set volume|\n"), std::string::npos);
+}
+
+TEST_F(ConfigOperators, RoundTripOfTheOperatorFixture)
+{
+    expectRoundTrip(fixture("operators.conf"));
+    // The operators' part of the fixture is in the form the export writes.
+    auto users = [](const std::string& text) { return text.substr(text.find("\n|users|\n")); };
+    EXPECT_EQ(users(readFile("s1.conf")), users(readFile(fixture("operators.conf"))));
+    for (const char* table : {"operatorGeneral", "operatorSettingsMenu", "operatorHeadsets", "keypadDisplayButton",
+                              "rotaryDialButton", "selectedMonitors", "privatePhoneBook"})
+        EXPECT_GT(count(table), 0) << table;
+    EXPECT_EQ(count("rotaryDialButton"), 16);
+    EXPECT_GT(count("operatorSettingsMenu"), 10);
 }
