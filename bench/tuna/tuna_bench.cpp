@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
-#include <ctime>
+
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +88,9 @@ int main(int argc, char** argv)
     std::string out = argv[1];
     int rows = argc > 2 ? atoi(argv[2]) : 10000;
     int rounds = argc > 3 ? atoi(argv[3]) : 100;
+
+    // The store writes its files (saved.conf) into the working directory: keep them in the output one.
+    if (chdir(out.c_str()) != 0) return 1;
 
     // First pass, untimed: record the statements.
     start_store();
