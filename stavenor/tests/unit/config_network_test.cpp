@@ -37,19 +37,7 @@ protected:
 
     std::vector<RowMap> rows(const std::string& table, const std::string& orderBy = "rowid")
     {
-        auto lock = lock_store();
-        std::vector<RowMap> out;
-        Sql select = buildSelect(table);
-        select.text.pop_back(); // ";\n"
-        select.text.pop_back();
-        select += " ORDER BY " + orderBy;
-        Statement statement(store().database, select);
-        while (statement.next()) {
-            RowMap row;
-            fetchRow(table, statement, row);
-            out.push_back(std::move(row));
-        }
-        return out;
+        return tableRows(store(), table, orderBy);
     }
 
     std::string exported()

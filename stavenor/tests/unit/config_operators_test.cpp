@@ -74,19 +74,7 @@ protected:
     // The rows of a table in the database's order, or in the order of an ORDER BY term.
     std::vector<RowMap> rows(const std::string& table, const std::string& order = {})
     {
-        if (order.empty()) return tableRows(store(), table);
-        auto lock = lock_store();
-        std::vector<RowMap> out;
-        Sql select = buildSelect(table);
-        select.text.resize(select.text.size() - 2); // ";\n"
-        select += " ORDER BY " + order;
-        Statement statement(store().database, select);
-        while (statement.next()) {
-            RowMap row;
-            fetchRow(table, statement, row);
-            out.push_back(row);
-        }
-        return out;
+        return tableRows(store(), table, order);
     }
 
     // One column of every row, in the order given.

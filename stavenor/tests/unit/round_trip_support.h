@@ -12,6 +12,7 @@
 #include "handlers/tuna/schema.h"
 #include "handlers/tuna/tuna.h"
 #include "handlers/tuna/tuna_handler.h"
+#include "tuna_test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@
 #include <vector>
 
 namespace round_trip {
+
+using tuna_test::tableRows;
 
 // table -> its rows, each as "column=value" lines, sorted.
 using TableDump = std::map<std::string, std::vector<std::string>>;
@@ -60,20 +63,6 @@ inline std::string withoutDate(const std::string& text)
         if (line.rfind("\t|date| = |", 0) == 0) continue;
         out += line;
         out += '\n';
-    }
-    return out;
-}
-
-// Every row of one table, in the order the database returns them.
-inline std::vector<RowMap> tableRows(TunaHandler& store, const std::string& table)
-{
-    auto lock = lock_store();
-    std::vector<RowMap> out;
-    Statement select(store.database, buildSelect(table));
-    while (select.next()) {
-        RowMap row;
-        fetchRow(table, select, row);
-        out.push_back(row);
     }
     return out;
 }

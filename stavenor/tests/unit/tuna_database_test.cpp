@@ -6,28 +6,16 @@ using namespace tuna_test;
 
 namespace {
 
-std::vector<RowMap> rows(TunaHandler& store, const std::string& table)
-{
-    std::vector<RowMap> out;
-    Statement select(store.database, buildSelect(table));
-    while (select.next()) {
-        RowMap row;
-        fetchRow(table, select, row);
-        out.push_back(row);
-    }
-    return out;
-}
-
 class TunaDatabase : public Store {};
 
 } // namespace
 
 TEST_F(TunaDatabase, FreshDatabaseHoldsTheFirstRowsAndEveryTable)
 {
-    auto ids = rows(store(), "ids");
+    auto ids = tableRows(store(), "ids");
     ASSERT_EQ(ids.size(), 1u);
     EXPECT_EQ(ids[0], (RowMap{{"id", "1"}, {"name", "name"}, {"type", "unknown"}, {"cbm", "false"}}));
-    auto configuration = rows(store(), "Configuration");
+    auto configuration = tableRows(store(), "Configuration");
     ASSERT_EQ(configuration.size(), 1u);
     EXPECT_EQ(configuration[0], (RowMap{{"id", "id1"}, {"name", "New configuration.conf"}}));
 
@@ -50,9 +38,9 @@ TEST_F(TunaDatabase, TriggerDropsAnAudioFileWithItsLastRepositoryRow)
                                  "('id10', 'alarm', 'Common'), ('id11', 'alarm', 'English')")),
               SQLITE_OK);
     ASSERT_EQ(executeSql(db, Sql("DELETE FROM globalAudioSetupAudioRepository WHERE id = 'id10'")), SQLITE_OK);
-    EXPECT_EQ(rows(store(), "audioFiles").size(), 1u);
+    EXPECT_EQ(tableRows(store(), "audioFiles").size(), 1u);
     ASSERT_EQ(executeSql(db, Sql("DELETE FROM globalAudioSetupAudioRepository WHERE id = 'id11'")), SQLITE_OK);
-    EXPECT_EQ(rows(store(), "audioFiles").size(), 0u);
+    EXPECT_EQ(tableRows(store(), "audioFiles").size(), 0u);
 }
 
 TEST_F(TunaDatabase, IdOperations)
@@ -67,10 +55,10 @@ TEST_F(TunaDatabase, IdOperations)
     EXPECT_EQ(store().getOrCreateId("", "false", "unknown"), "id4");
     store().idsByName["Known"] = "id3";
     EXPECT_EQ(store().getOrCreateId("Known", "false", "unknown"), "id3");
-    EXPECT_EQ(rows(store(), "ids").size(), 4u);
+    EXPECT_EQ(tableRows(store(), "ids").size(), 4u);
 
     EXPECT_EQ(store().updateIdName(2, "Renamed \"x\""), SQLITE_OK);
-    EXPECT_EQ(rows(store(), "ids")[1].at("name"), "Renamed \"x\"");
+    EXPECT_EQ(tableRows(store(), "ids")[1].at("name"), "Renamed \"x\"");
     EXPECT_EQ(store().deleteId(2), SQLITE_OK);
     EXPECT_FALSE(store().fetchRowById("id2"));
     // Numbers are never given twice, even after a delete.
@@ -92,7 +80,7 @@ TEST_F(TunaDatabase, ReopeningEmptiesTheStoreAndItsSavepoints)
     EXPECT_TRUE(store().savepoints.empty());
     EXPECT_TRUE(store().idsByName.empty());
     EXPECT_TRUE(store().namesById.empty());
-    EXPECT_EQ(rows(store(), "radio").size(), 0u);
-    EXPECT_EQ(rows(store(), "ids").size(), 1u);
+    EXPECT_EQ(tableRows(store(), "radio").size(), 0u);
+    EXPECT_EQ(tableRows(store(), "ids").size(), 1u);
     EXPECT_EQ(call("/tuna/undo.json").body, "{\n\t\"status\" : \"error\",\n\t\"description\" : \"no more savepoints\"\n}\n");
 }

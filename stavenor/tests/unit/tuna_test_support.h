@@ -1,6 +1,8 @@
 // Drives the "tuna" handler in-process: a fresh store per test and requests built by hand.
 #pragma once
 
+#include "common/store_lock.h"
+#include "handlers/tuna/sql.h"
 #include "handlers/tuna/tuna.h"
 #include "handlers/tuna/tuna_handler.h"
 
@@ -31,6 +33,25 @@ inline Reply call(const std::string& url, const Params& params = {})
     request.params = &list;
     tuna_handler(request);
     return {request.status, request.data, request.content_type.value_or(""), request.content_disposition.value_or("")};
+}
+
+// Every row of one table, in the database's order or in the order of an ORDER BY term.
+inline std::vector<RowMap> tableRows(TunaHandler& store, const std::string& table, const std::string& orderBy = {})
+{
+    auto lock = lock_store();
+    Sql select = buildSelect(table);
+    if (!orderBy.empty()) {
+        select.text.resize(select.text.size() - 2); // ";\n"
+        select += " ORDER BY " + orderBy;
+    }
+    std::vector<RowMap> out;
+    Statement statement(store.database, select);
+    while (statement.next()) {
+        RowMap row;
+        fetchRow(table, statement, row);
+        out.push_back(std::move(row));
+    }
+    return out;
 }
 
 // True when `text` is one whole JSON value.
