@@ -2,25 +2,12 @@
 // code, and what reads (when it can be written at all) writes back to a text that reads to the
 // same tree.
 #include "tree/config_node.h"
+#include "../tree_shape.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-std::string shape(const ConfigNode& node, int depth = 0)
-{
-    std::string out;
-    for (const auto& child : node.children) {
-        out += std::to_string(depth) + "[" + child->key + "]=[" + child->value + "]\n";
-        out += shape(*child, depth + 1);
-    }
-    return out;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -1,4 +1,5 @@
 #include "tree/config_node.h"
+#include "../tree_shape.h"
 
 #include <gtest/gtest.h>
 
@@ -35,17 +36,6 @@ std::string body_of(const std::string& text)
 {
     size_t cut = text.find('\n');
     return cut == std::string::npos ? std::string() : text.substr(cut + 1);
-}
-
-// Key, value and depth of every node, depth first: what survives a round trip.
-std::string shape(const ConfigNode& node, int depth = 0)
-{
-    std::string out;
-    for (const auto& child : node.children) {
-        out += std::to_string(depth) + "[" + child->key + "]=[" + child->value + "]\n";
-        out += shape(*child, depth + 1);
-    }
-    return out;
 }
 
 class TempDir {
