@@ -160,11 +160,9 @@ int executeSql(sqlite3* db, const Sql& sql, std::string* error)
     return SQLITE_OK;
 }
 
-Sql buildSelect(const std::string& table, const Sql& condition)
+// The table, an optional WHERE condition and the statement's end, shared by SELECT and DELETE.
+static Sql finishStatement(Sql sql, const std::string& table, const Sql& condition)
 {
-    Sql sql("SELECT ");
-    appendColumns(sql.text, columnsOf(table));
-    sql += " FROM ";
     sql += table;
     if (!condition.empty()) {
         sql += " WHERE ";
@@ -172,6 +170,14 @@ Sql buildSelect(const std::string& table, const Sql& condition)
     }
     sql += ";\n";
     return sql;
+}
+
+Sql buildSelect(const std::string& table, const Sql& condition)
+{
+    Sql sql("SELECT ");
+    appendColumns(sql.text, columnsOf(table));
+    sql += " FROM ";
+    return finishStatement(std::move(sql), table, condition);
 }
 
 void fetchRow(const std::string& table, const Statement& statement, RowMap& row)
@@ -202,13 +208,7 @@ Sql buildInsert(const std::string& table, const RowMap& row)
 Sql deleteWhere(const std::string& table, const Sql& condition)
 {
     Sql sql("DELETE FROM ");
-    sql += table;
-    if (!condition.empty()) {
-        sql += " WHERE ";
-        sql += condition;
-    }
-    sql += ";\n";
-    return sql;
+    return finishStatement(std::move(sql), table, condition);
 }
 
 int64_t idNumber(const std::string& id)
