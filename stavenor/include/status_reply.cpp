@@ -4,8 +4,9 @@
 
 #include <cstdlib>
 
-void status_reply(http_request& request, const char* status, const std::string& description)
+void status_reply(http_request& request, bool success, const std::string& description)
 {
+    const char* status = success ? "success" : "error";
     json_t* reply = json_object();
     json_object_set_new(reply, "status", json_string(status));
     json_object_set_new(reply, "description", json_stringn(description.data(), description.size()));
@@ -15,9 +16,4 @@ void status_reply(http_request& request, const char* status, const std::string& 
     request.data = text ? text : "";
     request.content_type = "application/json; charset=utf-8";
     free(text);
-}
-
-void status_reply(http_request& request, bool success, const std::string& description)
-{
-    status_reply(request, success ? "success" : "error", description);
 }

@@ -6,5 +6,3 @@
 #include <string>
 
 void status_reply(http_request& request, bool success, const std::string& description);
-// Same for an arbitrary status text ("probably success" and the like).
-void status_reply(http_request& request, const char* status, const std::string& description);
