@@ -12,6 +12,7 @@
 #include <microhttpd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -150,13 +151,11 @@ void start_upload(connection_context& ctx, const char* key, const char* filename
     std::string dir = temporary_directory();
     std::string path = dir + *name;
     // Two file fields of one request never share a stored name.
-    for (int n = 2; [&] {
-             for (const auto& u : ctx.uploads)
-                 if (u.item->upload_path == path) return true;
-             return false;
-         }();
-         ++n)
-        path = dir + std::to_string(n) + "-" + *name;
+    auto taken = [&ctx](const std::string& candidate) {
+        return std::any_of(ctx.uploads.begin(), ctx.uploads.end(),
+                           [&](const upload& u) { return u.item->upload_path == candidate; });
+    };
+    for (int n = 2; taken(path); ++n) path = dir + std::to_string(n) + "-" + *name;
     item->upload_path = path;
 
     upload u;
