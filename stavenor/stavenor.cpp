@@ -23,7 +23,6 @@
 #include <glib-unix.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -63,18 +62,6 @@ void parse_options(int argc, char** argv)
     }
 }
 
-std::optional<std::string> real_path(const std::string& path)
-{
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) ? std::optional<std::string>(resolved) : std::nullopt;
-}
-
-// True when `inner` is `outer` or lies below it.
-bool contains(const std::string& outer, const std::string& inner)
-{
-    return inner == outer || outer == "/" || inner.compare(0, outer.size() + 1, outer + "/") == 0;
-}
-
 // Empties the temporary directory and keeps it. A temporary directory that holds the working
 // directory or the document root is never purged: a wrong "tmp_dir" must not wipe them.
 void purge_tmp_dir()
@@ -87,7 +74,7 @@ void purge_tmp_dir()
     const char* docroot = nullptr;
     auto cwd = real_path(".");
     auto root = get_configuration_string("docroot", &docroot) ? real_path(docroot) : cwd;
-    if ((cwd && contains(*tmp, *cwd)) || (root && contains(*tmp, *root))) {
+    if ((cwd && is_inside(*tmp, *cwd)) || (root && is_inside(*tmp, *root))) {
         LOG(LOG_ERROR, "temporary dir [%s] holds the working directory or the document root - not purged", configured);
         return;
     }

@@ -25,11 +25,16 @@ std::optional<std::string> safe_base_name(const std::string& client_path)
     return base;
 }
 
-static std::optional<std::string> real_path(const std::string& path)
+std::optional<std::string> real_path(const std::string& path)
 {
     char resolved[PATH_MAX];
     if (!realpath(path.c_str(), resolved)) return std::nullopt;
     return std::string(resolved);
+}
+
+bool is_inside(const std::string& outer, const std::string& inner)
+{
+    return inner == outer || outer == "/" || inner.compare(0, outer.size() + 1, outer + "/") == 0;
 }
 
 std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative)
@@ -50,9 +55,7 @@ std::optional<std::string> resolve_inside(const std::string& root, const std::st
     if (!real_root) return std::nullopt;
     auto real = real_path(*real_root + "/" + relative);
     if (!real) return std::nullopt;
-    if (*real != *real_root && real->compare(0, real_root->size() + 1, *real_root + "/") != 0 &&
-        *real_root != "/")
-        return std::nullopt;
+    if (!is_inside(*real_root, *real)) return std::nullopt;
     return real;
 }
 

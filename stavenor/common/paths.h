@@ -13,6 +13,12 @@ bool is_safe_file_name(const std::string& name);
 // The base name of a client-supplied path (after the last '/' or '\\'), when it is a safe file name.
 std::optional<std::string> safe_base_name(const std::string& client_path);
 
+// The real path (links followed, absolute), or none when it does not exist.
+std::optional<std::string> real_path(const std::string& path);
+
+// True when the real path `inner` is `outer` or lies below it.
+bool is_inside(const std::string& outer, const std::string& inner);
+
 // `relative` resolved below `root`: none when it holds a ".." segment or a control character,
 // or when the real path (symbolic links followed) lies outside the real root or does not exist.
 std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative);
