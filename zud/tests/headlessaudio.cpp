@@ -6,7 +6,9 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <climits>
 #include <fcntl.h>
 #include <numbers>
 #include <unistd.h>
@@ -61,10 +63,12 @@ HeadlessAudio::HeadlessAudio(Backend backend) : backend(backend)
     // Ready once it answers and the microphone's pipe is there.
     const QDeadlineTimer deadline(10000);
     for (;;) {
-        QProcess probe;
-        probe.start("pactl", {"info"});
-        if (QFile::exists(dir.filePath("microphone")) && probe.waitForFinished(2000) && probe.exitCode() == 0)
-            break;
+        if (QFile::exists(dir.filePath("microphone"))) {
+            QProcess probe;
+            probe.start("pactl", {"info"});
+            if (probe.waitForFinished(2000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
+                break;
+        }
         if (deadline.hasExpired() || daemon.state() != QProcess::Running)
             qFatal("pulseaudio did not come up");
         QThread::msleep(50);
@@ -110,10 +114,11 @@ void HeadlessAudio::setMicrophone(double newFrequency, double newPeak)
 }
 
 // Writes the chosen signal into the pipe source at 48000 samples a second, in 10 ms steps, so the
-// console's capture is paced like a real microphone.
+// console's capture is paced like a real microphone. While nobody records, the daemon stops reading
+// the pipe: what does not fit is lost, as a microphone's sound is.
 void HeadlessAudio::feedMicrophone()
 {
-    const int fd = ::open(QFile::encodeName(dir.filePath("microphone")).constData(), O_WRONLY);
+    const int fd = ::open(QFile::encodeName(dir.filePath("microphone")).constData(), O_WRONLY | O_NONBLOCK);
     if (fd < 0)
         qFatal("cannot open the microphone pipe");
     const auto begin = std::chrono::steady_clock::now();
@@ -130,8 +135,12 @@ void HeadlessAudio::feedMicrophone()
                 chunk[i] = qint16(std::lround(f > 0 ? p * std::sin(phase) : p));
                 phase = std::fmod(phase + 2 * std::numbers::pi * f / micRate, 2 * std::numbers::pi);
             }
-            const qsizetype bytes = chunk.size() * qsizetype(sizeof(qint16));
-            if (::write(fd, chunk.constData(), size_t(bytes)) != bytes)
+            // Pieces of PIPE_BUF are written whole or not at all: samples never split.
+            const char *bytes = reinterpret_cast<const char *>(chunk.constData());
+            bool failed = false;
+            for (qsizetype at = 0, size = chunk.size() * 2; at < size && !failed; at += PIPE_BUF)
+                failed = ::write(fd, bytes + at, size_t(std::min<qsizetype>(PIPE_BUF, size - at))) < 0 && errno != EAGAIN;
+            if (failed)
                 break;
             written += due;
         }
