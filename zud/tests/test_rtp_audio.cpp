@@ -213,6 +213,20 @@ private slots:
         QVERIFY(!unit.hasPendingDatagrams());
     }
 
+    void aPortAlreadyTakenIsLogged()
+    {
+        RtpAudioSource first(unitAddress, 8000, AL_FORMAT_MONO16);
+        QUdpSocket taken, takenToo;
+        QVERIFY(taken.bind(QHostAddress::AnyIPv4, first.port() + 1));
+        QVERIFY(takenToo.bind(QHostAddress::AnyIPv4, 49100));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QString("^ERROR: cannot bind RTP port %1 ").arg(first.port() + 1)));
+        RtpAudioSource second(unitAddress, 8000, AL_FORMAT_MONO16);
+        QTest::ignoreMessage(QtDebugMsg, "opening RTP socket");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^ERROR: cannot bind RTP port 49100 "));
+        RtpAudioDestination destination;
+        QTest::ignoreMessage(QtDebugMsg, "closing RTP socket");
+    }
+
     void refusesAnAddressOrPortThatIsNone_data()
     {
         QTest::addColumn<QString>("address");
