@@ -1,50 +1,39 @@
 #pragma once
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QVector>
 
 #include <atomic>
 #include <thread>
 
-// Sound devices for a console under test, without sound hardware. Made once per test process,
-// before the first OpenAL call (OpenAL Soft picks its backend then).
-// - Pulse: a private PulseAudio daemon with a null sink (what the console plays, recorded from its
-//   monitor) and a pipe source (the microphone, fed here in real time from a signal the test
-//   chooses); OpenAL talks to it through ALSOFT_DRIVERS=pulse.
-// - AlsaNull: ALSA's null device, no daemon; its capture hands out silence as fast as it is read.
+// The test's ends of the devices that with-audio gives a test (run it with AUDIO pulse): the
+// microphone, fed in real time from a signal the test chooses, and the speaker, recorded.
 class HeadlessAudio
 {
 public:
-    enum class Backend { Pulse, AlsaNull };
-
-    explicit HeadlessAudio(Backend backend);
+    HeadlessAudio();
     ~HeadlessAudio();
     HeadlessAudio(const HeadlessAudio &) = delete;
     HeadlessAudio &operator=(const HeadlessAudio &) = delete;
 
     // What the microphone hears from now on: a sine of that frequency and peak (in sample steps),
-    // a constant for frequency 0, silence for peak 0. Pulse only.
+    // a constant for frequency 0, silence for peak 0.
     void setMicrophone(double frequency, double peak);
 
-    // The null sink's monitor at 8000 Hz, 16-bit mono, between the two calls. Pulse only.
+    // The speaker's monitor at 8000 Hz, 16-bit mono, between the two calls.
     void startRecording();
     QVector<qint16> stopRecording();
 
 private:
-    void feedMicrophone();
-    QProcessEnvironment daemonEnvironment() const;
+    void feedMicrophone(int fd);
 
-    Backend backend;
-    QTemporaryDir dir;
-    QProcess daemon;
     QProcess recorder;
     std::atomic<double> frequency{0.0};
     std::atomic<double> peak{0.0};
-    std::atomic<bool> feeding{false};
+    std::atomic<bool> feeding{true};
     std::thread feeder;
 };
 
-// The strongest frequency of the samples (Hz) by counting rising zero crossings, and their peak.
+// The frequency of the samples (Hz) by counting rising crossings of a quarter of their peak.
 double dominantFrequency(const QVector<qint16> &samples, int rate);
 int peakOf(const QVector<qint16> &samples);

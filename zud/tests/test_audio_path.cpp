@@ -1,5 +1,5 @@
-// The audio path end to end on a private PulseAudio daemon: the microphone (a pipe source the test
-// feeds) reaches a unit's RTP port as µ-law, a unit's RTP stream reaches the speaker (a null sink
+// The audio path end to end on a private PulseAudio daemon (with-audio pulse): the microphone (a
+// pipe source the test feeds) reaches a unit's RTP port as µ-law, a unit's RTP stream reaches the speaker (a null sink
 // the test records), and the engine measures the level. The unit's side is a Python peer that
 // decodes with audioop.
 #include "audio.h"
@@ -47,7 +47,7 @@ class TestAudioPath : public QObject
 private slots:
     void initTestCase()
     {
-        devices = std::make_unique<HeadlessAudio>(HeadlessAudio::Backend::Pulse);
+        devices = std::make_unique<HeadlessAudio>();
         engine = std::make_unique<Audio>();
         QCOMPARE(engine->openPlaybackDevice(QString()), 0);
         QCOMPARE(engine->openCaptureDevice(QString()), 0);
