@@ -1,0 +1,6 @@
+#include "client/webpage.h"
+
+webpage::webpage(QObject* parent)
+    : WebEnginePage(parent)
+{
+}

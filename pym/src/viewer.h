@@ -1,0 +1,29 @@
+// The application object, its command line and the state that every part of pym reads.
+#pragma once
+
+#include <QApplication>
+
+class QSettings;
+class QWidget;
+
+extern const char* const PRODUCT_TITLE;
+
+// The one persistent settings store ("WinGeometry", "OpenFileLocation", "SaveFileLastLocation",
+// "SaveFilePath").
+QSettings& settings();
+bool inspectorEnabled();
+// The first web window built: parent of message boxes and target of title changes.
+QWidget* mainWindow();
+void setMainWindow(QWidget* window);
+
+class viewer : public QApplication
+{
+    Q_OBJECT
+
+public:
+    viewer(int& argc, char** argv);
+    ~viewer() override;
+
+private:
+    void parseArguments();
+};
