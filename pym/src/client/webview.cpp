@@ -1,16 +1,22 @@
 #include "client/webview.h"
 
+#include "client/file_dialog.h"
+#include "client/file_download.h"
+#include "client/network_access_manager.h"
 #include "client/webpage.h"
 #include "logger.h"
 #include "splash.h"
 #include "viewer.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QNetworkReply>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QtDebug>
 
 namespace {
@@ -21,6 +27,27 @@ constexpr int MAX_RETRIES = 4;
 constexpr int FIRST_LOAD_DELAY_MS = 1500;
 constexpr int SHOW_DELAY_MS = 1500;
 const QString WIN_GEOMETRY = QStringLiteral("WinGeometry");
+const QString SAVE_FILE_LAST_LOCATION = QStringLiteral("SaveFileLastLocation");
+const QString SAVE_FILE_PATH = QStringLiteral("SaveFilePath");
+const QString CONFIGURATION_FILE = QStringLiteral("tuna/configurationFile.json");
+
+QUrl serverUrl(const QString& path = QString())
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(SERVER_PORT);
+    if (!path.isEmpty()) url.setPath(QLatin1Char('/') + path);
+    return url;
+}
+
+// The kinds of file that have a filter of their own when they are saved.
+QString saveFilter(const QString& extension)
+{
+    static const QStringList kinds = {QStringLiteral("mod"), QStringLiteral("dis"), QStringLiteral("bin"),
+                                      QStringLiteral("conf"), QStringLiteral("wav")};
+    return kinds.contains(extension) ? fileKind(extension).filter : QCoreApplication::translate("webview", "All files (*.*)");
+}
 
 } // namespace
 
@@ -28,6 +55,8 @@ webview::webview(QWidget* parent)
     : QMainWindow(parent)
 {
     if (!mainWindow()) setMainWindow(this);
+    saveLastLocation = settings().value(SAVE_FILE_LAST_LOCATION).toString();
+    saveFilePath = settings().value(SAVE_FILE_PATH).toString();
 
     WebEnginePage::applyGlobalSettings();
     setLogMode(0);
@@ -54,10 +83,13 @@ webview::webview(QWidget* parent)
 
     page = new webpage(ui.web);
     connect(page, &QWebEnginePage::linkHovered, this, &webview::onLinkHovered);
+    connect(page, &WebEnginePage::unsupportedContent, this, &webview::onUnsupportedContent);
     ui.web->setPage(page);
     ui.web->setVisible(true);
 
     QTimer::singleShot(FIRST_LOAD_DELAY_MS, this, &webview::displayMainPage);
+
+    networkManager = new NetworkAccessManager(this, page);
 
     LOG_MESSAGE(LOG_WEB, QStringLiteral("webview started"));
 }
@@ -65,6 +97,7 @@ webview::webview(QWidget* parent)
 webview::~webview()
 {
     LOG_MESSAGE(LOG_WEB, QStringLiteral("bye bye"));
+    delete networkManager;
     delete inspector;
     delete inspectorShortcut;
     delete page;
@@ -74,10 +107,7 @@ webview::~webview()
 
 void webview::displayMainPage()
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(QStringLiteral("127.0.0.1"));
-    url.setPort(SERVER_PORT);
+    const QUrl url = serverUrl();
     LOG_MESSAGE(LOG_WEB, QStringLiteral("load main page: ") + url.toString());
     page->load(url);
     LOG_MESSAGE(LOG_WEB, QStringLiteral("load page - finished"));
@@ -161,4 +191,81 @@ void webview::inspect()
 void webview::onLinkHovered(const QString& link)
 {
     if (!link.isEmpty()) LOG_MESSAGE(LOG_WEB, QStringLiteral("link hovered: ") + link);
+}
+
+void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
+{
+    // The engine reads the name from the reply's Content-Disposition, else from its URL.
+    QString fileName = download->suggestedFileName();
+    const QString filter = saveFilter(fileName.section(QLatin1Char('.'), -1));
+    fileName.replace(QLatin1Char(' '), QLatin1Char('_'));
+    LOG_MESSAGE(LOG_WEB, QStringLiteral("download request: ") + fileName);
+    if (!saveLastLocation.isEmpty())
+        fileName.prepend(saveLastLocation.endsWith(QLatin1Char('/')) ? saveLastLocation : saveLastLocation + QLatin1Char('/'));
+
+    const auto chosen = runFileDialog(this, tr("Save File"), filter, saveLastLocation, fileName,
+                                      QFileDialog::AcceptSave, tr("Save"));
+    if (!chosen) {
+        LOG_MESSAGE(LOG_WEB, QStringLiteral("save dialog: cancel clicked"));
+        download->cancel();
+        return;
+    }
+    saveFilePath = *chosen;
+    if (saveFilePath.isEmpty()) {
+        LOG_MESSAGE(LOG_WEB, QStringLiteral("save file - cancel clicked"));
+        download->cancel();
+    } else {
+        LOG_MESSAGE(LOG_WEB, QStringLiteral("save file as : ") + saveFilePath);
+        saveLastLocation = QFileInfo(saveFilePath).absolutePath();
+        if (download->url().toString().contains(CONFIGURATION_FILE)) {
+            // The server writes the configuration itself, at the path chosen here.
+            download->cancel();
+            sendServerRequest(CONFIGURATION_FILE, {{QStringLiteral("command"), QStringLiteral("save_as")},
+                                                   {QStringLiteral("file"), saveFilePath}});
+        } else {
+            auto* file = new FileDownload(download, saveFilePath, this);
+            connect(file, &FileDownload::ended, this, &webview::onDownloadFinished);
+            connect(file, &FileDownload::ended, file, &QObject::deleteLater);
+        }
+    }
+    settings().setValue(SAVE_FILE_LAST_LOCATION, saveLastLocation);
+    settings().setValue(SAVE_FILE_PATH, saveFilePath);
+    settings().sync();
+}
+
+void webview::onDownloadFinished(bool saved)
+{
+    if (!saved) {
+        saveErrorBox();
+        return;
+    }
+    LOG_MESSAGE(LOG_WEB, QStringLiteral("download finished"));
+    saveFilePath.clear();
+    QMessageBox::information(this, tr("Save file"), tr("File successfully saved"), QMessageBox::Ok);
+}
+
+void webview::saveErrorBox()
+{
+    QMessageBox::warning(this, tr("Error saving file"), tr("Could not save file in specified location"), QMessageBox::Ok);
+}
+
+void webview::sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments)
+{
+    QStringList query;
+    for (const auto& [name, value] : arguments)
+        query << name + QLatin1Char('=') + QString::fromLatin1(QUrl::toPercentEncoding(value));
+    QUrl url = serverUrl(path);
+    url.setQuery(query.join(QLatin1Char('&')), QUrl::StrictMode);
+    LOG_MESSAGE(LOG_WEB, QStringLiteral("server request: ") + url.toString(QUrl::FullyEncoded));
+    QNetworkReply* reply = networkManager->get(QNetworkRequest(url));
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        // The server answers a request that it carried out with no text (its "not found" page),
+        // and one that failed with a JSON status "error".
+        const bool refused = reply->error() != QNetworkReply::NoError && reply->error() != QNetworkReply::ContentNotFoundError;
+        const bool failed = reply->readAll().contains("\"error\"");
+        if (!refused && !failed) return;
+        LOG_MESSAGE(LOG_WEB, QStringLiteral("ERROR: server request failed: ") + reply->url().toString());
+        saveErrorBox();
+    });
 }

@@ -5,7 +5,11 @@
 
 #include <QMainWindow>
 
+#include <utility>
+
+class NetworkAccessManager;
 class QShortcut;
+class QWebEngineDownloadRequest;
 class splash;
 class webpage;
 
@@ -17,12 +21,18 @@ public:
     explicit webview(QWidget* parent = nullptr);
     ~webview() override;
 
+    // A GET of http://127.0.0.1:8765/ + path with the arguments, each value percent-encoded; a
+    // failure is shown to the user.
+    void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments);
+
 private slots:
     void onLoadFinished(bool ok);
     void onLinkHovered(const QString& link);
     void inspect();
     void showMainWindow();
     void displayMainPage();
+    void onUnsupportedContent(QWebEngineDownloadRequest* download);
+    void onDownloadFinished(bool saved);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -31,11 +41,16 @@ protected:
 private:
     void placeByDefault();
 
+    void saveErrorBox();
+
     Ui::webviewClass ui;
     webpage* page;
+    QString saveFilePath;
     bool firstLoad = true;
     splash* splashScreen;
     int retryCount = 0;
+    QString saveLastLocation;
     QShortcut* inspectorShortcut;
     QWidget* inspector = nullptr;
+    NetworkAccessManager* networkManager;
 };
