@@ -37,22 +37,33 @@ FileDownload::FileDownload(QWebEngineDownloadRequest* download, const QString& t
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this] {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("download ready read - bytes available %1").arg(this->download->receivedBytes()));
     });
-    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, &FileDownload::onFinished);
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this, &FileDownload::onStateChanged);
     LOG_MESSAGE(LOG_WEB, QStringLiteral("download init - bytes available %1").arg(download->receivedBytes()));
     download->accept();
 }
 
-void FileDownload::onFinished()
+void FileDownload::onStateChanged()
 {
-    if (!download->isFinished()) return;
-    const bool complete = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
+    const auto state = download->state();
+    if (finished || state == QWebEngineDownloadRequest::DownloadRequested
+        || state == QWebEngineDownloadRequest::DownloadInProgress)
+        return;
+    finished = true;
     // rename() replaces the old file in one step: it is never missing or half written.
-    if (complete && std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) == 0) {
+    if (state == QWebEngineDownloadRequest::DownloadCompleted
+        && std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) == 0) {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save file - done!"));
         Q_EMIT ended(true);
         return;
     }
-    LOG_MESSAGE(LOG_WEB, QStringLiteral("ERROR: save file - %1").arg(complete ? QStringLiteral("could not move into place") : download->interruptReasonString()));
+    LOG_MESSAGE(LOG_WEB, QStringLiteral("ERROR: save file - %1")
+                             .arg(state == QWebEngineDownloadRequest::DownloadCompleted ? QStringLiteral("could not move into place")
+                                                                                        : download->interruptReasonString()));
+    // An interrupted download would be taken up again by the engine: it ends here. The engine
+    // writes under its own name (ours + ".download") until the file is whole, and leaves that
+    // file behind when the disk is full.
+    if (state == QWebEngineDownloadRequest::DownloadInterrupted) download->cancel();
+    QFile::remove(partial + QStringLiteral(".download"));
     QFile::remove(partial);
     Q_EMIT ended(false);
 }

@@ -21,9 +21,10 @@ Q_SIGNALS:
     void ended(bool saved);
 
 private:
-    void onFinished();
+    void onStateChanged();
 
     QWebEngineDownloadRequest* download;
     QString target;
     QString partial;
+    bool finished = false;
 };

@@ -61,7 +61,11 @@ WebEnginePage::WebEnginePage(QObject* parent)
 {
     // The engine keeps every visited page in the history; this window keeps none, so there is
     // nothing to go back to.
-    connect(this, &QWebEnginePage::loadFinished, this, [this] { history()->clear(); });
+    connect(this, &QWebEnginePage::loadStarted, this, [this] { loading = true; });
+    connect(this, &QWebEnginePage::loadFinished, this, [this] {
+        loading = false;
+        history()->clear();
+    });
     setUrlRequestInterceptor(new RequestObserver(this));
     // Every download of the engine reaches the profile; this page takes its own.
     connect(profile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {

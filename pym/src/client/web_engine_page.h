@@ -37,6 +37,9 @@ public:
     // The view that shows this page (the parent of its dialogs).
     QWidget* view() const;
 
+    // Between the start and the end of a load, when the page's elements are in flux.
+    bool isLoading() const { return loading; }
+
 Q_SIGNALS:
     // Every request of the page, seen before it is sent.
     void requestObserved(const QUrl& url);
@@ -49,6 +52,8 @@ protected:
     virtual QString chooseFile(const QString& suggestedFile);
 
 private:
+    bool loading = false;
+
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;
 };

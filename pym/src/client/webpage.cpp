@@ -34,7 +34,8 @@ void webpage::onRequest(const QUrl& url)
         configurationName.clear();
         updateWindowTitle();
     }
-    readModule();
+    // A page that is still loading is read once its load has finished.
+    if (!isLoading()) readModule();
 }
 
 void webpage::readModule()

@@ -44,8 +44,15 @@ class Display:
         return r.stdout
 
     def windows(self, name):
-        """Ids of the visible windows whose title matches the regular expression."""
+        """Ids of the visible windows whose title matches the regular expression (in any case)."""
         return [int(w) for w in self.run("xdotool", "search", "--onlyvisible", "--name", name).split()]
+
+    def titled(self, title):
+        """Ids of the visible windows whose title is exactly title."""
+        return [w for w in self.all_windows() if self.title(w) == title]
+
+    def title(self, window):
+        return self.run("xdotool", "getwindowname", str(window)).rstrip("\n")
 
     def all_windows(self):
         """Ids of every visible top-level window, named or not."""
@@ -122,11 +129,25 @@ def alive(pid):
 class RunDir:
     """A copy of the run directory that the build lays out (pym, bin/stavenor, bin/config.cfg, bin/www)."""
 
-    def __init__(self, with_server=True):
+    def __init__(self, with_server=True, docroot=None):
         self.dir = tempfile.mkdtemp(prefix="pym-run-")
         shutil.copytree(PYM_RUN_DIR, self.dir, dirs_exist_ok=True)
         if not with_server:
             os.remove(os.path.join(self.dir, "bin", "stavenor"))
+        if docroot:
+            www = os.path.join(self.dir, "bin", "www")
+            shutil.rmtree(www)
+            shutil.copytree(docroot, www)
+        self.steps = 0
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def navigate(self, url):
+        """Sends the test pages (their driver.js) to url."""
+        self.steps += 1
+        with open(self.path("bin", "www", "next.txt"), "w") as f:
+            f.write(f"{self.steps} {url}\n")
 
     def close(self):
         shutil.rmtree(self.dir, ignore_errors=True)
