@@ -191,7 +191,10 @@ class Pym:
 
     def settings(self):
         path = os.path.join(self.config_home, SETTINGS)
-        return open(path).read() if os.path.exists(path) else ""
+        if not os.path.exists(path):
+            return ""
+        with open(path) as f:
+            return f.read()
 
     def wait(self, timeout=20):
         return self.proc.wait(timeout)
