@@ -327,14 +327,15 @@ MHD_Result http_access_handler(void*, MHD_Connection* connection, const char* ur
         };
         auto refusal = request_refusal(
             {header("Host"), header("Origin"), header("Sec-Fetch-Site"), header("Referer")}, own_port);
-        // A refused request is answered 403 once it has arrived; its body is never read, so it
-        // leaves no upload behind.
+        // A refused request is answered 403 once it has arrived; its body goes to no processor,
+        // so it leaves no upload behind.
         if (refusal) ctx->fail(MHD_HTTP_FORBIDDEN, *refusal);
         if (strcmp(method, "POST") == 0) {
             LOG(LOG_HTTP, "http daemon handler - start new connection [POST]");
             ctx->method = METHOD_POST;
             // Only form bodies get a processor; any other body is dropped.
-            if (!refusal) ctx->post_processor = MHD_create_post_processor(connection, kPostBuffer, http_post_iterator, ctx);
+            if (!refusal)
+                ctx->post_processor = MHD_create_post_processor(connection, kPostBuffer, http_post_iterator, ctx);
         } else if (strcmp(method, "GET") == 0) {
             LOG(LOG_HTTP, "http daemon handler - start new connection [GET]");
             ctx->method = METHOD_GET;

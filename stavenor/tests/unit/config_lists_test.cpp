@@ -57,7 +57,8 @@ std::string generatedFixture()
     }
     // The run list keeps the file's order: here the reverse of the names' order.
     t += "\t\t|rundis|\n\t\t\t|run|\n";
-    for (int k = kEntries - 1; k >= 0; --k) t += "\t\t\t\t|prog" + two(k) + "|\n\t\t\t\t\t|name| = |prog" + two(k) + "|\n";
+    for (int k = kEntries - 1; k >= 0; --k)
+        t += "\t\t\t\t|prog" + two(k) + "|\n\t\t\t\t\t|name| = |prog" + two(k) + "|\n";
     t += "\t\t|sip|\n\t\t\t|accounts|\n";
     for (int k = 0; k < kEntries; ++k) t += "\t\t\t\t|20" + two(k) + "|\n\t\t\t\t\t|number| = |20" + two(k) + "|\n";
     t += "\t\t|type| = |BRELT-10TA|\n";
@@ -73,7 +74,8 @@ std::string generatedFixture()
     // One operator with full lists; the others are what it monitors and dials.
     t += "|users|\n\t|Anna|\n\t\t|ffs menu|\n";
     for (int k = 1; k <= 16; ++k)
-        t += "\t\t\t|position " + std::to_string(k) + "|\n\t\t\t\t|monitors|\n\t\t\t\t|user| = |u" + two(k % kEntries) + "|\n";
+        t += "\t\t\t|position " + std::to_string(k) + "|\n\t\t\t\t|monitors|\n\t\t\t\t|user| = |u" +
+             two(k % kEntries) + "|\n";
     t += "\t\t|monitors|\n";
     for (int k = 0; k < kEntries; ++k) t += "\t\t\t|u" + two(k) + "|\n\t\t\t\t|type| = |monitor user|\n";
     t += "\t\t|private phone book|\n";
