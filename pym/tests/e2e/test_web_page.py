@@ -181,6 +181,30 @@ class WebPageTest(unittest.TestCase):
         self.screen.key(dialog, "Escape")
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
 
+    def test_5_configuration_saved_by_the_server(self):
+        folder = os.path.join(self.user, "saves")
+        os.makedirs(folder)
+        chosen = os.path.join(folder, "a b&c#d+e%f=\u00fc")
+        self.go("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        dialog = self.new_window("Save File")
+        time.sleep(0.5)
+        self.screen.screenshot("save-configuration-dialog")
+        self.answer(dialog, chosen)
+        written = chosen + ".conf"
+        self.assertTrue(wait_until(lambda: os.path.exists(written), 10), os.listdir(folder))
+        prefix = b"GET /tuna/configurationFile.json?command=save_as&file="
+        request = next(r for r in self.capture.requests() if r.startswith(prefix))
+        value = request.split(b" ")[1].split(b"&file=", 1)[1]
+        self.assertNotRegex(value, rb"[ &#+=\x80-\xff]")
+        self.assertEqual(unquote_to_bytes(value).decode(), chosen)
+        # The server wrote it; pym wrote nothing of its own.
+        self.assertEqual(os.listdir(folder), [os.path.basename(written)])
+        with open(written, encoding="utf-8") as f:
+            self.assertIn("\t|filename| = |a b&c#d+e%f=\u00fc.conf|\n", f.read())
+        self.assertEqual(self.setting("SaveFileLastLocation"), folder)
+        self.assertIn("a b&c#d+e%f=", self.setting("SaveFilePath") or "")
+        self.no_window("Error saving file", 1)
+
     def test_6_download_over_an_older_file(self):
         folder = os.path.join(self.user, "icons")
         os.makedirs(folder)
@@ -228,6 +252,20 @@ class WebPageTest(unittest.TestCase):
             with open(target, "rb") as f:
                 self.assertEqual(f.read(), old)
             self.assertEqual(os.listdir(folder), ["big.tar"])
+
+            # A configuration that the server cannot write there is reported the same way.
+            with open(os.path.join(folder, "filler"), "wb", buffering=0) as f:
+                try:
+                    while True:
+                        f.write(bytes(65536))
+                except OSError:
+                    pass
+            self.go("/tuna/configurationFile.json?command=save_file&saveAs=1")
+            dialog = self.new_window("Save File")
+            self.answer(dialog, os.path.join(folder, "site"))
+            box = self.new_window("Error saving file")
+            self.dismiss(box)
+            self.assertEqual(sorted(os.listdir(folder)), ["big.tar", "filler"])
         finally:
             subprocess.run(["umount", folder])
 
