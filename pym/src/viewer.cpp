@@ -17,8 +17,15 @@ QPointer<QWidget> gMainWindow;
 
 QSettings& settings()
 {
-    static QSettings store(QStringLiteral("Morvex Corporation"), QString::fromLatin1(PRODUCT_TITLE));
-    store.setAtomicSyncRequired(true);
+    struct Store : QSettings {
+        Store()
+            : QSettings(QStringLiteral("Morvex Corporation"), QString::fromLatin1(PRODUCT_TITLE))
+        {
+            // A sync writes a new file and renames it over the old one.
+            setAtomicSyncRequired(true);
+        }
+    };
+    static Store store;
     return store;
 }
 

@@ -7,6 +7,8 @@ class QSettings;
 class QWidget;
 
 extern const char* const PRODUCT_TITLE;
+// pym reaches its server at 127.0.0.1 on this port only; the server's config.cfg must say the same.
+constexpr int SERVER_PORT = 8765;
 
 // The one persistent settings store ("WinGeometry", "OpenFileLocation", "SaveFileLastLocation",
 // "SaveFilePath").

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int SERVER_PORT = 8765;
 // The fifth failed start-page load gives up.
 constexpr int MAX_RETRIES = 4;
 constexpr int FIRST_LOAD_DELAY_MS = 1500;

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int SERVER_PORT = 8765;
 // A start that fails (no executable, no rights) is tried this often, with this pause between.
 constexpr int START_ATTEMPTS = 3;
 constexpr int START_RETRY_PAUSE_MS = 200;

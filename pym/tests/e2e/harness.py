@@ -118,6 +118,18 @@ def children(pid):
     return found
 
 
+def processes_in(directory):
+    """Pids of the live processes whose working directory is directory."""
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            if entry.isdigit() and os.readlink(f"/proc/{entry}/cwd") == directory and alive(int(entry)):
+                found.append(int(entry))
+        except OSError:
+            pass
+    return found
+
+
 def alive(pid):
     try:
         with open(f"/proc/{pid}/stat") as f:

@@ -8,7 +8,7 @@ import tempfile
 import time
 import unittest
 
-from harness import TITLE, Display, Pym, RunDir, alive, children, wait_until
+from harness import TITLE, Display, Pym, RunDir, alive, processes_in, wait_until
 
 ERROR_BOX = "^Error$"
 
@@ -174,7 +174,7 @@ class StartupTest(unittest.TestCase):
             self.assertEqual(self.screen.windows("^splash$"), [])
             self.screen.key(box[0], "Return")
             self.assertEqual(pym.wait(), 1)
-            self.assertEqual(children(pym.proc.pid), {})
+            self.assertEqual(processes_in(run_dir.path("bin")), [])
         finally:
             run_dir.close()
 
