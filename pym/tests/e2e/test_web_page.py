@@ -182,18 +182,27 @@ class WebPageTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
 
     def test_5_configuration_saved_by_the_server(self):
-        folder = os.path.join(self.user, "saves")
-        os.makedirs(folder)
-        chosen = os.path.join(folder, "a b&c#d+e%f=\u00fc")
-        self.go("/tuna/configurationFile.json?command=save_file&saveAs=1")
-        dialog = self.new_window("Save File")
-        time.sleep(0.5)
-        self.screen.screenshot("save-configuration-dialog")
-        self.answer(dialog, chosen)
+        # xdotool types a character that the keyboard map lacks through a key that it remaps for
+        # the moment; a busy pym can read the map back too late and lose the character. Such a
+        # lost keystroke shows in pym's log, and that save is taken again in a fresh folder.
+        for attempt in range(3):
+            folder = os.path.join(self.user, f"saves {attempt}")
+            os.makedirs(folder)
+            chosen = os.path.join(folder, "a b&c#d+e%f=\u00fc")
+            self.go("/tuna/configurationFile.json?command=save_file&saveAs=1")
+            dialog = self.new_window("Save File")
+            if attempt == 0:
+                time.sleep(0.5)
+                self.screen.screenshot("save-configuration-dialog")
+            self.answer(dialog, chosen)
+            typed = wait_until(lambda: re.findall(r"save file as : (.*)", self.pym.log())[attempt:], 10)
+            self.assertTrue(typed)
+            if typed[0] == chosen:
+                break
         written = chosen + ".conf"
         self.assertTrue(wait_until(lambda: os.path.exists(written), 10), os.listdir(folder))
         prefix = b"GET /tuna/configurationFile.json?command=save_as&file="
-        request = next(r for r in self.capture.requests() if r.startswith(prefix))
+        request = next(r for r in self.capture.requests() if r.startswith(prefix) and b"%C3%BC" in r.split(b" ")[1])
         value = request.split(b" ")[1].split(b"&file=", 1)[1]
         self.assertNotRegex(value, rb"[ &#+=\x80-\xff]")
         self.assertEqual(unquote_to_bytes(value).decode(), chosen)
