@@ -15,7 +15,8 @@ PYM_FIXED_WAITS = 2.5
 build = sys.argv[1]
 work = tempfile.mkdtemp(prefix="pym-bench-")
 env = dict(os.environ, DISPLAY=":3", QTWEBENGINE_DISABLE_SANDBOX="1", QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu",
-           LIBGL_ALWAYS_SOFTWARE="1", XDG_CONFIG_HOME=work, XDG_RUNTIME_DIR=work)
+           LIBGL_ALWAYS_SOFTWARE="1", XDG_CONFIG_HOME=work, XDG_RUNTIME_DIR=work, XDG_DATA_HOME=work,
+           XDG_CACHE_HOME=work)
 
 
 def time_to_line(command, cwd, marker):

@@ -174,7 +174,7 @@ class Pym:
         self.log_path = os.path.join(config_home, f"pym-{time.time_ns()}.log")
         env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=config_home, QTWEBENGINE_DISABLE_SANDBOX="1",
                    QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu", LIBGL_ALWAYS_SOFTWARE="1",
-                   XDG_RUNTIME_DIR=config_home)
+                   XDG_RUNTIME_DIR=config_home, XDG_DATA_HOME=config_home, XDG_CACHE_HOME=config_home)
         self.stdout_path = self.log_path + ".stdout"
         with open(self.log_path, "wb") as log, open(self.stdout_path, "wb") as out:
             self.proc = subprocess.Popen([os.path.join(run_dir.dir, "pym"), *args], cwd=run_dir.dir, env=env,
