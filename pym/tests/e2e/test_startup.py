@@ -102,6 +102,12 @@ class StartupTest(unittest.TestCase):
         self.screen.run("xdotool", "windowsize", str(window), "900", "650")
         self.assertTrue(wait_until(lambda: self.screen.geometry(window) == (40, 30, 900, 650), 5))
         self.assertEqual(self.close(pym, window), 0)
+        # Year, day, month: "[yy-dd-MM hh:mm:ss.zzz] LOG (0x..) - file:line - text".
+        stamp = re.search(r"^\[(\d\d-\d\d-\d\d) \d\d:\d\d:\d\d\.\d{3}\] LOG \(0x04\) - viewer\.cpp:\d+ - viewer started$",
+                          pym.log(), re.M)
+        self.assertIsNotNone(stamp)
+        self.assertIn(stamp.group(1), {time.strftime("%y-%d-%m", time.localtime(t)) for t in (pym.started, time.time())})
+        self.assertIn("] LOG (0x04) - viewer bye bye", pym.log())
         self.assertIn("WinGeometry", pym.settings())
         # The server's own output (it says "application exit" on its standard output) joins pym's
         # standard error.
