@@ -1,12 +1,14 @@
 // The life of a configuration file in the store: "default.conf" in and "saved.conf" out at start,
 // and the "configurationFile.json" command that loads, saves, saves under a name and starts anew.
 //
+// "save_file" without a file of the user's to write offers the configuration as a download.
 // A configuration that the user saves goes where the control centre's save dialog pointed, and Save
 // writes back the file that was loaded; a bare name (no "/") lands in the working directory. An
 // upload is read from the temporary directory by its base name.
 #include "common/logger.h"
 #include "common/paths.h"
 #include "handlers/icon_store.h"
+#include "handlers/tuna/export/export.h"
 #include "handlers/tuna/import/import.h"
 #include "handlers/tuna/json_text.h"
 #include "handlers/tuna/tuna_handler.h"
@@ -177,10 +179,22 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
                 replyError(reply, "cannot write " + currentFileName);
             return; // written: no reply text
         }
+        // The configuration text with its download name: a web engine offers only a successful
+        // reply as a download.
+        tuna_export::ExportContext ex(*this);
+        tuna_export::buildConfigurationTree(ex);
+        int result = ConfigNode::kSaved;
+        std::string text = ex.root.saveToText(&result);
+        if (result != ConfigNode::kSaved) {
+            replyError(reply, "the configuration cannot be written as text");
+            return;
+        }
         char disposition[300];
         snprintf(disposition, sizeof disposition, "attachment; filename=\"%s\"",
                  headerFileName(withConf(configurationName())).c_str());
         request.content_disposition = disposition;
+        request.content_type = "text/plain; charset=utf-8";
+        reply = std::move(text);
         return;
     }
 

@@ -58,17 +58,22 @@ class ConfigFiles(unittest.TestCase):
         self.assertTrue(os.path.isdir(self.server.path("announcements/English")))
 
     def test_save_file_save_as_and_new_file(self):
-        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file")
-        self.assertEqual(status, 404)
+        # No file of the user's yet: the configuration is offered as a download.
+        status, headers, offered = curl_headers("/tuna/configurationFile.json?command=save_file")
+        self.assertEqual(status, 200)
         self.assertEqual(headers["content-disposition"], 'attachment; filename="New configuration.conf"')
+        self.assertTrue(offered.startswith(b"# config file "))
+        self.assertIn(b"\n|nodes|\n\t|CU-1|\n", offered)
 
         # A bare name is written in the working directory.
         self.assertEqual(command("command=save_as", "file=field exercise")[0], 404)
         written = self.server.read("field exercise.conf")
         self.assertIn(b"\t|filename| = |field exercise.conf|\n", written)
         self.assertEqual(names("Configuration"), ["field exercise.conf"])
-        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        status, headers, offered = curl_headers("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        self.assertEqual(status, 200)
         self.assertEqual(headers["content-disposition"], 'attachment; filename="field exercise.conf"')
+        self.assertIn(b"\t|filename| = |field exercise.conf|\n", offered)
 
         # The browser changes the configuration, saves it to the current file, then starts anew.
         status, body = curl("/tuna/insert/centralUnits.json?" + urllib.parse.urlencode(

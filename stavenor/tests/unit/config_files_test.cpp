@@ -176,10 +176,14 @@ TEST_F(ConfigFiles, SaveSaveAsAndNewFile)
 {
     std::filesystem::copy_file(kShippedDefault, "default.conf");
 
-    // No current file: only a download name, on the 404 page.
+    // No current file: the configuration is offered as a download, with its name.
     Reply offer = command({{"command", "save_file"}});
-    EXPECT_EQ(offer.status, 404);
+    EXPECT_EQ(offer.status, 200);
     EXPECT_EQ(offer.disposition, "attachment; filename=\"New configuration.conf\"");
+    EXPECT_EQ(offer.contentType, "text/plain; charset=utf-8");
+    auto withoutDate = [](const std::string& text) { return text.substr(text.find('\n')); };
+    ASSERT_TRUE(offer.body.starts_with("# config file "));
+    EXPECT_EQ(withoutDate(offer.body), withoutDate(exported()));
 
     // A bare name (no "/") is written as <base name>.conf beside the store's other files, and the
     // configuration takes that name.
