@@ -1,6 +1,6 @@
 """Runs the built pym with its own stavenor under an Xvfb of the test's own.
 
-Every test runs inside pym/tests/in-sandbox: its own network namespace (so 127.0.0.1:8765 is
+Every test runs inside stavenor/tests/in-netns: its own network namespace (so 127.0.0.1:8765 is
 its alone) and a private /tmp/.X11-unix (so the X displays started here are too).
 """
 import ctypes
