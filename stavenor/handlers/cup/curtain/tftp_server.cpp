@@ -85,12 +85,21 @@ void TftpThread::sendBlock(int64_t n)
 
 void TftpThread::armTimer()
 {
-    timer.disconnect();
-    timer = Glib::signal_timeout().connect(sigc::mem_fun(*this, &TftpThread::onTimeout), timeoutSeconds * 1000);
+    // Every block moves the deadline; the timer source itself is made again only when it fires
+    // early, not once per block.
+    deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutSeconds) * G_USEC_PER_SEC;
+    if (!timer.connected())
+        timer = Glib::signal_timeout().connect(sigc::mem_fun(*this, &TftpThread::onTimeout), timeoutSeconds * 1000);
 }
 
 bool TftpThread::onTimeout()
 {
+    gint64 left = deadline - g_get_monotonic_time();
+    if (left > 0) {
+        timer = Glib::signal_timeout().connect(sigc::mem_fun(*this, &TftpThread::onTimeout),
+                                               static_cast<unsigned>((left + 999) / 1000));
+        return false;
+    }
     if (attempts >= 3) {
         finished.emit(false, clientKey);
         return false;
@@ -98,7 +107,7 @@ bool TftpThread::onTimeout()
     ++attempts;
     LOG(LOG_CURTAIN, "tftp thread %s file part %lld/%lld (%d attempt)\n", clientKey.c_str(),
         static_cast<long long>(currentBlock), static_cast<long long>(blockCount), attempts);
-    // Resending re-arms the timer: this one-shot ends here.
+    timer.disconnect(); // this one-shot ends here; resending arms the next
     if (awaitingOptionAck)
         sendOptionAck();
     else
@@ -121,12 +130,12 @@ void TftpThread::onPacket(const uint8_t* data, size_t length, const std::string&
     // Only the ACK of the block in flight moves the transfer: a late or repeated one sends nothing.
     if (opcode != TFTP_ACK || !block || *block != (currentBlock & 0xFFFF)) return;
     attempts = 0;
-    timer.disconnect();
     if (awaitingOptionAck) {
         LOG(LOG_CURTAIN, "options negotiation success!\n");
         awaitingOptionAck = false;
         startTransfer();
     } else if (currentBlock == blockCount) {
+        timer.disconnect();
         finished.emit(true, clientKey);
     } else {
         sendBlock(currentBlock + 1);

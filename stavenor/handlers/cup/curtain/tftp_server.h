@@ -5,6 +5,7 @@
 #include "handlers/cup/curtain/tftp_packet.h"
 #include "handlers/cup/curtain/udp_connection.h"
 
+#include <glib.h>
 #include <sigc++/sigc++.h>
 
 #include <cstdint>
@@ -45,6 +46,7 @@ private:
     void onPacket(const uint8_t* data, size_t length, const std::string& address, int port);
 
     sigc::connection timer;
+    gint64 deadline = 0; // when the block in flight is sent again
     UdpConnection connection;
     uint16_t boundPort = 0;
     std::string clientKey;

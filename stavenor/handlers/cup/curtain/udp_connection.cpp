@@ -17,7 +17,12 @@ UdpConnection::UdpConnection()
         LOG(LOG_ERROR, "udp socket: %s", strerror(errno));
         return;
     }
-    watch = Glib::signal_io().connect(sigc::mem_fun(*this, &UdpConnection::onReadable), fd, Glib::IO_IN);
+    // A source that may recurse is not blocked and unblocked around each dispatch, which would
+    // wake the main loop twice for every datagram; nothing here runs the loop recursively.
+    auto source = Glib::IOSource::create(fd, Glib::IO_IN);
+    source->set_can_recurse(true);
+    watch = source->connect(sigc::mem_fun(*this, &UdpConnection::onReadable));
+    source->attach(Glib::MainContext::get_default());
 }
 
 UdpConnection::~UdpConnection()
