@@ -4,7 +4,7 @@
 //   link_driver [-l mask] tftp IMAGE
 //   link_driver [-l mask] comm NAME [-b BAUD] [-f FILE]... [-m NAME[,ARG]...]... [-o DIR]
 //
-// Runs until SIGINT or SIGTERM. The comm mode prints one line per event on the standard output.
+// Runs until SIGINT or SIGTERM; in the tftp mode SIGUSR1 replaces the image with the file's bytes. The comm mode prints one line per event on the standard output.
 #include "common/logger.h"
 #include "common/main_loop.h"
 #include "handlers/cup/curtain/tftp_server.h"
@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,10 +43,26 @@ std::vector<uint8_t> read_file(const char* path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+struct Tftp {
+    TftpServer server;
+    const char* image_path;
+};
+
+// SIGUSR1 reads the image file again and hands it over, as a recovery does with a new image.
+gboolean reload(gpointer data)
+{
+    auto* tftp = static_cast<Tftp*>(data);
+    int result = tftp->server.setImage(std::make_shared<const std::vector<uint8_t>>(read_file(tftp->image_path)));
+    printf("image replaced: %d\n", result);
+    fflush(stdout);
+    return G_SOURCE_CONTINUE;
+}
+
 int run_tftp(const char* image_path)
 {
-    auto server = std::make_unique<TftpServer>();
-    if (server->setImage(std::make_shared<const std::vector<uint8_t>>(read_file(image_path))) != 0) return 1;
+    Tftp tftp{{}, image_path};
+    if (tftp.server.setImage(std::make_shared<const std::vector<uint8_t>>(read_file(image_path))) != 0) return 1;
+    g_unix_signal_add(SIGUSR1, reload, &tftp);
     printf("ready\n");
     fflush(stdout);
     main_loop()->run();

@@ -48,7 +48,7 @@ class MonitorChannel(unittest.TestCase):
         deadline = time.time() + timeout
         while self.output().count(text) < count and time.time() < deadline:
             time.sleep(0.02)
-        self.assertGreaterEqual(self.output().count(text), count, self.output()[-2000:])
+        self.assertGreaterEqual(self.output().count(text), count, "\n".join(l for l in self.output().splitlines() if not l.startswith(("send:", "file:")))[-3000:])
 
     def exchange(self, peer):
         # The first message on the wire, byte for byte.
@@ -90,11 +90,14 @@ class MonitorChannel(unittest.TestCase):
         self.wait_output("link lost")
 
     def test_over_a_pty(self):
-        peer, path, fds = monitor_peer.pty_peer()
-        self.addCleanup(lambda: [os.close(fd) for fd in fds])
+        peer, path, hang_up = monitor_peer.pty_peer()
         self.start_driver(path)
-        self.exchange(peer)
-        self.assertNotIn("Resolved", self.output())
+        try:
+            self.exchange(peer)
+            self.assertNotIn("Resolved", self.output())
+        finally:
+            hang_up()
+        self.wait_output("link lost", timeout=5)  # the device went away
 
 
 if __name__ == "__main__":

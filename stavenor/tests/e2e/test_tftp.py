@@ -4,6 +4,7 @@ Runs inside a network namespace of its own (tests/in-netns): port 69 on 127.0.0.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -164,6 +165,25 @@ class ByteExact(unittest.TestCase):
         while "file successfuly sent to" not in self.driver.text() and time.time() < deadline:
             time.sleep(0.05)
         self.assertIn(f"file successfuly sent to 127.0.0.1:{self.client.sock.getsockname()[1]}", self.driver.text())
+
+    def test_a_new_image_serves_later_requests_only(self):
+        self.client.send(tftp.request(tftp.RRQ, "x"))
+        first, peer = self.expect()
+        self.assertEqual(first, b"\x00\x03\x00\x01" + self.IMAGE[:512])
+        new_image = b"N" * 700
+        with open(self.driver.image, "wb") as f:
+            f.write(new_image)
+        self.driver.proc.send_signal(signal.SIGUSR1)
+        self.assertEqual(self.driver.proc.stdout.readline(), b"image replaced: 0\n")
+        with tftp.Client() as later:
+            self.assertEqual(later.fetch()[0], new_image)
+        # The running transfer goes on with the bytes it started with.
+        data = bytearray(first[4:])
+        for block in range(1, 6):
+            self.client.send(tftp.ack(block), peer)
+            data += self.expect()[0][4:]
+        self.client.send(tftp.ack(6), peer)
+        self.assertEqual(bytes(data), self.IMAGE)
 
     def test_an_unanswered_block_goes_again_after_its_timeout(self):
         self.client.send(tftp.request(tftp.RRQ, "x", options=[("timeout", 5)]))

@@ -8,6 +8,7 @@ messages (index, count, up to 1024 bytes; part 0 adds the size and the name), ea
 import base64
 import os
 import pty
+import select
 import socket
 import threading
 import tty
@@ -145,13 +146,30 @@ def tcp_peer(host="127.0.0.1", port=PORT):
 
 
 def pty_peer():
-    """(Peer on the master side, slave path, slave fd kept open so the line stays up)."""
+    """(Peer on the master side, slave path, hang-up function). The peer holds the slave open too,
+    so the line stays up until the hang-up closes both ends."""
     master, slave = pty.openpty()
     tty.setraw(slave)
     path = os.ttyname(slave)
+    stop = threading.Event()
+
+    def read():
+        # A read blocked in the kernel would keep the master open after close(): poll instead.
+        while not stop.is_set():
+            if select.select([master], [], [], 0.1)[0]:
+                return os.read(master, 65536)
+        return b""
 
     def write(data):
         view = memoryview(data)
         while view:
             view = view[os.write(master, view):]
-    return Peer(lambda: os.read(master, 65536), write), path, (master, slave)
+
+    peer = Peer(read, write)
+
+    def hang_up():
+        stop.set()
+        peer._thread.join(5)
+        os.close(master)
+        os.close(slave)
+    return peer, path, hang_up

@@ -166,3 +166,29 @@ TEST_F(SerialConnectionTest, SettingsAndResultCodes)
 }
 
 } // namespace
+
+// The scan lists what is present and never opens a line.
+#include "handlers/cup/serial/serial_manager.h"
+
+namespace {
+
+TEST(SerialPortScan, AddsTheExistingPathsOfTheEnvironmentInOrder)
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    grantpt(master);
+    unlockpt(master);
+    std::string pty = ptsname(master);
+    setenv("STAVENOR_SERIAL_PORTS", ("/dev/no-such-port::" + pty + ":/dev/null").c_str(), 1);
+    auto ports = SerialManager::scanPorts();
+    unsetenv("STAVENOR_SERIAL_PORTS");
+    close(master);
+    ASSERT_GE(ports.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(ports.end() - 2, ports.end()), (std::vector<std::string>{pty, "/dev/null"}));
+    for (const std::string& port : ports) EXPECT_NE(port, "/dev/no-such-port");
+    for (size_t i = 0; i + 2 < ports.size(); ++i)
+        EXPECT_TRUE(ports[i].rfind("/dev/ttyS", 0) == 0 || ports[i].rfind("/dev/ttyUSB", 0) == 0 ||
+                    ports[i].rfind("/dev/ttyACM", 0) == 0) << ports[i];
+}
+
+} // namespace
