@@ -149,3 +149,28 @@ TEST(MonitorFile, PartsThatBreakABoundAreDropped)
 }
 
 } // namespace
+
+#include "handlers/cup/monitor/comm.h"
+
+namespace {
+
+TEST(Comm, LineRatesTheMonitorUsesElse19200)
+{
+    for (auto [asked, used] : std::vector<std::pair<int, int>>{
+             {300, 300}, {9600, 9600}, {38400, 38400}, {57600, 57600}, {115200, 115200},
+             {19200, 19200}, {110, 19200}, {14400, 19200}, {0, 19200}, {-1, 19200}})
+        EXPECT_EQ(Comm::lineRate(asked), used) << asked;
+}
+
+TEST(Comm, NothingOpenNothingSent)
+{
+    Comm comm;
+    uint8_t byte = 0;
+    EXPECT_EQ(comm.open("/dev/no-such-port", 9600), -1);
+    EXPECT_FALSE(comm.isOpen());
+    EXPECT_EQ(comm.send("x"), -1);
+    EXPECT_EQ(comm.sendFile(&byte, 1, "f"), -1);
+    EXPECT_EQ(comm.getModemStatus(), 0);
+}
+
+} // namespace

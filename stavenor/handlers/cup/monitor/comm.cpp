@@ -38,7 +38,9 @@ int Comm::open(const std::string& portName, int baudRate)
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo(portName.c_str(), nullptr, &hints, &found) == 0 && found) {
+    if (portName.empty()) return -1;
+    // A device path is never looked up as a host: no name-server query for it.
+    if (portName[0] != '/' && getaddrinfo(portName.c_str(), nullptr, &hints, &found) == 0 && found) {
         sockaddr_in address = *reinterpret_cast<sockaddr_in*>(found->ai_addr);
         freeaddrinfo(found);
         address.sin_port = htons(kPort);

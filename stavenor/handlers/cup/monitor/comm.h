@@ -23,8 +23,8 @@ public:
     Comm(const Comm&) = delete;
     Comm& operator=(const Comm&) = delete;
 
-    // A name that resolves as a host connects to its TCP port 22340; any other is a serial
-    // device path. 0, or -1 when nothing opened.
+    // A name that resolves as a host connects to its TCP port 22340; any other (a path starting
+    // with "/" always) is a serial device path. 0, or -1 when nothing opened.
     int open(const std::string& name, int baudRate);
     void close();
     bool isOpen() const;
