@@ -1,0 +1,105 @@
+#pragma once
+
+#include "wireformat.h"
+
+#include <QAbstractSocket>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <list>
+
+class QTcpSocket;
+class QTreeWidgetItem;
+class RtpAudioDestination;
+class RtpAudioSource;
+
+// One queued command of a unit's program: its tokens.
+using Operation = QStringList;
+
+// The console's link to one central unit: a TCP client of the unit's text protocol that logs in,
+// runs a program of queued commands one at a time, watches the unit's alive reports and re-opens
+// the link when it drops. It owns the unit's branch of the resource tree.
+class CentralUnit : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int reconnectAfterCloseMs = 2000;
+    static constexpr int reconnectAfterErrorMs = 5000;
+
+    // name, IP address, TCP port, password, ttl, audio gain
+    explicit CentralUnit(const QStringList &parameters, QWidget *parent = nullptr);
+    ~CentralUnit() override;
+
+    QString name() const { return unitName; }
+    QString ipAddress() const { return address; }
+    QTreeWidgetItem *treeItem() const { return item; }
+    bool isConnected() const;
+    bool isRadioSilenceOn() const { return radioSilence; }
+    int outputGain() const { return gain; }
+    int ttl() const { return ttlSeconds; }
+    void setMonitorGain(int value) { monitorGain = value; }
+    QString monitorGainText() const { return QString::number(monitorGain); }
+    quint16 rtpPort() const;
+
+    int openConnection();
+    int closeConnection(bool reconnect);
+    // Appends commands to the program; an empty program starts at once with the first of them.
+    int appendToProgram(const QList<Operation> &operations);
+    // A handset key goes out at once, beside the program: no reply is expected for it.
+    int sendKtxCommand(const QString &radioName, const QString &text);
+
+    static QString printableCommand(const QStringList &tokens);
+    static QString mergeCommand(const QStringList &tokens);
+
+signals:
+    void updateMe();
+    void programSucceeded();
+    void blocked(const QString &unitName);
+    void unblocked(const QString &unitName);
+
+public slots:
+    void readFromSocket();
+    void connectionEstablished();
+    void connectionClosed();
+    void connectionError(QAbstractSocket::SocketError error);
+    void connectionStateChanged(QAbstractSocket::SocketState state);
+    void renewConnection();
+    void diagnoseConnection();
+    int executeOperation(Operation *operation);
+    bool checkIfBusyAndInformIfSo();
+    void clearProgram();
+
+private:
+    void tryResponse();
+    void handleStatus();
+    void handleOk();
+    void handleError();
+    bool write(const QStringList &tokens);
+    void dropLink();
+    void setLinkState(const QString &icon, const QString &toolTip);
+
+    QString unitName;
+    QString password;
+    QString address;
+    quint16 port;
+    int ttlSeconds;
+    int secondsWithoutAlive = 0;
+    bool awaitingReply = false;
+    bool radioSilence = false;
+    int monitorGain = 0;
+    int gain;
+    RtpAudioSource *rtpSource;
+    RtpAudioDestination *rtpDestination;
+    QTimer renewTimer;
+    QTimer diagnoseTimer;
+    QTcpSocket *socket;
+    MessageReader reader;
+    QStringList replyTokens;
+    std::list<Operation> program;
+    std::list<Operation>::iterator current = program.end();
+    QTreeWidgetItem *item;
+    QTreeWidgetItem *routesBranch;
+    QTreeWidgetItem *alarmsBranch;
+    QTreeWidgetItem *coordinates = nullptr;
+};
