@@ -6,6 +6,7 @@
 #include "centralunit.h"
 #include "confignode.h"
 #include "simunit.h"
+#include "connectionstreewidget.h"
 #include "zudmainwindow.h"
 
 #include <QElapsedTimer>
