@@ -1,7 +1,10 @@
 #include "centralunit.h"
 
+#include "alarm.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
+#include "gps.h"
+#include "route.h"
 #include "unitrtp.h"
 #include "zudmainwindow.h"
 
@@ -13,15 +16,6 @@
 #include <algorithm>
 
 namespace {
-QTreeWidgetItem *makeRow(QTreeWidgetItem *parent, const QString &name, const QString &sortKey)
-{
-    auto *row = new QTreeWidgetItem(parent, 0);
-    row->setText(0, name);
-    row->setText(2, name.toLower());
-    row->setText(3, sortKey);
-    return row;
-}
-
 int clampedInt(const QString &text, int low, int high, int fallback)
 {
     bool ok = false;
@@ -61,10 +55,12 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
     item->setText(1, address);
     item->setText(2, unitName.toLower());
     item->setText(3, "cu_" + unitName.toLower());
-    routesBranch = makeRow(item, tr("Routes"), "!1routebranch");
-    alarmsBranch = makeRow(item, tr("Alarms"), "!2alarmsbranch");
-    routesBranch->setHidden(true);
-    alarmsBranch->setHidden(true);
+    routesBranch = new RouteBranch(tr("Routes"), item);
+    routesBranch->setCentralUnit(this);
+    alarmsBranch = new AlarmsBranch(tr("Alarms"), item);
+    alarmsBranch->setCentralUnit(this);
+    routesBranch->treeItem()->setHidden(true);
+    alarmsBranch->treeItem()->setHidden(true);
 
     renewConnection();
 }
@@ -75,6 +71,11 @@ CentralUnit::~CentralUnit()
     // The socket goes first, so that its last signals find the unit whole.
     socket->disconnect(this);
     delete socket;
+    removeAllResources();
+    removeAllAlarms();
+    removeAllRoutes();
+    delete alarmsBranch;
+    delete routesBranch;
     delete item;
     qDebug() << "central unit destructor" << unitName << "ok";
 }
@@ -134,9 +135,11 @@ void CentralUnit::connectionEstablished()
     diagnoseTimer.start(1000);
     setLinkState(":/icons/images/accept.png", tr("TTL: %1 seconds").arg(ttlSeconds));
     item->setDisabled(false);
-    routesBranch->setHidden(false);
-    alarmsBranch->setHidden(false);
-    coordinates = makeRow(item, "coordinates", "!3gps coordinates");
+    routesBranch->treeItem()->setHidden(false);
+    alarmsBranch->treeItem()->setHidden(false);
+    auto *gps = new Gps("coordinates", item);
+    gps->setCentralUnit(this);
+    unitResources.append(gps);
 
     appendToProgram({
         {"login", gOperatorName, QString::number(rtpSource->port()), password},
@@ -152,10 +155,9 @@ void CentralUnit::connectionEstablished()
 void CentralUnit::dropLink()
 {
     setLinkState(":/icons/images/reject.png", tr("connection refused"));
-    alarmsBranch->setHidden(true);
-    routesBranch->setHidden(true);
-    delete coordinates;
-    coordinates = nullptr;
+    removeAllAlarms();
+    removeAllRoutes();
+    removeAllResources();
     clearProgram();
     secondsWithoutAlive = 0;
     diagnoseTimer.stop();
@@ -325,6 +327,47 @@ void CentralUnit::tryResponse()
     } else {
         executeOperation(&*current);
     }
+}
+
+int CentralUnit::removeAllResources()
+{
+    if (unitResources.isEmpty())
+        return -3;
+    while (!unitResources.isEmpty())
+        delete unitResources.takeFirst();
+    return 0;
+}
+
+int CentralUnit::removeAllRoutes()
+{
+    routesBranch->treeItem()->setHidden(true);
+    if (routes.isEmpty())
+        return -3;
+    while (!routes.isEmpty())
+        delete routes.takeFirst();
+    return 0;
+}
+
+int CentralUnit::removeAllAlarms()
+{
+    alarmsBranch->treeItem()->setHidden(true);
+    if (alarms.isEmpty())
+        return -3;
+    while (!alarms.isEmpty())
+        delete alarms.takeFirst();
+    return 0;
+}
+
+void CentralUnit::disableResourceItems()
+{
+    for (Resource *resource : std::as_const(unitResources))
+        resource->treeItem()->setDisabled(true);
+}
+
+void CentralUnit::enableResourceItems()
+{
+    for (Resource *resource : std::as_const(unitResources))
+        resource->treeItem()->setDisabled(false);
 }
 
 QString CentralUnit::printableCommand(const QStringList &tokens)

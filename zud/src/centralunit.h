@@ -9,8 +9,13 @@
 
 #include <list>
 
+class AlarmsBranch;
+class Alarm;
 class QTcpSocket;
 class QTreeWidgetItem;
+class Resource;
+class Route;
+class RouteBranch;
 class RtpAudioDestination;
 class RtpAudioSource;
 
@@ -48,6 +53,21 @@ public:
     int appendToProgram(const QList<Operation> &operations);
     // A handset key goes out at once, beside the program: no reply is expected for it.
     int sendKtxCommand(const QString &radioName, const QString &text);
+
+    QList<Resource *> resources() const { return unitResources; }
+    RouteBranch *routeBranch() const { return routesBranch; }
+    AlarmsBranch *alarmBranch() const { return alarmsBranch; }
+    int removeAllResources();
+    int removeAllRoutes();
+    int removeAllAlarms();
+    // While a broadcast originator is active the unit's rows cannot be chosen.
+    void disableResourceItems();
+    void enableResourceItems();
+
+    // Operator commands.
+    int reject(const QString &resourceName);
+    int sendDtmfDigits(const QString &resourceName, const QString &digits);
+    int disconnectFrom(const QString &resourceName);
 
     static QString printableCommand(const QStringList &tokens);
     static QString mergeCommand(const QStringList &tokens);
@@ -99,7 +119,9 @@ private:
     std::list<Operation> program;
     std::list<Operation>::iterator current = program.end();
     QTreeWidgetItem *item;
-    QTreeWidgetItem *routesBranch;
-    QTreeWidgetItem *alarmsBranch;
-    QTreeWidgetItem *coordinates = nullptr;
+    QList<Resource *> unitResources;
+    QList<Route *> routes;
+    QList<Alarm *> alarms;
+    RouteBranch *routesBranch;
+    AlarmsBranch *alarmsBranch;
 };

@@ -2,7 +2,7 @@
 
 #include "centralunit.h"
 #include "confignode.h"
-#include "gainsettings.h"
+#include "radiosettings.h"
 
 #include <QDebug>
 #include <QMessageBox>
