@@ -329,47 +329,6 @@ void CentralUnit::tryResponse()
     }
 }
 
-int CentralUnit::removeAllResources()
-{
-    if (unitResources.isEmpty())
-        return -3;
-    while (!unitResources.isEmpty())
-        delete unitResources.takeFirst();
-    return 0;
-}
-
-int CentralUnit::removeAllRoutes()
-{
-    routesBranch->treeItem()->setHidden(true);
-    if (routes.isEmpty())
-        return -3;
-    while (!routes.isEmpty())
-        delete routes.takeFirst();
-    return 0;
-}
-
-int CentralUnit::removeAllAlarms()
-{
-    alarmsBranch->treeItem()->setHidden(true);
-    if (alarms.isEmpty())
-        return -3;
-    while (!alarms.isEmpty())
-        delete alarms.takeFirst();
-    return 0;
-}
-
-void CentralUnit::disableResourceItems()
-{
-    for (Resource *resource : std::as_const(unitResources))
-        resource->treeItem()->setDisabled(true);
-}
-
-void CentralUnit::enableResourceItems()
-{
-    for (Resource *resource : std::as_const(unitResources))
-        resource->treeItem()->setDisabled(false);
-}
-
 QString CentralUnit::printableCommand(const QStringList &tokens)
 {
     QString text;

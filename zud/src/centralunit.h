@@ -11,6 +11,8 @@
 
 class AlarmsBranch;
 class Alarm;
+class Endpoint;
+class RadioControlWidget;
 class QTcpSocket;
 class QTreeWidgetItem;
 class Resource;
@@ -54,15 +56,39 @@ public:
     // A handset key goes out at once, beside the program: no reply is expected for it.
     int sendKtxCommand(const QString &radioName, const QString &text);
 
+    // The unit's picture: what its list replies and status reports made.
     QList<Resource *> resources() const { return unitResources; }
+    QList<Endpoint *> endpoints() const { return unitEndpoints; }
+    QList<Route *> routeList() const { return routes; }
+    QList<Alarm *> alarmList() const { return alarms; }
+    QList<Resource *> conferences() const { return resourcesOfType("conference"); }
+    QList<Resource *> radios() const { return resourcesOfType("radio"); }
     RouteBranch *routeBranch() const { return routesBranch; }
     AlarmsBranch *alarmBranch() const { return alarmsBranch; }
+    Resource *overlord() const { return overlordResource; }
+    bool isBroadcastInProgress() const { return broadcastInProgress; }
+    int addResource(const QString &resourceName, const QString &type, const QString &state);
+    int removeResource(const QString &resourceName);
     int removeAllResources();
+    Resource *findResource(const QString &resourceName, const QString &type = QString()) const;
+    Resource *resourceForItem(const QTreeWidgetItem *row) const;
+    Resource *routeForItem(const QTreeWidgetItem *row) const;
+    Endpoint *findEndpoint(const QString &endpointName) const;
+    int addEndpoint(const QString &endpointName);
+    int removeEndpoint(const QString &endpointName);
+    Route *findRoute(const QString &a, const QString &b) const;
+    int addRouteResource(const QString &a, const QString &b, const QString &established);
+    int removeRouteResource(const QString &a, const QString &b);
     int removeAllRoutes();
+    Alarm *findAlarm(const QString &identifier, const QString &text) const;
     int removeAllAlarms();
     // While a broadcast originator is active the unit's rows cannot be chosen.
     void disableResourceItems();
     void enableResourceItems();
+    QString infoText() const;
+    int startRemoteControl(const QString &radioName);
+    int removeRemoteControl(const QString &radioName);
+    QList<RadioControlWidget *> remoteControls() const { return remoteWindows; }
 
     // Operator commands.
     int reject(const QString &resourceName);
@@ -95,6 +121,22 @@ private:
     void handleStatus();
     void handleOk();
     void handleError();
+    // The reply and status handlers read the message in replyTokens; cmd is the command in flight.
+    void manageUserStatus();
+    void manageKtxStatus();
+    void manageRadioStatus();
+    void manageMonitorStatus();
+    void manageRebroadcastStatus();
+    void manageRadioSilenceStatus();
+    void manageRouteStatus();
+    void manageEndpointStatus();
+    void manageGpsStatus();
+    void manageBroadcastStatus();
+    void manageAlarmStatus();
+    void refreshAfterRadioSilence();
+    void removeNamed(const QString &resourceName, const QString &type = QString());
+    QList<Resource *> resourcesOfType(const QString &type) const;
+    void deleteResource(Resource *resource);
     bool write(const QStringList &tokens);
     void dropLink();
     void setLinkState(const QString &icon, const QString &toolTip);
@@ -120,6 +162,15 @@ private:
     std::list<Operation>::iterator current = program.end();
     QTreeWidgetItem *item;
     QList<Resource *> unitResources;
+    QList<Endpoint *> unitEndpoints;
+    QList<RadioControlWidget *> remoteWindows;
+    Resource *overlordResource = nullptr;
+    bool broadcastInProgress = false;
+    QString systemName;
+    QString systemDate;
+    QString softwareVersion;
+    QString softwareDate;
+    QString hardwareVersion;
     QList<Route *> routes;
     QList<Alarm *> alarms;
     RouteBranch *routesBranch;

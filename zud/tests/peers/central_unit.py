@@ -42,10 +42,19 @@ CONTROL, one JSON object a line:
   {"do": "password", "text": "..."}   the password the next logins must carry
 
 MODEL (JSON object; every key optional):
-  "rtp port": 4000, "system": ["name", "date", "software version", "software date",
-  "hardware version (hexadecimal)"], "radio silence": "off",
-  "users": [["kind", "name", "status"], ...], "conferences": [["locality", "name", "status"], ...],
-  "endpoints": ["name", ...], "routes": [["a", "b", "state"], ...]
+  "rtp port": 4000,
+  "system": ["name", "date", "software version", "software date", "hardware version (hex)"],
+  "radio silence": "off",
+  "users": [{"kind": "user" | "radio" | "field phone" | "pabx" | "speaker" | "overlord",
+             "name": "...", "status": "free" | "busy",
+             "connections": [["kind", "name"], ...],   (answers "info user")
+             "gain": -3, "rebroadcast": ["radio", ...]}, ...],   (radios: "gain get", "info rebroadcast")
+  "conferences": [{"locality": "local" | "remote", "name": "...", "status": "free" | "busy",
+                   "participants": ["...", ...]}, ...],
+  "endpoints": ["name", ...],
+  "routes": [["a", "b", "1" (established) | "0"], ...],
+  "monitors": {"listener": [["source", "mode", "gain"], ...], ...}
+Unknown users and conferences are answered "error" "no such user" / "no such conference".
 Commands the model does not know are answered ["ok"].
 """
 
@@ -90,22 +99,51 @@ class Model:
     def __init__(self, data):
         self.data = data
 
+    def user(self, name):
+        return next((u for u in self.data.get("users", []) if u["name"] == name), None)
+
+    def conference(self, name):
+        return next((c for c in self.data.get("conferences", []) if c["name"] == name), None)
+
     def reply(self, tokens, password):
         cmd = tokens[0] if tokens else ""
+        args = tokens[1:]
         if cmd == "login":
             if password and (len(tokens) < 4 or tokens[3] != password):
                 return ["error", "wrong password"]
             system = self.data.get("system", ["Simulated unit", "2026-01-01", "1.0", "2026-01-01", "10002"])
             return ["ok", str(self.data.get("rtp port", 4000))] + list(system)
-        if cmd == "list" and len(tokens) >= 2:
-            what = tokens[1]
-            if what in ("users", "conferences", "routes"):
-                return ["ok"] + [t for entry in self.data.get(what, []) for t in entry]
-            if what == "endpoints":
+        if cmd == "list" and args:
+            if args[0] == "users":
+                return ["ok"] + [t for u in self.data.get("users", []) for t in (u["kind"], u["name"], u["status"])]
+            if args[0] == "conferences":
+                return ["ok"] + [t for c in self.data.get("conferences", [])
+                                 for t in (c["locality"], c["name"], c["status"])]
+            if args[0] == "routes":
+                return ["ok"] + [t for r in self.data.get("routes", []) for t in r]
+            if args[0] == "endpoints":
                 return ["ok"] + list(self.data.get("endpoints", []))
             return ["error", "unknown list argument"]
-        if tokens[:2] == ["info", "radio silence"]:
-            return ["ok", "radio silence", self.data.get("radio silence", "off")]
+        if cmd == "info" and args:
+            what, name = args[0], args[1] if len(args) > 1 else ""
+            if what == "radio silence":
+                return ["ok", "radio silence", self.data.get("radio silence", "off")]
+            if what == "user":
+                u = self.user(name)
+                if not u:
+                    return ["error", "no such user"]
+                return ["ok", "user", name, u["status"]] + [t for pair in u.get("connections", []) for t in pair]
+            if what == "conference":
+                c = self.conference(name)
+                return ["ok"] + c.get("participants", []) if c else ["error", "no such conference"]
+            if what == "rebroadcast":
+                u = self.user(name)
+                return ["ok"] + (u.get("rebroadcast", []) if u else [])
+            if what == "monitors":
+                return ["ok"] + [t for m in self.data.get("monitors", {}).get(name, []) for t in m]
+        if cmd == "gain" and args[:1] == ["get"]:
+            u = self.user(args[1]) if len(args) > 1 else None
+            return ["ok", str(u.get("gain", 0) if u else self.data.get("output gain", 0))]
         return ["ok"]
 
 
