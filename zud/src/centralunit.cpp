@@ -258,16 +258,17 @@ bool CentralUnit::checkIfBusyAndInformIfSo()
     return true;
 }
 
-void CentralUnit::clearProgram()
+int CentralUnit::clearProgram()
 {
     qDebug() << "clear program";
     if (program.empty()) {
         qDebug() << "ERROR: program was empty";
-        return;
+        return -3;
     }
     program.clear();
     current = program.end();
     qDebug() << "program clear done";
+    return 0;
 }
 
 void CentralUnit::readFromSocket()

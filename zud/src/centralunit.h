@@ -90,10 +90,43 @@ public:
     int removeRemoteControl(const QString &radioName);
     QList<RadioControlWidget *> remoteControls() const { return remoteWindows; }
 
-    // Operator commands.
-    int reject(const QString &resourceName);
-    int sendDtmfDigits(const QString &resourceName, const QString &digits);
+    // The operator's commands: each queues its command(s) in the program. 0 queued, -2 the unit
+    // is busy, -400 no such resource, -5 a gain out of range.
+    int connectTo(const QString &resourceName);
+    int reconnectTo(const QString &resourceName);
+    int call(const QString &resourceName);
+    int callReject(const QString &resourceName);
+    int answerCall(const QString &resourceName);
     int disconnectFrom(const QString &resourceName);
+    int cancelCall(const QString &resourceName);
+    int accept(const QString &resourceName);
+    int reject(const QString &resourceName);
+    int setRadioSilence(bool on);
+    int setPtt(bool on);
+    int startBroadcast();
+    int endBroadcast();
+    int setRoute(const QString &a, const QString &b);
+    int removeRoute(const QString &a, const QString &b);
+    int setMonitor(const QString &source, const QString &destination, const QString &mode);
+    int removeMonitor(const QString &source, const QString &destination, const QString &mode);
+    int startRebroadcast(const QString &a, const QString &b);
+    int endRebroadcast(const QString &a, const QString &b);
+    int invite(const QString &conference, const QString &user);
+    int kickOut(const QString &conference, const QString &user);
+    int startConferenceOnDemand(const QString &conference, const QStringList &users);
+    int stopConferenceOnDemand(const QString &conference);
+    int connectRemotely(const QString &user, const QString &radio, const QStringList &parameters);
+    int disconnectRemotely(const QString &user, const QString &radio);
+    int setAudioGain(int gain);
+    int increaseAudioGain();
+    int decreaseAudioGain();
+    int setRadioInputGain(const QString &radio, int gain);
+    int increaseRadioInputGain(const QString &radio);
+    int decreaseRadioInputGain(const QString &radio);
+    int sendDtmfDigits(const QString &target, const QString &digits);
+    int cancelAlarm(Alarm *alarm);
+    int defaultAction(QTreeWidgetItem *row);
+    int ignoreCall(const QString &resourceName);
 
     static QString printableCommand(const QStringList &tokens);
     static QString mergeCommand(const QStringList &tokens);
@@ -114,7 +147,7 @@ public slots:
     void diagnoseConnection();
     int executeOperation(Operation *operation);
     bool checkIfBusyAndInformIfSo();
-    void clearProgram();
+    int clearProgram();
 
 private:
     void tryResponse();
@@ -137,6 +170,9 @@ private:
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
     void deleteResource(Resource *resource);
+    // A busy check, then the command queued.
+    int queueUnlessBusy(const QList<Operation> &operations);
+    static QString kindWord(const Resource *resource);
     bool write(const QStringList &tokens);
     void dropLink();
     void setLinkState(const QString &icon, const QString &toolTip);

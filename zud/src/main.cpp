@@ -1,5 +1,6 @@
 #include "centralunitmanager.h"
 #include "confignode.h"
+#include "connectionstreewidget.h"
 #include "singleinstance.h"
 #include "zudmainwindow.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::raiseRequested, window, &ZudMainWindow::receivedMessage);
 
     auto *manager = new CentralUnitManager;
+    window->connectionsTree()->setUnitManager(manager);
     QObject::connect(manager, &CentralUnitManager::blocked, window, &ZudMainWindow::onCUBlocked);
 
     window->restoreSettings();

@@ -1,5 +1,6 @@
 #include "zudmainwindow.h"
 
+#include "centralunit.h"
 #include "ui_zudmainwindow.h"
 
 #include <QCloseEvent>
@@ -70,4 +71,13 @@ void ZudMainWindow::receivedMessage()
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     raise();
     activateWindow();
+}
+
+void ZudMainWindow::on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row, int)
+{
+    qDebug() << "item double clicked" << (row ? row->text(0) : QStringLiteral("(null)"));
+    if (!row)
+        return;
+    if (CentralUnit *unit = ui->connectionsTreeWidget->unitForItem(row))
+        unit->defaultAction(row);
 }

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class QTreeWidgetItem;
+
 #include <memory>
 
 namespace Ui { class ZudMainWindow; }
@@ -25,6 +27,10 @@ public slots:
     void onCUBlocked(const QString &unitName);
     // Another start of the console asked this one to come to the front.
     void receivedMessage();
+
+private slots:
+    // Runs the unit's default action for the row.
+    void on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row, int column);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
