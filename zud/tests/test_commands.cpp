@@ -300,6 +300,12 @@ void CommandsTest::defaultAction()
     QVERIFY(cu->alarmList().isEmpty());
     QVERIFY(waitIdle());
     QCOMPARE(sent(), QStringList{"alarm|off|7"});
+
+    // The main window's double-click runs the same action.
+    emit tree()->itemDoubleClicked(find("Alice")->treeItem(), 0);
+    QVERIFY(waitIdle());
+    QCOMPARE(sent(), QStringList{"connect|user|Alice"});
+    find("Alice")->setStatus(StatusFree);
 }
 
 void CommandsTest::unansweredCallIsRejected()
