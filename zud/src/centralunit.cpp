@@ -15,6 +15,7 @@
 #include <QTreeWidgetItem>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 int clampedInt(const QString &text, int low, int high, int fallback)
@@ -35,7 +36,7 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
     address = p[1];
     port = quint16(p[2].toUShort());
     password = p[3];
-    ttlSeconds = clampedInt(p[4], 2, 3600, 2);
+    ttlSeconds = clampedInt(p[4], 2, std::numeric_limits<int>::max(), 2);
     gain = clampedInt(p[5], -30, 30, 0);
 
     socket = new QTcpSocket(this);
@@ -69,7 +70,7 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
 CentralUnit::~CentralUnit()
 {
     qDebug() << "central unit destructor" << unitName;
-    // The socket goes first, so that its last signals find the unit whole.
+    // The socket goes first: its last signals must not reach a unit being taken apart.
     socket->disconnect(this);
     delete socket;
     removeAllResources();

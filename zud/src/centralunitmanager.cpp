@@ -118,6 +118,20 @@ CentralUnit *CentralUnitManager::findUnitByAddress(const QString &ipAddress) con
     return nullptr;
 }
 
+void CentralUnitManager::startBroadcast()
+{
+    for (CentralUnit *unit : std::as_const(units))
+        if (unit->isConnected())
+            unit->startBroadcast();
+}
+
+void CentralUnitManager::endBroadcast()
+{
+    for (CentralUnit *unit : std::as_const(units))
+        if (unit->isConnected())
+            unit->endBroadcast();
+}
+
 void CentralUnitManager::onCUBlocked(const QString &unitName)
 {
     emit blocked(unitName);

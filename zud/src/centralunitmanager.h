@@ -19,6 +19,9 @@ public:
     CentralUnit *findUnit(const QString &name) const;
     CentralUnit *findUnitByAddress(const QString &ipAddress) const;
     const QList<CentralUnit *> &centralUnits() const { return units; }
+    // The all-units broadcast, to every connected unit.
+    void startBroadcast();
+    void endBroadcast();
 
 signals:
     void blocked(const QString &unitName);

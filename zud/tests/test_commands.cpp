@@ -96,6 +96,7 @@ private slots:
     void dialogEntries();
     void dialPad();
     void loneRadio();
+    void broadcastToAllUnits();
 
 private:
     CentralUnit *unit() const { return manager->findUnit(unitName); }
@@ -543,6 +544,19 @@ void CommandsTest::loneRadio()
     const QString shown = describe(menuFor(cu->findResource("Solo")->treeItem()).get());
     QVERIFY2(shown.contains("!Start retransmission>[], !End retransmission>[], Remote control"), qPrintable(shown));
     QCOMPARE(manager->removeUnit("Lone"), 0);
+}
+
+void CommandsTest::broadcastToAllUnits()
+{
+    // A unit that is not connected is skipped.
+    QCOMPARE(manager->addUnit("Away", "127.0.0.9", "2", ""), 0);
+    manager->startBroadcast();
+    QVERIFY(waitIdle());
+    QCOMPARE(sent(), QStringList{"broadcast|start"});
+    manager->endBroadcast();
+    QVERIFY(waitIdle());
+    QCOMPARE(sent(), QStringList{"broadcast|end"});
+    QCOMPARE(manager->removeUnit("Away"), 0);
 }
 
 QTEST_MAIN(CommandsTest)
