@@ -48,7 +48,13 @@ struct Fixture
                 unit->openConnection();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
-        return peer && unit->isConnected();
+        if (!peer || !unit->isConnected())
+            return false;
+        // Commands still queued (the start-up program, follow-ups of an earlier input) are
+        // answered, so that every input starts with the unit idle.
+        for (int i = 0; i < 200 && unit->checkIfBusyAndInformIfSo() && unit->isConnected(); ++i)
+            deliver(QByteArray("ok\0\0", 4));
+        return unit->isConnected();
     }
 
     void deliver(const QByteArray &bytes)
