@@ -1,0 +1,80 @@
+// The base of every window shown in place of a radio's handset display: the radio server's six
+// menu windows and the console's own status text window. A bare KTXAbstract is the empty
+// placeholder frame of the handset link.
+//
+// A window payload reads "o:" options "|" "c:" content. Payloads arrive from the network as
+// modifiable NUL-terminated buffers that the window may cut up in place; nothing here reads past
+// the NUL or writes past a field.
+#pragma once
+
+#include <QFrame>
+#include <QString>
+#include <QStringList>
+
+class LedMatrix;
+
+// Codes of the key signal.
+enum KtxKeyCode {
+    KtxSelectionMoved = -1,
+    KtxButton1 = 1,
+    KtxButton2 = 2,
+    KtxButton3 = 3,
+    KtxButton4 = 4,
+    KtxCancel = 10,
+    KtxOk = 11,
+    KtxLeave = 67, // 'C': leave the handset display locally; nothing goes to the server
+};
+
+class KTXAbstract : public QFrame {
+    Q_OBJECT
+
+public:
+    // Window types (KtxWindowType) beside the server's 1 to 6.
+    static constexpr int kPlaceholder = -1;
+    static constexpr int kStatusText = 255;
+
+    explicit KTXAbstract(QWidget* parent = nullptr);
+
+    // The server holds the window. The placeholder only logs and disables itself; every window
+    // overrides this with the hold overlay.
+    virtual void hold(char* payload);
+    // An update record for the open window.
+    virtual void update(char* payload);
+    using QFrame::update;
+    // The first and only full parse and drawing of a new window.
+    virtual void init(char* payload);
+    virtual void parseOptions(char* options);
+    virtual void parseContent(char* content);
+
+    // Hands the options and the content of a payload to parseOptions and parseContent.
+    void splitPayload(char* payload);
+
+    int type = kPlaceholder;
+    QString title;
+    int timeout = 0;
+    int okFlag = 0;
+    int cancelFlag = 0;
+
+signals:
+    // The text is null or a NUL-terminated string valid only while the signal is delivered.
+    void key(int code, char* text);
+
+protected:
+    // The option keys shared by the info, choice and accept windows: to, title, ok, cancel.
+    void parseCommonOptions(char* options);
+    // Whether a piece reads key + a decimal number (optional sign; what follows is ignored).
+    static bool scanNumber(const char* piece, const char* key, int* value);
+    // Whether a piece begins with key; the rest up to a line feed, at most maxLength characters,
+    // goes to text.
+    static bool scanText(const char* piece, const char* key, int maxLength, QString* text);
+
+    // 128 x 64 LEDs, black on the green field.
+    static void setUpMatrix(LedMatrix* matrix);
+    // Up to five lines of the large font at rows 7, 18, 29, 40 and 51 from column 1.
+    static void drawLines(LedMatrix* matrix, const QStringList& lines);
+    // (21 - length) / 2 spaces in front of a line shorter than a display line.
+    static QString centred(const QString& line);
+    // The box with the hourglass and the message of a hold payload, or the hourglass alone over
+    // the current picture when the payload has no message. The caller disables its buttons.
+    static void drawHoldOverlay(LedMatrix* matrix, char* payload);
+};
