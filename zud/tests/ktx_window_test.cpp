@@ -298,6 +298,12 @@ void KtxWindowTest::statusTextIsOnePaint()
     QCOMPARE(counter.paints, 0);
     QTest::qWait(100);
     QCOMPARE(counter.paints, 1);
+
+    // A hold overlay writes LEDs only (no clear): their own repaints, merged into one.
+    Payload hold("o:|c:Please wait");
+    window.hold(hold.data());
+    QTest::qWait(100);
+    QCOMPARE(counter.paints, 2);
 }
 
 QTEST_MAIN(KtxWindowTest)
