@@ -1,8 +1,8 @@
 // Full paints per second of the handset display's 128 x 64 LED matrix: at the size that the status
 // text window gives it and at 1280 x 640 (its size hint), on the raster engine of the offscreen
 // platform. Each paint draws every LED. usage: led_bench [seconds per size]
-#include "ktx_text.h"
-#include "led_matrix.h"
+#include "ktxtext.h"
+#include "ledmatrix.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

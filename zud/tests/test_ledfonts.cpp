@@ -1,8 +1,8 @@
 // The two LED fonts, bit for bit against the test tree's own glyph table: every glyph drawn on a
 // matrix, grabbed at its size hint and read back at the LED centres.
-#include "captured_warnings.h"
-#include "led_matrix.h"
-#include "led_picture.h"
+#include "capturedwarnings.h"
+#include "ledmatrix.h"
+#include "ledpicture.h"
 
 #include <QTest>
 
@@ -143,4 +143,4 @@ void LedFontsTest::glyphsOffTheMatrix()
 }
 
 QTEST_MAIN(LedFontsTest)
-#include "led_fonts_test.moc"
+#include "test_ledfonts.moc"

@@ -3,7 +3,7 @@
 // never emits key.
 #pragma once
 
-#include "ktx_abstract.h"
+#include "ktxabstract.h"
 
 #include <memory>
 
@@ -23,8 +23,6 @@ public:
     void hold(char* payload) override;
 
 private:
-    // Breaks the status text into centred display lines of whole words.
-    void wrapText();
     void draw();
 
     std::unique_ptr<Ui::KTXTextClass> ui;

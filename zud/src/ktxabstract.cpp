@@ -1,8 +1,9 @@
-#include "ktx_abstract.h"
+#include "ktxabstract.h"
 
-#include "led_matrix.h"
+#include "ledmatrix.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <climits>
@@ -18,6 +19,7 @@ constexpr int kLineCharacters = 21;
 constexpr int kFirstLineRow = 7;
 constexpr int kLinePitch = 11;
 constexpr int kMaxLines = 5;
+constexpr int kWrapWidth = 19;
 
 // A hold message shows on at most two lines of 19 characters.
 constexpr int kHoldLineCharacters = 19;
@@ -94,26 +96,33 @@ void KTXAbstract::parseCommonOptions(char* options)
 
 bool KTXAbstract::scanNumber(const char* piece, const char* key, int* value)
 {
-    if (!startsWith(piece, key))
-        return false;
-    const char* digits = piece + std::strlen(key);
-    char* end = nullptr;
-    const long number = std::strtol(digits, &end, 10);
-    if (end == digits)
+    return startsWith(piece, key) && readNumber(piece + std::strlen(key), value);
+}
+
+bool KTXAbstract::readNumber(const char* text, int* value, const char** end)
+{
+    char* behind = nullptr;
+    const long number = std::strtol(text, &behind, 10);
+    if (behind == text)
         return false;
     // Out of range: the nearest int, where a scanf conversion would be undefined.
     *value = static_cast<int>(std::clamp<long>(number, INT_MIN, INT_MAX));
+    if (end)
+        *end = behind;
     return true;
 }
 
-bool KTXAbstract::scanText(const char* piece, const char* key, int maxLength, QString* text)
+bool KTXAbstract::scanText(const char* piece, const char* key, int maxLength, QString* text,
+                           bool (*admitted)(char))
 {
     if (!startsWith(piece, key))
         return false;
     const char* value = piece + std::strlen(key);
-    const char* lineFeed = static_cast<const char*>(std::memchr(value, '\n', std::strlen(value)));
-    const qsizetype length = lineFeed ? lineFeed - value : qsizetype(std::strlen(value));
-    *text = QString::fromLatin1(value, qMin<qsizetype>(length, maxLength));
+    int length = 0;
+    while (length < maxLength && value[length] != '\0' && value[length] != '\n'
+           && (!admitted || admitted(value[length])))
+        ++length;
+    *text = QString::fromLatin1(value, length);
     return true;
 }
 
@@ -139,6 +148,39 @@ QString KTXAbstract::centred(const QString& line)
     if (line.size() >= kLineCharacters)
         return line;
     return QString((kLineCharacters - line.size()) / 2, QLatin1Char(' ')) + line;
+}
+
+QStringList KTXAbstract::wrapWords(const QString& text)
+{
+    QStringList lines;
+    if (text.size() > kLineCharacters) {
+        // Empty words are kept: leading or trailing whitespace makes an empty first or last word.
+        static const QRegularExpression whitespace(QStringLiteral("\\s+"));
+        const QStringList words = text.split(whitespace);
+        QString line;
+        bool full = false;
+        for (const QString& word : words) {
+            if (line.size() + word.size() > kWrapWidth) {
+                lines.append(line);
+                if (lines.size() == kMaxLines) {
+                    full = true;
+                    break;
+                }
+                line = word;
+            } else if (!line.isEmpty()) {
+                line += QLatin1Char(' ') + word;
+            } else {
+                line = word;
+            }
+        }
+        if (!full)
+            lines.append(line);
+    } else {
+        lines.append(text);
+    }
+    for (QString& line : lines)
+        line = centred(line);
+    return lines;
 }
 
 void KTXAbstract::drawHoldOverlay(LedMatrix* matrix, char* payload)

@@ -25,11 +25,22 @@ enum KtxKeyCode {
     KtxLeave = 67, // 'C': leave the handset display locally; nothing goes to the server
 };
 
+// Window types of a new-window record, the type of each window.
+enum KtxWindowType {
+    KtxMainWindow = 1,
+    KtxInfoWindow = 2,
+    KtxChoiceWindow = 3,
+    KtxInputWindow = 4,
+    KtxAcceptWindow = 5,
+    KtxProgressWindow = 6,
+    KtxHoldWindow = 7, // no new window: the open one is held
+};
+
 class KTXAbstract : public QFrame {
     Q_OBJECT
 
 public:
-    // Window types (KtxWindowType) beside the server's 1 to 6.
+    // Types beside the server's windows.
     static constexpr int kPlaceholder = -1;
     static constexpr int kStatusText = 255;
 
@@ -64,9 +75,13 @@ protected:
     void parseCommonOptions(char* options);
     // Whether a piece reads key + a decimal number (optional sign; what follows is ignored).
     static bool scanNumber(const char* piece, const char* key, int* value);
-    // Whether a piece begins with key; the rest up to a line feed, at most maxLength characters,
-    // goes to text.
-    static bool scanText(const char* piece, const char* key, int maxLength, QString* text);
+    // A decimal number at the start of text (leading whitespace and a sign allowed), kept to the
+    // range of int; end, when given, is set behind its digits.
+    static bool readNumber(const char* text, int* value, const char** end = nullptr);
+    // Whether a piece begins with key; the rest up to a line feed (or up to the first character
+    // that admitted refuses), at most maxLength characters, goes to text.
+    static bool scanText(const char* piece, const char* key, int maxLength, QString* text,
+                         bool (*admitted)(char) = nullptr);
 
     // 128 x 64 LEDs, black on the green field.
     static void setUpMatrix(LedMatrix* matrix);
@@ -74,6 +89,10 @@ protected:
     static void drawLines(LedMatrix* matrix, const QStringList& lines);
     // (21 - length) / 2 spaces in front of a line shorter than a display line.
     static QString centred(const QString& line);
+    // A text broken into at most five centred display lines: one line when it fits the 21
+    // characters, else whole words (runs of whitespace split them) joined while a line holds at
+    // most 19 characters without its joining spaces.
+    static QStringList wrapWords(const QString& text);
     // The box with the hourglass and the message of a hold payload, or the hourglass alone over
     // the current picture when the payload has no message. The caller disables its buttons.
     static void drawHoldOverlay(LedMatrix* matrix, char* payload);

@@ -2,9 +2,9 @@
 // import and the LEDs are decoded at their centres, as the window's size scales them.
 //
 // The photograph is kept as ktx_text.png in ZUD_SCREENSHOT_DIR (else the working directory).
-#include "ktx_text.h"
-#include "led_matrix.h"
-#include "led_picture.h"
+#include "ktxtext.h"
+#include "ledmatrix.h"
+#include "ledpicture.h"
 
 #include <QDir>
 #include <QLabel>
@@ -76,4 +76,4 @@ void KtxScreenTest::statusTextOnScreen()
 }
 
 QTEST_MAIN(KtxScreenTest)
-#include "ktx_screen_test.moc"
+#include "test_ktxscreen.moc"

@@ -1,6 +1,6 @@
-#include "led_picture.h"
+#include "ledpicture.h"
 
-#include "led_matrix.h"
+#include "ledmatrix.h"
 
 #include <QFile>
 

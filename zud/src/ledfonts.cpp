@@ -1,5 +1,5 @@
 // Glyph tables of the two LED fonts.
-#include "led_fonts.h"
+#include "ledfonts.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
 // The handset window base (payload split, common options, hold overlay) and the status text
 // window. Payloads go in as heap buffers of exactly their size, so the AddressSanitizer build of
 // this test sees any read past the NUL.
-#include "ktx_abstract.h"
-#include "ktx_text.h"
-#include "led_matrix.h"
-#include "led_picture.h"
+#include "ktxabstract.h"
+#include "ktxtext.h"
+#include "ledmatrix.h"
+#include "ledpicture.h"
 
 #include <QLabel>
 #include <QTest>
@@ -307,4 +307,4 @@ void KtxWindowTest::statusTextIsOnePaint()
 }
 
 QTEST_MAIN(KtxWindowTest)
-#include "ktx_window_test.moc"
+#include "test_ktxwindow.moc"

@@ -1,6 +1,6 @@
-#include "led_matrix.h"
+#include "ledmatrix.h"
 
-#include "led_fonts.h"
+#include "ledfonts.h"
 
 #include <QPainter>
 

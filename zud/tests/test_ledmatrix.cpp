@@ -1,8 +1,8 @@
 // The LED matrix: its store of LED values, rectangles, text placement, the hold symbol, the dark
 // colour and the painting (grabbed at scale 1 and read back pixel by pixel).
-#include "captured_warnings.h"
-#include "led_matrix.h"
-#include "led_picture.h"
+#include "capturedwarnings.h"
+#include "ledmatrix.h"
+#include "ledpicture.h"
 
 #include <QTest>
 
@@ -266,4 +266,4 @@ void LedMatrixTest::wideWidgetScalesByHeight()
 }
 
 QTEST_MAIN(LedMatrixTest)
-#include "led_matrix_test.moc"
+#include "test_ledmatrix.moc"
