@@ -202,3 +202,11 @@ LedPicture decodeLeds(const QImage& image, const QRect& area, int rows, int colu
         }
     return picture;
 }
+
+void drawFrame(LedPicture& picture, int top, int left, int bottom, int right)
+{
+    for (int row = top; row <= bottom; ++row)
+        for (int column = left; column <= right; ++column)
+            if (row == top || row == bottom || column == left || column == right)
+                picture.set(row, column, '#');
+}

@@ -65,3 +65,6 @@ LedPicture decodeLeds(const QImage& image, const QRect& area, int rows, int colu
 
 // A pixel's colour class as decodeLeds sees it.
 QChar classifyPixel(QColor color, int tolerance);
+
+// The frame of LedMatrix::drawRect(top, left, bottom, right, 0, false): one LED thick.
+void drawFrame(LedPicture& picture, int top, int left, int bottom, int right);
