@@ -27,7 +27,7 @@ else()
         list(APPEND KTX_UI_HEADERS ${KTX_FUZZ_DIR}/ui_${form}.h)
     endforeach()
 
-    set(KTX_FUZZ_INPUTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/ktx_fuzz.cpp ${ZUD_SRC}/ledfonts.cpp ${ZUD_SRC}/ktxrecord.cpp
+    set(KTX_FUZZ_INPUTS ${CMAKE_CURRENT_LIST_DIR}/ktx_fuzz.cpp ${ZUD_SRC}/ledfonts.cpp ${ZUD_SRC}/ktxrecord.cpp
         ${KTX_SOURCES} ${KTX_MOC})
     set(KTX_FUZZ_BINARY ${CMAKE_CURRENT_BINARY_DIR}/ktx_fuzzer)
     add_custom_command(OUTPUT ${KTX_FUZZ_BINARY}
@@ -42,6 +42,6 @@ else()
     # for the life of the process (fonts, the platform): leaks are not what this run looks for.
     add_test(NAME fuzz_zud_ktx
         COMMAND sh -c "corpus=$(mktemp -d) && \"$0\" -max_total_time=12 -timeout=10 -rss_limit_mb=2048 -max_len=4096 -detect_leaks=0 -print_final_stats=1 \"$corpus\" \"$1\"; status=$?; rm -rf \"$corpus\"; exit $status"
-                ${KTX_FUZZ_BINARY} ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/ktx_seeds)
+                ${KTX_FUZZ_BINARY} ${CMAKE_CURRENT_LIST_DIR}/ktx_seeds)
     set_tests_properties(fuzz_zud_ktx PROPERTIES TIMEOUT 120)
 endif()
