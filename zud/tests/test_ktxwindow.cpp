@@ -5,33 +5,16 @@
 #include "ktxtext.h"
 #include "ledmatrix.h"
 #include "ledpicture.h"
+#include "payload.h"
 
 #include <QLabel>
 #include <QTest>
 
 #include <climits>
-#include <cstring>
-#include <memory>
 
 namespace {
 
 constexpr QRgb kMarker = 0xffff0000;
-
-// A network payload: a modifiable buffer of exactly its text and the NUL.
-class Payload {
-public:
-    explicit Payload(const QByteArray& text)
-        : size_(std::size_t(text.size()) + 1)
-        , bytes_(new char[size_])
-    {
-        std::memcpy(bytes_.get(), text.constData(), size_);
-    }
-    char* data() { return bytes_.get(); }
-
-private:
-    std::size_t size_;
-    std::unique_ptr<char[]> bytes_;
-};
 
 // Records what the split hands on, and reads the options as the info, choice and accept windows do.
 class ProbeWindow : public KTXAbstract {

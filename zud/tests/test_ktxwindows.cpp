@@ -8,30 +8,14 @@
 #include "ktxprogress.h"
 #include "ledmatrix.h"
 #include "ledpicture.h"
+#include "payload.h"
 
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
-#include <cstring>
-#include <memory>
-
 namespace {
-
-// A network payload: a modifiable buffer of exactly its text and the NUL.
-class Payload {
-public:
-    explicit Payload(const QByteArray& text)
-        : bytes_(new char[std::size_t(text.size()) + 1])
-    {
-        std::memcpy(bytes_.get(), text.constData(), std::size_t(text.size()) + 1);
-    }
-    char* data() { return bytes_.get(); }
-
-private:
-    std::unique_ptr<char[]> bytes_;
-};
 
 void init(KTXAbstract& window, const QByteArray& payload)
 {

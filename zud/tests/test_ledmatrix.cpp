@@ -139,10 +139,7 @@ void LedMatrixTest::drawRectSides()
     fill(*matrix, kMarker);
     matrix->drawRect(27, 3, 40, 124, 0, false);
     LedPicture thin(64, 128, 'x');
-    for (int row = 27; row <= 40; ++row)
-        for (int column = 3; column <= 124; ++column)
-            if (row == 27 || row == 40 || column == 3 || column == 124)
-                thin.set(row, column, '#');
+    drawFrame(thin, 27, 3, 40, 124);
     QVERIFY2(readLeds(*matrix) == thin, qPrintable(readLeds(*matrix).diff(thin)));
 }
 
