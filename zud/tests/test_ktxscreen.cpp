@@ -1,10 +1,13 @@
 // A real status text window on an X screen (Xvfb): the screen is photographed with ImageMagick's
 // import and the LEDs are decoded at their centres, as the window's size scales them.
 //
-// The photograph is kept as ktx_text.png in ZUD_SCREENSHOT_DIR (else the working directory).
+// The photographs are kept in ZUD_SCREENSHOT_DIR (else the working directory).
+#include "ktxabstract.h"
 #include "ktxtext.h"
 #include "ledmatrix.h"
 #include "ledpicture.h"
+#include "radiocontrolwidget.h"
+#include "serverrecord.h"
 
 #include <QDir>
 #include <QLabel>
@@ -14,6 +17,21 @@
 #include <cstring>
 
 namespace {
+
+QString screenshotPath(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("ZUD_SCREENSHOT_DIR", QDir::currentPath());
+    QDir().mkpath(dir);
+    return dir + "/" + name;
+}
+
+// The LEDs of the current window's matrix as the screen shows them.
+LedPicture shownOnScreen(const QImage& screen, RadioControlWidget& widget, const char* matrixName)
+{
+    const LedMatrix* matrix = widget.currentWindow()->findChild<LedMatrix*>(matrixName);
+    const QRect area(matrix->mapToGlobal(QPoint(0, 0)), matrix->size());
+    return decodeLeds(screen, area, 64, 128, 40);
+}
 
 QImage photographScreen(const QString& path)
 {
@@ -31,6 +49,7 @@ class KtxScreenTest : public QObject {
 
 private slots:
     void statusTextOnScreen();
+    void handsetOnScreen();
 };
 
 void KtxScreenTest::statusTextOnScreen()
@@ -44,9 +63,7 @@ void KtxScreenTest::statusTextOnScreen()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTest::qWait(300);
 
-    const QString dir = qEnvironmentVariable("ZUD_SCREENSHOT_DIR", QDir::currentPath());
-    QDir().mkpath(dir);
-    const QImage screen = photographScreen(dir + "/ktx_text.png");
+    const QImage screen = photographScreen(screenshotPath("ktx_text.png"));
     QVERIFY(!screen.isNull());
 
     const LedMatrix* matrix = window.findChild<LedMatrix*>("text");
@@ -73,6 +90,40 @@ void KtxScreenTest::statusTextOnScreen()
         for (int x = 0; x < label.width(); ++x)
             ink += qGray(label.pixel(x, y)) < 100;
     QVERIFY2(ink > 100, "the title label shows no text");
+}
+
+void KtxScreenTest::handsetOnScreen()
+{
+    // No unit behind it: what the widget sends goes nowhere, what it receives is shown.
+    RadioControlWidget widget("Radio1", "Nord");
+    widget.move(40, 30);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+
+    deliver(widget, serverRecord(512, 1, "o:b1i=1;b1s=1;b2i=3;b2s=1;b4i=6|c:Main menu\nCall Radio1\nScan\nexit 4"));
+    QCOMPARE(widget.currentWindow()->type, int(KtxMainWindow));
+    QTest::qWait(300);
+    LedPicture menu(64, 128, '.');
+    menu.drawText("Main menu", 16, 3, 1);
+    menu.drawText("Call Radio1", 24, 3, 0);
+    menu.drawText("Scan", 33, 3, 0);
+    menu.drawText("exit 4", 42, 3, 1);
+    const QImage first = photographScreen(screenshotPath("handset_main.png"));
+    const LedPicture shownMenu = shownOnScreen(first, widget, "led");
+    QVERIFY2(shownMenu == menu, qPrintable(shownMenu.diff(menu)));
+
+    deliver(widget, serverRecord(512, 6, "o:title=Upload;cancel=1;progress=40|c:x"));
+    QCOMPARE(widget.currentWindow()->type, int(KtxProgressWindow));
+    QTest::qWait(300);
+    LedPicture progress(64, 128, '.');
+    for (int row = 27; row <= 40; ++row)
+        for (int column = 2; column <= 124; ++column)
+            if (column <= 52 || row == 27 || row == 40 || column == 124)
+                progress.set(row, column, '#');
+    progress.drawText("40%", 46, 54, 0);
+    const QImage second = photographScreen(screenshotPath("handset_progress.png"));
+    const LedPicture shownProgress = shownOnScreen(second, widget, "text");
+    QVERIFY2(shownProgress == progress, qPrintable(shownProgress.diff(progress)));
 }
 
 QTEST_MAIN(KtxScreenTest)

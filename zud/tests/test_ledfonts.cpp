@@ -1,8 +1,8 @@
 // The two LED fonts, bit for bit against the test tree's own glyph table: every glyph drawn on a
 // matrix, grabbed at its size hint and read back at the LED centres.
-#include "capturedwarnings.h"
 #include "ledmatrix.h"
 #include "ledpicture.h"
+#include "logcapture.h"
 
 #include <QTest>
 
@@ -132,13 +132,13 @@ void LedFontsTest::glyphsOffTheMatrix()
     QFETCH(int, warnings);
     QFETCH(int, written);
     auto matrix = markedMatrix();
-    CapturedWarnings captured;
+    LogCapture captured;
     if (font == 0)
         matrix->drawLargeGlyph('M', row, column);
     else
         matrix->drawSmallGlyph('M', row, column);
     QCOMPARE(captured.count("LedMatrix::setColorAt: coordinate"), warnings);
-    QCOMPARE(captured.messages().size(), warnings);
+    QCOMPARE(captured.lines.size(), warnings);
     QCOMPARE(8192 - readLeds(*matrix).count('x'), written);
 }
 

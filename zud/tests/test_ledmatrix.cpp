@@ -1,8 +1,8 @@
 // The LED matrix: its store of LED values, rectangles, text placement, the hold symbol, the dark
 // colour and the painting (grabbed at scale 1 and read back pixel by pixel).
-#include "capturedwarnings.h"
 #include "ledmatrix.h"
 #include "ledpicture.h"
+#include "logcapture.h"
 
 #include <QTest>
 
@@ -62,11 +62,11 @@ void LedMatrixTest::sizesAndUnlitPaint()
 {
     LedMatrix matrix;
     {
-        CapturedWarnings warnings;
+        LogCapture warnings;
         QCOMPARE(matrix.sizeHint(), QSize(10, 10));
         matrix.setColumns(128);
         QCOMPARE(matrix.sizeHint(), QSize(10, 10));
-        QCOMPARE(warnings.messages(), QStringList(2,
+        QCOMPARE(warnings.lines, QStringList(2,
             "LedMatrix::sizeHint: no rows or columns to display, defaulting size to (10,10)"));
     }
     matrix.setRows(64);
@@ -95,11 +95,11 @@ void LedMatrixTest::outOfRange()
 {
     auto matrix = handsetMatrix();
     matrix->setColorAt(0, 0, kMarker);
-    CapturedWarnings warnings;
+    LogCapture warnings;
     QCOMPARE(matrix->colorAt(64, 0), kDefaultDark);
     matrix->setColorAt(0, 128, kMarker);
     matrix->setColorAt(-1, 5, kMarker);
-    QCOMPARE(warnings.messages(), QStringList({
+    QCOMPARE(warnings.lines, QStringList({
         "LedMatrix::colorAt: coordinate (row=64, col=0) out of range",
         "LedMatrix::setColorAt: coordinate (row=0, col=128) out of range",
         "LedMatrix::setColorAt: coordinate (row=-1, col=5) out of range"}));
@@ -159,10 +159,10 @@ void LedMatrixTest::drawRectRefused()
     QFETCH(QList<int>, rect);
     auto matrix = handsetMatrix();
     fill(*matrix, kMarker);
-    CapturedWarnings warnings;
+    LogCapture warnings;
     matrix->drawRect(rect[0], rect[1], rect[2], rect[3], 1, true);
     QCOMPARE(readLeds(*matrix), LedPicture(64, 128, 'x'));
-    QVERIFY(warnings.messages().isEmpty());
+    QVERIFY(warnings.lines.isEmpty());
 }
 
 void LedMatrixTest::textBottomRows_data()
@@ -183,13 +183,13 @@ void LedMatrixTest::textBottomRows()
     QFETCH(bool, drawn);
     auto matrix = handsetMatrix();
     fill(*matrix, kMarker);
-    CapturedWarnings warnings;
+    LogCapture warnings;
     matrix->drawText("EE", row, 10, font);
     LedPicture expected(64, 128, 'x');
     if (drawn)
         expected.drawText("EE", row, 10, font);
     QVERIFY2(readLeds(*matrix) == expected, qPrintable(readLeds(*matrix).diff(expected)));
-    QVERIFY(warnings.messages().isEmpty());
+    QVERIFY(warnings.lines.isEmpty());
 }
 
 void LedMatrixTest::textCutAtRightEdge()
@@ -197,10 +197,10 @@ void LedMatrixTest::textCutAtRightEdge()
     // The 22nd character starts at column 126 and is cut after two columns (4 x 7 LEDs refused);
     // a 23rd, at offset 132, is not attempted.
     auto matrix = handsetMatrix();
-    CapturedWarnings warnings;
+    LogCapture warnings;
     const QString text(23, 'H');
     matrix->drawText(text, 0, 0, 0);
-    QCOMPARE(warnings.messages().size(), 28);
+    QCOMPARE(warnings.lines.size(), 28);
     QCOMPARE(warnings.count("LedMatrix::setColorAt: coordinate (row=0, col=128)"), 1);
     QCOMPARE(warnings.count("LedMatrix::setColorAt: coordinate (row=6, col=131)"), 1);
     QCOMPARE(warnings.count("LedMatrix::setColorAt: coordinate (row=0, col=132)"), 0);
