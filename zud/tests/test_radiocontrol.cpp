@@ -194,24 +194,25 @@ void RadioControlTest::idTexts()
 void RadioControlTest::silenceAfterStart()
 {
     QVERIFY(sim->control({{"do", "ktx-start"}, {"ids", QJsonValue::Null}, {"window", QJsonValue::Null}}));
-    RadioControlWidget* widget = open();
+    // The clock starts before the widget's timer does: its readings are lower bounds.
     QElapsedTimer clock;
     clock.start();
+    RadioControlWidget* widget = open();
     const auto matrix = [widget] { return readLeds(*widget->currentWindow()->findChild<LedMatrix*>("text")); };
     QCOMPARE(matrix(), statusText("Connecting to KTX..."));
     QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), 7000);
-    QVERIFY(clock.elapsed() >= 4900);
+    QVERIFY(clock.elapsed() >= 4700); // a coarse timer may fire up to 5 % early
     QVERIFY(widget->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!widget->isVisible(), 7000);
-    QVERIFY(clock.elapsed() >= 9800);
+    QVERIFY(clock.elapsed() >= 9400);
     QTRY_VERIFY(sim->messages().contains("ktx|Radio1|stop"));
 
     // The next showing tries again.
-    widget->show();
     clock.restart();
+    widget->show();
     QTRY_COMPARE(sim->messages().count("ktx|Radio1|start"), 2);
     QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), 7000);
-    QVERIFY(clock.elapsed() >= 4900);
+    QVERIFY(clock.elapsed() >= 4700); // a coarse timer may fire up to 5 % early
 }
 
 void RadioControlTest::inputTypedOnTheWidget()
