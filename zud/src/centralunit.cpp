@@ -4,6 +4,7 @@
 #include "confignode.h"
 #include "connectionstreewidget.h"
 #include "gps.h"
+#include "radiocontrolwidget.h"
 #include "route.h"
 #include "unitrtp.h"
 #include "zudmainwindow.h"
@@ -74,6 +75,8 @@ CentralUnit::~CentralUnit()
     removeAllResources();
     removeAllAlarms();
     removeAllRoutes();
+    qDeleteAll(remoteWindows);
+    qDeleteAll(unitEndpoints);
     delete alarmsBranch;
     delete routesBranch;
     delete item;
@@ -158,6 +161,9 @@ void CentralUnit::dropLink()
     removeAllAlarms();
     removeAllRoutes();
     removeAllResources();
+    // The endpoints come again with the next link's list.
+    qDeleteAll(unitEndpoints);
+    unitEndpoints.clear();
     clearProgram();
     secondsWithoutAlive = 0;
     diagnoseTimer.stop();

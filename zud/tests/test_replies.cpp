@@ -35,6 +35,7 @@ private slots:
     void loginRefusalsRetry();
     void loginRtpPort_data();
     void loginRtpPort();
+    void linkLossEmptiesThePicture();
 
 private:
     template <typename T = Resource> T *find(const QString &name) { return qobject_cast<T *>(unit->findResource(name)); }
@@ -311,6 +312,25 @@ void RepliesTest::loginRtpPort()
     // The link stays and the start-up program runs on.
     QVERIFY(unit4->isConnected());
     QCOMPARE(other.messages().value(1), QString("list|users"));
+}
+
+void RepliesTest::linkLossEmptiesThePicture()
+{
+    QVERIFY(send({"status", "alarm", "on", "3", "smoke"}));
+    QTRY_COMPARE(unit->alarmList().size(), 1);
+    QCOMPARE(unit->closeConnection(false), 0);
+    QVERIFY(unit->resources().isEmpty() && unit->endpoints().isEmpty() && unit->routeList().isEmpty()
+            && unit->alarmList().isEmpty());
+    QCOMPARE(unit->treeItem()->childCount(), 2);
+    QVERIFY(unit->routeBranch()->treeItem()->isHidden() && unit->alarmBranch()->treeItem()->isHidden());
+
+    // The next link lists them again, each once.
+    QCOMPARE(unit->openConnection(), 0);
+    QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
+    QVERIFY(done.wait(10000));
+    QCOMPARE(unit->endpoints().size(), 3);
+    QCOMPARE(unit->routeList().size(), 1);
+    QVERIFY(unit->findResource("Radio2"));
 }
 
 QTEST_MAIN(RepliesTest)
