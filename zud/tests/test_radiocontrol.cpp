@@ -3,6 +3,7 @@
 // supervision, and records from the network that must be dropped. Built with AddressSanitizer:
 // windows are replaced while their own signals are delivered.
 #include "centralunitmanager.h"
+#include "connectionstreewidget.h"
 #include "ktxabstract.h"
 #include "ktxinput.h"
 #include "ledmatrix.h"
@@ -10,11 +11,15 @@
 #include "linkfixture.h"
 #include "logcapture.h"
 #include "radiocontrolwidget.h"
+#include "resource.h"
 #include "serverrecord.h"
 
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+
+#include <algorithm>
 
 namespace {
 
@@ -73,8 +78,9 @@ void RadioControlTest::init()
     gConfig.clear();
     QFile::remove(gConfigFileName);
     sim = std::make_unique<SimUnit>();
-    QVERIFY(sim->start());
+    QVERIFY(sim->start({"--model", ZUD_TEST_DATA_DIR "/startup_model.json"}));
     manager = std::make_unique<CentralUnitManager>();
+    gZudWindow->connectionsTree()->setUnitManager(manager.get());
     QCOMPARE(manager->addUnit("Nord", "127.0.0.2", "2", ""), 0);
     unit = manager->findUnit("Nord");
     QSignalSpy done(unit, &CentralUnit::programSucceeded);
@@ -83,10 +89,7 @@ void RadioControlTest::init()
 
 void RadioControlTest::cleanup()
 {
-    // The unit owns its remote handsets; it is gone with the manager's list.
-    if (unit)
-        for (RadioControlWidget* widget : unit->remoteControls())
-            unit->removeRemoteControl(widget->radioName());
+    // The unit takes its remote handsets with it.
     if (manager)
         manager->removeUnit("Nord");
     manager.reset();
@@ -102,7 +105,16 @@ RadioControlWidget* RadioControlTest::open(const QString& radio)
 
 void RadioControlTest::startOpensTheServersWindow()
 {
-    RadioControlWidget* widget = open();
+    // The radio's "Remote control" entry of the tree's menu.
+    Resource* radio = unit->findResource("Radio1", "radio");
+    QVERIFY(radio);
+    std::unique_ptr<QMenu> menu(gZudWindow->connectionsTree()->buildContextMenu(radio->treeItem()));
+    const QList<QAction*> actions = menu->actions();
+    const auto remote = std::find_if(actions.begin(), actions.end(), [](QAction* a) { return a->text() == "Remote control"; });
+    QVERIFY(remote != actions.end());
+    (*remote)->trigger();
+    QCOMPARE(unit->remoteControls().size(), 1);
+    RadioControlWidget* widget = unit->remoteControls().first();
     QCOMPARE(widget->windowTitle(), QString("Radio1 @ Nord remote control"));
     QCOMPARE(widget->size(), QSize(370, 320));
     QTRY_VERIFY(sim->messages().contains("ktx|Radio1|start"));
