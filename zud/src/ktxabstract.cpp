@@ -15,11 +15,8 @@ namespace {
 // A title option is read into a 1024-byte field: a longer title is cut.
 constexpr int kTitleLength = 1023;
 
-constexpr int kLineCharacters = 21;
 constexpr int kFirstLineRow = 7;
 constexpr int kLinePitch = 11;
-constexpr int kMaxLines = 5;
-constexpr int kWrapWidth = 19;
 
 // A hold message shows on at most two lines of 19 characters.
 constexpr int kHoldLineCharacters = 19;
@@ -139,7 +136,7 @@ void KTXAbstract::setUpMatrix(LedMatrix* matrix)
 
 void KTXAbstract::drawLines(LedMatrix* matrix, const QStringList& lines)
 {
-    for (int i = 0; i < qMin(kMaxLines, int(lines.size())); ++i)
+    for (int i = 0; i < qMin(kShownLines, int(lines.size())); ++i)
         matrix->drawText(lines.at(i), kFirstLineRow + kLinePitch * i, 1, LedMatrix::kLargeFont);
 }
 
@@ -162,7 +159,7 @@ QStringList KTXAbstract::wrapWords(const QString& text)
         for (const QString& word : words) {
             if (line.size() + word.size() > kWrapWidth) {
                 lines.append(line);
-                if (lines.size() == kMaxLines) {
+                if (lines.size() == kShownLines) {
                     full = true;
                     break;
                 }

@@ -44,6 +44,12 @@ public:
     static constexpr int kPlaceholder = -1;
     static constexpr int kStatusText = 255;
 
+    // A display line of the large font: 21 characters from column 1; five lines on the matrix.
+    // Words are joined while a line holds at most kWrapWidth characters without joining spaces.
+    static constexpr int kLineCharacters = 21;
+    static constexpr int kShownLines = 5;
+    static constexpr int kWrapWidth = 19;
+
     explicit KTXAbstract(QWidget* parent = nullptr);
 
     // The server holds the window. The placeholder only logs and disables itself; every window

@@ -51,7 +51,7 @@ void KTXAccept::parseOptions(char* options)
 void KTXAccept::parseContent(char* content)
 {
     acceptText = QString::fromLatin1(content);
-    if (acceptText.size() > 21)
+    if (acceptText.size() > kLineCharacters)
         qDebug("raz");
     lines += wrapWords(acceptText);
 }

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kRows = 5;
 // The "%d;%s" text of OK: a 256-byte field with its NUL.
 constexpr int kMaxOkText = 255;
 
@@ -74,20 +73,20 @@ void KTXChoice::draw()
 {
     // The item before the selected one, the selected one in the frame, then those after it,
     // read as a ring.
-    QString rows[kRows];
+    QString rows[kShownLines];
     ui->title->setText(title);
     const int n = itemCount;
     if (n == 1) {
         rows[1] = items.at(0);
     } else if (n >= 2) {
         int i = selection == 0 ? n - 1 : selection - 1;
-        for (int k = 0; k < qMin(n, kRows); ++k) {
+        for (int k = 0; k < qMin(n, kShownLines); ++k) {
             rows[k] = items.at(i);
             i = i == n - 1 ? 0 : i + 1;
         }
     }
     ui->text->clear();
-    for (int k = 0; k < kRows; ++k) {
+    for (int k = 0; k < kShownLines; ++k) {
         ui->text->drawRect(16, 2, 26, 123, 1, false);
         if (k == 1)
             ui->text->drawText(rows[k], 18, 5, LedMatrix::kLargeFont);

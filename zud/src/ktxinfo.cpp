@@ -6,14 +6,6 @@
 #include <QDebug>
 #include <QRegularExpression>
 
-namespace {
-
-constexpr int kLineCharacters = 21;
-constexpr int kWrapWidth = 19;
-constexpr int kShownLines = 5;
-
-} // namespace
-
 KTXInfo::KTXInfo(QWidget* parent)
     : KTXAbstract(parent)
     , ui(std::make_unique<Ui::KTXInfoClass>())
