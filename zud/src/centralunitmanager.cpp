@@ -25,9 +25,18 @@ bool fitsConfigLine(const QString &text)
 }
 }
 
+CentralUnitManager *gCentralUnitManager = nullptr;
+
 CentralUnitManager::CentralUnitManager(QObject *parent) : QObject(parent)
 {
+    gCentralUnitManager = this;
     loadUnits();
+}
+
+CentralUnitManager::~CentralUnitManager()
+{
+    if (gCentralUnitManager == this)
+        gCentralUnitManager = nullptr;
 }
 
 CentralUnit *CentralUnitManager::makeUnit(const QStringList &parameters)

@@ -12,6 +12,7 @@ class CentralUnitManager : public QObject
     Q_OBJECT
 public:
     explicit CentralUnitManager(QObject *parent = nullptr);
+    ~CentralUnitManager() override;
 
     int loadUnits();
     int addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password);
@@ -34,3 +35,6 @@ private:
 
     QList<CentralUnit *> units;
 };
+
+// The one manager while it exists: the remote handset windows reach their unit through it.
+extern CentralUnitManager *gCentralUnitManager;

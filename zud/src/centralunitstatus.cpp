@@ -417,7 +417,7 @@ void CentralUnit::manageRadioStatus()
     if (word == "ktx" && t.size() >= 7) {
         for (RadioControlWidget *window : std::as_const(remoteWindows))
             if (window->radioName() == radioName && window->unitName() == unitName)
-                window->receiveData(QChar(decimal(t[4])), t[5].toUInt(), t[6]);
+                window->receiveData(decimal(t[4]), decimal(t[5]), t[6]);
         return;
     }
     auto *radio = static_cast<Radio *>(findResource(radioName, "radio"));

@@ -20,6 +20,13 @@ public:
                 return true;
         return false;
     }
+    int count(const QString &text) const
+    {
+        int n = 0;
+        for (const QString &line : lines)
+            n += line.contains(text);
+        return n;
+    }
     void clear() { lines.clear(); }
 
     QStringList lines;

@@ -40,6 +40,9 @@ CONTROL, one JSON object a line:
                                       answer commands whose tokens, joined by blanks, start with
                                       the prefix with this reply (null removes the script)
   {"do": "password", "text": "..."}   the password the next logins must carry
+  {"do": "ktx", "radio": R, ...}      a "ktx" report of radio R on every open connection (RADIO SERVER)
+  {"do": "ktx-start", "ids": "..." | null, "window": {...} | null}
+                                      what the radio server answers to "start" (RADIO SERVER)
 
 MODEL (JSON object; every key optional):
   "rtp port": 4000,
@@ -56,10 +59,26 @@ MODEL (JSON object; every key optional):
   "monitors": {"listener": [["source", "mode", "gain"], ...], ...}
 Unknown users and conferences are answered "error" "no such user" / "no such conference".
 Commands the model does not know are answered ["ok"].
+
+RADIO SERVER: the handset display of a radio is reached with ["ktx", <radio>, <text>]; these are
+not answered. On "start" the server sends the id text "KTX:200:<radio>:300" (marker 59) and a
+main-menu window (marker 62), each as ["status", "radio", <radio>, "ktx", <marker>, <length>,
+<base64>], unless "ktx-start" said otherwise (null: send nothing). Every "data|<n>|<base64>" key
+record is decoded and logged as {"t", "conn", "ktx": radio, "key": {"n", "chars", "kind", "user",
+"radio", "length", "zeros", "text"}} ("zeros": bytes 8 to 31 are all 0; "text": latin-1).
+A "ktx" control line sends one report:
+  {"marker": 59, "text": "..."}                      an id text
+  {"marker": 62, "kind": 512, "type": T, "payload": "...", "nul": true}
+                                                     a record (kind 513: no type); "nul": false
+                                                     leaves the payload's NUL out
+  {"marker": M, "length": N, "data": "..."}         the base64 text and length as given
+Records are little-endian: kind at 0, window type at 10, the payload from 32.
 """
 
 import argparse
+import base64
 import json
+import struct
 import os
 import selectors
 import socket
@@ -147,6 +166,36 @@ class Model:
         return ["ok"]
 
 
+def ktx_record(kind, window_type, payload, nul=True):
+    header = bytearray(32)
+    header[0:2] = struct.pack("<H", kind)
+    if kind == 512:
+        header[10] = window_type
+    return bytes(header) + payload.encode("latin-1") + (b"\0" if nul else b"")
+
+
+def ktx_report(radio, marker, data, length=None):
+    text = base64.b64encode(data).decode() if isinstance(data, bytes) else data
+    return ["status", "radio", radio, "ktx", str(marker), str(len(text) if length is None else length), text]
+
+
+def ktx_key(text):
+    """A "data|n|base64" key record as logged; None when it is no such text."""
+    parts = text.split("|", 2)
+    if len(parts) != 3 or parts[0] != "data":
+        return None
+    try:
+        raw = base64.b64decode(parts[2], validate=True)
+    except ValueError:
+        return {"n": parts[1], "chars": len(parts[2]), "error": "no base64"}
+    if len(raw) < 32:
+        return {"n": parts[1], "chars": len(parts[2]), "error": "short record", "bytes": raw.hex()}
+    kind, user, radio, length = struct.unpack("<HHHH", raw[:8])
+    return {"n": int(parts[1]), "chars": len(parts[2]), "kind": kind, "user": user, "radio": radio,
+            "length": length, "zeros": raw[8:32] == bytes(24), "text": raw[32:].decode("latin-1"),
+            "size": len(raw)}
+
+
 class Connection:
     def __init__(self, unit, sock, number):
         self.unit = unit
@@ -174,6 +223,8 @@ class CentralUnit:
         self.timers = []  # (due, connection, reply)
         self.held = []
         self.listener = None
+        self.ktx_ids = "KTX:200:{radio}:300"
+        self.ktx_window = {"type": 1, "payload": "o:b1i=1;b1s=1;b2s=1;b3s=1;b4s=1|c:Main menu\nCall\nScan\nExit"}
         self.log = open(args.log, "a", buffering=1) if args.log else None
         if not args.refuse:
             self.set_listening(True)
@@ -230,10 +281,37 @@ class CentralUnit:
     def on_message(self, conn, tokens):
         self.record(conn=conn.number, tokens=tokens, early=conn.owed > 0)
         if tokens[:1] == ["ktx"]:
-            return  # handset keys are not answered
+            self.on_ktx(conn, tokens)
+            return  # the radio server's texts are not answered
         conn.owed += 1
         due = time.monotonic() + self.args.reply_delay / 1000.0
         self.timers.append((due, conn, self.reply_for(tokens)))
+
+    def on_ktx(self, conn, tokens):
+        radio, text = (tokens + ["", ""])[1:3]
+        if text == "start":
+            if self.ktx_ids is not None:
+                self.write(conn, encode(ktx_report(radio, 59, self.ktx_ids.format(radio=radio).encode("latin-1"))))
+            if self.ktx_window is not None:
+                record = ktx_record(512, self.ktx_window["type"], self.ktx_window["payload"])
+                self.write(conn, encode(ktx_report(radio, 62, record)))
+            return
+        key = ktx_key(text)
+        if key is not None:
+            self.record(conn=conn.number, ktx=radio, key=key)
+
+    def send_ktx(self, cmd):
+        radio, marker = cmd["radio"], int(cmd["marker"])
+        if "data" in cmd:
+            report = ktx_report(radio, marker, cmd["data"], cmd.get("length"))
+        elif "text" in cmd:
+            report = ktx_report(radio, marker, cmd["text"].encode("latin-1"))
+        else:
+            record = ktx_record(int(cmd["kind"]), int(cmd.get("type", 0)), cmd.get("payload", ""),
+                                cmd.get("nul", True))
+            report = ktx_report(radio, marker, record)
+        for conn in list(self.connections):
+            self.write(conn, encode(report))
 
     def send_reply(self, conn, reply):
         if conn not in self.connections:
@@ -280,6 +358,11 @@ class CentralUnit:
                 self.scripts[cmd["prefix"]] = cmd["reply"]
         elif do == "password":
             self.password = cmd["text"]
+        elif do == "ktx":
+            self.send_ktx(cmd)
+        elif do == "ktx-start":
+            self.ktx_ids = cmd.get("ids")
+            self.ktx_window = cmd.get("window")
         else:
             raise ValueError("unknown command " + do)
 
