@@ -9,12 +9,22 @@
 #include <cstdlib>
 #include <cstring>
 
+static bool has_control_character(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7f) return true;
+    return false;
+}
+
 bool is_safe_file_name(const std::string& name)
 {
     if (name.empty() || name.size() > kMaxFileName || name == "." || name == "..") return false;
-    for (unsigned char c : name)
-        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\') return false;
-    return true;
+    return !has_control_character(name) && name.find_first_of("/\\") == std::string::npos;
+}
+
+bool is_user_file_path(const std::string& path)
+{
+    return !path.empty() && path.back() != '/' && !has_control_character(path);
 }
 
 std::optional<std::string> safe_base_name(const std::string& client_path)
@@ -39,9 +49,7 @@ bool is_inside(const std::string& outer, const std::string& inner)
 
 std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative)
 {
-    if (relative.find('\0') != std::string::npos) return std::nullopt;
-    for (unsigned char c : relative)
-        if (c < 0x20 || c == 0x7f) return std::nullopt;
+    if (has_control_character(relative)) return std::nullopt;
     // Refuse ".." segments outright, whether or not they would stay inside.
     size_t start = 0;
     while (start <= relative.size()) {

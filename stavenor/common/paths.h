@@ -10,6 +10,10 @@ constexpr size_t kMaxFileName = 255;
 // character (NUL included), at most kMaxFileName bytes.
 bool is_safe_file_name(const std::string& name);
 
+// A path that the user chose for a file of their own (a configuration saved where they want it):
+// anywhere the process may write, but not empty, not ending in '/', and free of control characters.
+bool is_user_file_path(const std::string& path);
+
 // The base name of a client-supplied path (after the last '/' or '\\'), when it is a safe file name.
 std::optional<std::string> safe_base_name(const std::string& client_path);
 

@@ -5,6 +5,7 @@
 #include "handlers/default.h"
 #include "include/configuration.h"
 #include "include/handlers.h"
+#include "include/request_guard.h"
 #include "include/status_reply.h"
 
 #include <arpa/inet.h>
@@ -24,6 +25,7 @@
 namespace {
 
 MHD_Daemon* daemon_handle = nullptr;
+uint16_t own_port = 0;
 
 // Closed until start-up has registered every handler; a request that arrives earlier waits.
 std::mutex gate_mutex;
@@ -279,9 +281,9 @@ MHD_Result dispatch(MHD_Connection* connection, const char* url, connection_cont
     request.params = &ctx.params;
 
     if (ctx.method == METHOD_POST) finish_uploads(ctx);
-    if (!wait_for_gate()) ctx.fail(503, "the server is still starting");
+    if (ctx.error.empty() && !wait_for_gate()) ctx.fail(503, "the server is still starting");
     if (!ctx.error.empty()) {
-        // The request arrived incomplete: say so instead of handing a handler half of it.
+        // The request was refused or arrived incomplete: say so instead of handing it to a handler.
         status_reply(request, false, ctx.error);
         request.status = ctx.error_status;
         return queue(connection, request);
@@ -320,11 +322,20 @@ MHD_Result http_access_handler(void*, MHD_Connection* connection, const char* ur
     if (!ctx) {
         ctx = new (std::nothrow) connection_context;
         if (!ctx) return MHD_NO;
+        auto header = [connection](const char* name) {
+            return MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+        };
+        auto refusal = request_refusal(
+            {header("Host"), header("Origin"), header("Sec-Fetch-Site"), header("Referer")}, own_port);
+        // A refused request is answered 403 once it has arrived; its body goes to no processor,
+        // so it leaves no upload behind.
+        if (refusal) ctx->fail(MHD_HTTP_FORBIDDEN, *refusal);
         if (strcmp(method, "POST") == 0) {
             LOG(LOG_HTTP, "http daemon handler - start new connection [POST]");
             ctx->method = METHOD_POST;
             // Only form bodies get a processor; any other body is dropped.
-            ctx->post_processor = MHD_create_post_processor(connection, kPostBuffer, http_post_iterator, ctx);
+            if (!refusal)
+                ctx->post_processor = MHD_create_post_processor(connection, kPostBuffer, http_post_iterator, ctx);
         } else if (strcmp(method, "GET") == 0) {
             LOG(LOG_HTTP, "http daemon handler - start new connection [GET]");
             ctx->method = METHOD_GET;
@@ -373,6 +384,7 @@ int start_http_daemon(uint16_t port)
         return 0;
     }
     // The pages are for the local browser only.
+    own_port = port;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

@@ -24,8 +24,9 @@ struct http_request {
 
 enum request_method { METHOD_OTHER = 0, METHOD_POST = 1, METHOD_GET = 2 };
 
-// Listens on 127.0.0.1 only. Returns 1 when started, 0 when not. Requests wait (bounded) until
-// open_http_daemon: start-up still registers the handlers after the daemon listens.
+// Listens on 127.0.0.1 only and refuses requests from other origins (request_guard.h). Returns 1
+// when started, 0 when not. Requests wait (bounded) until open_http_daemon: start-up still
+// registers the handlers after the daemon listens.
 int start_http_daemon(uint16_t port);
 void open_http_daemon();
 void stop_http_daemon();

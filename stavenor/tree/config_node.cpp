@@ -226,7 +226,9 @@ int ConfigNode::saveToFile(const std::string& path)
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) return kCannotCreate;
-    fchmod(fd, 0644);
+    // A file that is replaced keeps its permissions.
+    struct stat existing;
+    fchmod(fd, stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644);
     FILE* stream = fdopen(fd, "wb");
     if (!stream) {
         close(fd);

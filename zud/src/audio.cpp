@@ -1,5 +1,6 @@
 #include "audio.h"
 
+#include "confignode.h"
 #include "g711.h"
 
 #include <QDebug>
@@ -28,7 +29,12 @@ struct VoxSettings
 
 VoxSettings voxSettings()
 {
-    return {};
+    VoxSettings settings;
+    if (const ConfigNode *level = gConfig.get({"system", "audio", "vox level"}))
+        settings.threshold = level->value.toDouble();
+    if (const ConfigNode *hold = gConfig.get({"system", "audio", "vox timeout"}))
+        settings.hold = hold->value.toInt();
+    return settings;
 }
 
 QString deviceSpecifier(ALCenum which)

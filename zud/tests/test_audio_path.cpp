@@ -3,6 +3,7 @@
 // the test records), and the engine measures the level. The unit's side is a Python peer that
 // decodes with audioop.
 #include "audio.h"
+#include "confignode.h"
 #include "headlessaudio.h"
 #include "rtpaudiodestination.h"
 #include "rtpaudiosource.h"
@@ -14,6 +15,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -135,6 +138,49 @@ private slots:
             QVERIFY2(qAbs(peaks[i] - -10.46) < 0.2, qPrintable(QString::number(peaks[i])));
             QVERIFY(means[i] <= peaks[i]);
         }
+    }
+
+    void voxSwitchesAboveTheThresholdAndOffAfterTheHold()
+    {
+        // A constant of 1000 steps, and its level worked out as the engine does: the threshold.
+        const int steady = 1000;
+        const double level = 20.0 * std::log10(double(float(steady / (1.0 * 0x8000))) / 0.30517578);
+        gConfig.set({"system", "audio", "vox level"})->value = QString::number(level, 'g', 17);
+        gConfig.remove({"system", "audio", "vox timeout"});
+        devices->setMicrophone(0, 0);
+        RtpAudioDestination destination;
+        QCOMPARE(destination.play("127.0.0.2", "5004"), 0);
+        QTest::qWait(800);
+
+        // Reads whose every sample is silence, in a row, until VOX goes off.
+        int silentRun = 0, lastRead = 0, runAtOff = -1, lastReadAtOff = 0;
+        const auto reads = connect(engine.get(), &Audio::uLawAudioReady, this, [&](unsigned char *bytes, int count) {
+            lastRead = count;
+            silentRun = std::all_of(bytes, bytes + count, [](unsigned char b) { return b == 0xFF; }) ? silentRun + count : 0;
+        });
+        QSignalSpy vox(engine.get(), &Audio::voxChange);
+        const auto off = connect(engine.get(), &Audio::voxChange, this, [&](bool on) {
+            if (!on) {
+                runAtOff = silentRun;
+                lastReadAtOff = lastRead;
+            }
+        });
+
+        devices->setMicrophone(0, steady);
+        QTest::qWait(800);
+        QCOMPARE(vox.count(), 0);
+        devices->setMicrophone(0, steady + 1);
+        QTRY_COMPARE(vox.count(), 1);
+        QCOMPARE(vox[0][0].toBool(), true);
+        devices->setMicrophone(0, 0);
+        QTRY_COMPARE(vox.count(), 2);
+        QCOMPARE(vox[1][0].toBool(), false);
+        disconnect(reads);
+        disconnect(off);
+        // The default hold of 100 is 1600 samples: off in the read that reaches them.
+        QVERIFY2(runAtOff >= 1600 && runAtOff - lastReadAtOff < 1600,
+                 qPrintable(QString("%1 %2").arg(runAtOff).arg(lastReadAtOff)));
+        gConfig.remove({"system", "audio", "vox level"});
     }
 
     void unitStreamReachesTheSpeaker()

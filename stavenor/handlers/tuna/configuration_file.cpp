@@ -1,11 +1,14 @@
 // The life of a configuration file in the store: "default.conf" in and "saved.conf" out at start,
 // and the "configurationFile.json" command that loads, saves, saves under a name and starts anew.
 //
-// Every ".conf" file that a request names lies in the working directory (or, for an upload, in the
-// temporary directory): a client path is reduced to its base name.
+// "save_file" without a file of the user's to write offers the configuration as a download.
+// A configuration that the user saves goes where the control centre's save dialog pointed, and Save
+// writes back the file that was loaded; a bare name (no "/") lands in the working directory. An
+// upload is read from the temporary directory by its base name.
 #include "common/logger.h"
 #include "common/paths.h"
 #include "handlers/icon_store.h"
+#include "handlers/tuna/export/export.h"
 #include "handlers/tuna/import/import.h"
 #include "handlers/tuna/json_text.h"
 #include "handlers/tuna/tuna_handler.h"
@@ -34,6 +37,20 @@ std::optional<std::string> configurationFileName(const std::string& clientPath)
     if (!base || !ConfigNode::isWritableText(*base)) return std::nullopt;
     return base;
 }
+
+// The file that a path from the user's side names: a path with a "/" as it stands, a bare name as its
+// base name in the working directory. Its last element must be a name the configuration can carry.
+std::optional<std::string> userFile(const std::string& clientPath)
+{
+    size_t slash = clientPath.rfind('/');
+    if (slash == std::string::npos) return configurationFileName(clientPath);
+    if (!is_user_file_path(clientPath) || !ConfigNode::isWritableText(clientPath.substr(slash + 1)))
+        return std::nullopt;
+    return clientPath;
+}
+
+// The configuration's name for a file: its last path element.
+std::string lastElement(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string readerError(const std::string& file, int code, int line)
 {
@@ -131,6 +148,12 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             replyError(reply, "file name refused: " + *fileName);
             return;
         }
+        const std::string* filePath = get_param(params, "filePath");
+        auto current = filePath ? userFile(*filePath) : std::string();
+        if (!current) {
+            replyError(reply, "file path refused: " + *filePath);
+            return;
+        }
         // The whole file is read and checked before the current configuration is given up.
         std::string name;
         int line = 0;
@@ -140,9 +163,7 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             return;
         }
         setConfigurationName(name.empty() ? *fileName : name);
-        const std::string* filePath = get_param(params, "filePath");
-        auto current = filePath ? configurationFileName(*filePath) : std::nullopt;
-        currentFileName = current ? *current : std::string();
+        currentFileName = *current;
         if (writeConfiguration(kSavedFile) != ConfigNode::kSaved) {
             replyError(reply, std::string("configuration loaded, but ") + kSavedFile + " could not be written");
             return;
@@ -158,10 +179,22 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
                 replyError(reply, "cannot write " + currentFileName);
             return; // written: no reply text
         }
+        // The configuration text with its download name: a web engine offers only a successful
+        // reply as a download.
+        tuna_export::ExportContext ex(*this);
+        tuna_export::buildConfigurationTree(ex);
+        int result = ConfigNode::kSaved;
+        std::string text = ex.root.saveToText(&result);
+        if (result != ConfigNode::kSaved) {
+            replyError(reply, "the configuration cannot be written as text");
+            return;
+        }
         char disposition[300];
         snprintf(disposition, sizeof disposition, "attachment; filename=\"%s\"",
                  headerFileName(withConf(configurationName())).c_str());
         request.content_disposition = disposition;
+        request.content_type = "text/plain; charset=utf-8";
+        reply = std::move(text);
         return;
     }
 
@@ -171,14 +204,14 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             replyError(reply, "no file name");
             return;
         }
-        auto base = configurationFileName(*file);
-        if (!base) {
+        auto target = userFile(*file);
+        if (!target) {
             replyError(reply, "file name refused: " + *file);
             return;
         }
-        std::string path = withConf(*base);
+        std::string path = withConf(*target);
         std::string oldName = configurationName();
-        setConfigurationName(path);
+        setConfigurationName(lastElement(path));
         if (writeConfiguration(path) != ConfigNode::kSaved) {
             setConfigurationName(oldName);
             replyError(reply, "cannot write " + path);

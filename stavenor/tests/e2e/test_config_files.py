@@ -3,7 +3,9 @@
 import json
 import os
 import re
+import shutil
 import sys
+import tempfile
 import unittest
 import urllib.parse
 
@@ -56,16 +58,22 @@ class ConfigFiles(unittest.TestCase):
         self.assertTrue(os.path.isdir(self.server.path("announcements/English")))
 
     def test_save_file_save_as_and_new_file(self):
-        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file")
-        self.assertEqual(status, 404)
+        # No file of the user's yet: the configuration is offered as a download.
+        status, headers, offered = curl_headers("/tuna/configurationFile.json?command=save_file")
+        self.assertEqual(status, 200)
         self.assertEqual(headers["content-disposition"], 'attachment; filename="New configuration.conf"')
+        self.assertTrue(offered.startswith(b"# config file "))
+        self.assertIn(b"\n|nodes|\n\t|CU-1|\n", offered)
 
-        self.assertEqual(command("command=save_as", "file=/home/user/field exercise")[0], 404)
+        # A bare name is written in the working directory.
+        self.assertEqual(command("command=save_as", "file=field exercise")[0], 404)
         written = self.server.read("field exercise.conf")
         self.assertIn(b"\t|filename| = |field exercise.conf|\n", written)
         self.assertEqual(names("Configuration"), ["field exercise.conf"])
-        status, headers, _ = curl_headers("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        status, headers, offered = curl_headers("/tuna/configurationFile.json?command=save_file&saveAs=1")
+        self.assertEqual(status, 200)
         self.assertEqual(headers["content-disposition"], 'attachment; filename="field exercise.conf"')
+        self.assertIn(b"\t|filename| = |field exercise.conf|\n", offered)
 
         # The browser changes the configuration, saves it to the current file, then starts anew.
         status, body = curl("/tuna/insert/centralUnits.json?" + urllib.parse.urlencode(
@@ -104,6 +112,48 @@ class ConfigFiles(unittest.TestCase):
         status, body = command("command=load_file", "fileName=../config.cfg")
         self.assertEqual(json.loads(body)["status"], "error")
         self.assertEqual(sorted(names("centralUnits")), ["Unit \"A\"", "Zulu", "Žluťoučký kůň"])
+
+    def test_files_where_the_user_chose(self):
+        chosen = tempfile.mkdtemp(prefix="chosen-")
+        self.addCleanup(shutil.rmtree, chosen, True)
+        before = sorted(os.listdir(self.server.dir))
+
+        # "save_as" with a path in another directory writes there and nowhere else.
+        target = os.path.join(chosen, "exercise")
+        self.assertEqual(command("command=save_as", "file=" + target)[0], 404)
+        self.assertIn(b"\t|filename| = |exercise.conf|\n", read(target + ".conf"))
+        self.assertEqual(os.listdir(chosen), ["exercise.conf"])
+        self.assertEqual(sorted(os.listdir(self.server.dir)), before)
+        self.assertEqual(names("Configuration"), ["exercise.conf"])
+
+        # "load_file" remembers the whole path: an edit, then Save updates that file.
+        mine = os.path.join(chosen, "mine.conf")
+        shutil.copy(FIXTURE, mine)
+        os.chmod(mine, 0o600)
+        status, body = upload_and_load(mine, "mine.conf", "filePath=" + mine)
+        self.assertEqual(json.loads(body), {"status": "success"})
+        status, body = curl("/tuna/insert/centralUnits.json?name=CU-9")
+        self.assertEqual(json.loads(body)["status"], "success")
+        self.assertEqual(command("command=save_file")[0], 404)
+        self.assertIn(b"\t|CU-9|\n", read(mine))
+        self.assertEqual(os.stat(mine).st_mode & 0o777, 0o600)
+        self.assertEqual(sorted(os.listdir(chosen)), ["exercise.conf", "mine.conf"])
+
+        # A directory that does not exist, or a path with a control character: an error naming the
+        # path, and nothing changes; Save still writes the loaded file.
+        saved = read(mine)
+        missing = os.path.join(chosen, "no such dir", "x")
+        status, body = command("command=save_as", "file=" + missing)
+        self.assertEqual(json.loads(body), {"status": "error", "description": f"cannot write {missing}.conf"})
+        status, body = command("command=save_as", "file=" + os.path.join(chosen, "a\x01b"))
+        self.assertEqual(json.loads(body)["status"], "error")
+        self.assertFalse(os.path.exists(os.path.join(chosen, "no such dir")))
+        self.assertEqual(names("Configuration"), ["system sections.conf"])
+        self.assertEqual(sorted(os.listdir(chosen)), ["exercise.conf", "mine.conf"])
+        self.assertEqual(read(mine), saved)
+        self.assertEqual(command("command=save_file")[0], 404)
+        self.assertEqual(sorted(os.listdir(chosen)), ["exercise.conf", "mine.conf"])
+        self.assertEqual(sorted(os.listdir(self.server.dir)), before)
 
 
 if __name__ == "__main__":

@@ -25,7 +25,7 @@ class StartAndStop(unittest.TestCase):
             log = s.stderr()
             steps = ["application exit on signal 15", "http daemon stopped", "curtain cleanup",
                      "delete all files from tmp dir", "logger bye bye", "JasonState deleted", "IpChecker deleted",
-                     "TftpServer deleted", "SerialManager deleted", "UnitManager deleted", "Network deleted",
+                     "TFTP Server is down!", "SerialManager deleted", "UnitManager deleted", "Network deleted",
                      "stavenor stopped"]
             positions = [log.rfind(step) for step in steps]
             self.assertNotIn(-1, positions, log)

@@ -144,11 +144,11 @@ TEST_F(ConfigFiles, MalformedFilesAnswerAnErrorAndKeepTheCurrentConfiguration)
             EXPECT_EQ(dumpTables(store()), before);
             EXPECT_EQ(readFile("saved.conf"), saved);
             auto lock = lock_store();
-            EXPECT_EQ(store().currentFileName, "current.conf");
+            EXPECT_EQ(store().currentFileName, "/x/current.conf");
         } else {
             EXPECT_EQ(reply.body, kSuccess);
             auto lock = lock_store();
-            EXPECT_EQ(store().currentFileName, "loaded.conf");
+            EXPECT_EQ(store().currentFileName, "/y/loaded.conf");
         }
     }
 }
@@ -176,13 +176,17 @@ TEST_F(ConfigFiles, SaveSaveAsAndNewFile)
 {
     std::filesystem::copy_file(kShippedDefault, "default.conf");
 
-    // No current file: only a download name, on the 404 page.
+    // No current file: the configuration is offered as a download, with its name.
     Reply offer = command({{"command", "save_file"}});
-    EXPECT_EQ(offer.status, 404);
+    EXPECT_EQ(offer.status, 200);
     EXPECT_EQ(offer.disposition, "attachment; filename=\"New configuration.conf\"");
+    EXPECT_EQ(offer.contentType, "text/plain; charset=utf-8");
+    auto withoutDate = [](const std::string& text) { return text.substr(text.find('\n')); };
+    ASSERT_TRUE(offer.body.starts_with("# config file "));
+    EXPECT_EQ(withoutDate(offer.body), withoutDate(exported()));
 
-    // "save_as" writes <name>.conf beside the store's other files, whatever directory the client
-    // named, and the configuration takes that name.
+    // A bare name (no "/") is written as <base name>.conf beside the store's other files, and the
+    // configuration takes that name.
     Reply saved = command({{"command", "save_as"}, {"file", "C:\\Users\\me\\mine"}});
     EXPECT_EQ(saved.status, 404);
     ASSERT_TRUE(std::filesystem::exists("mine.conf"));
@@ -190,20 +194,38 @@ TEST_F(ConfigFiles, SaveSaveAsAndNewFile)
               std::vector<std::string>{"mine.conf"});
     EXPECT_NE(readFile("mine.conf").find("\t|filename| = |mine.conf|\n"), std::string::npos);
     EXPECT_EQ(command({{"command", "save_file"}, {"saveAs", ""}}).disposition, "attachment; filename=\"mine.conf\"");
-    command({{"command", "save_as"}, {"file", "../../escape.conf"}});
-    EXPECT_TRUE(std::filesystem::exists("escape.conf"));
-    EXPECT_FALSE(std::filesystem::exists("../../escape.conf"));
-    for (const char* refused : {"dir/", "..", "a|b"})
-        EXPECT_EQ(member(command({{"command", "save_as"}, {"file", refused}}).body, "status"), "error") << refused;
+
+    // A path is written where it points, and its last element names the configuration.
+    std::filesystem::create_directories("home/me/exercises");
+    const std::string chosen = (directory_ / "home/me/exercises/field day").string();
+    EXPECT_EQ(command({{"command", "save_as"}, {"file", chosen}}).status, 404);
+    EXPECT_NE(readFile(chosen + ".conf").find("\t|filename| = |field day.conf|\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("field day.conf"));
+    {
+        auto lock = lock_store();
+        EXPECT_EQ(store().currentFileName, chosen + ".conf");
+    }
+    command({{"command", "save_as"}, {"file", "home/../up.conf"}});
+    EXPECT_TRUE(std::filesystem::exists("up.conf"));
+    for (const char* refused : {"dir/", "..", "a|b", "/tmp/a|b", "/tmp/a\nb", "/tmp/a\x7f", "/tmp/a\tb/c"})
+        EXPECT_EQ(member(command({{"command", "save_as"}, {"file", refused}}).body, "description"),
+                  std::string("file name refused: ") + refused);
     EXPECT_EQ(member(command({{"command", "save_as"}}).body, "status"), "error");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("home/me/exercises"), {}), 1);
 
     // With a current file, "save_file" writes it (".conf" appended when missing).
-    ASSERT_EQ(loadText("up.conf", readFile(fixture("system_sections.conf")), {{"filePath", "/home/me/work"}}).body,
+    ASSERT_EQ(loadText("up.conf", readFile(fixture("system_sections.conf")), {{"filePath", "home/me/work"}}).body,
               kSuccess);
     Reply written = command({{"command", "save_file"}});
     EXPECT_EQ(written.status, 404);
     EXPECT_EQ(written.disposition, "");
-    EXPECT_NE(readFile("work.conf").find("\t|filename| = |system sections.conf|\n"), std::string::npos);
+    EXPECT_NE(readFile("home/me/work.conf").find("\t|filename| = |system sections.conf|\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("work.conf"));
+    // A file path with a control character loads nothing.
+    Reply refusedLoad = loadText("up.conf", "|system|\n", {{"filePath", "/tmp/a\rb.conf"}});
+    EXPECT_EQ(member(refusedLoad.body, "description"), "file path refused: /tmp/a\rb.conf");
+    EXPECT_EQ(tuna_test::column(call("/tuna/list/Configuration.json").body, "name"),
+              std::vector<std::string>{"system sections.conf"});
 
     // A write that fails is an error, and the configuration keeps its name.
     std::filesystem::create_directory("blocked.conf");

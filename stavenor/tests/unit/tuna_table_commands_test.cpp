@@ -42,7 +42,7 @@ TEST_F(TunaTableCommands, DispatchesByTheSecondPathSegment)
         {"/tuna/savepoint", {}, 200, "{\n\t\"status\" : \"error\",\n\t\"description\" : \"no savepoint\"\n}\n"},
         {"/tuna/savepointx", {{"savepoint", "a"}}, 200, "{\n\t\"status\" : \"probably success\"\n}\n"},
         {"/tuna/undo.json", {}, 200, "{\n\t\"status\" : \"error\",\n\t\"description\" : \"no more savepoints\"\n}\n"},
-        {"/tuna/configurationFile.json", {{"command", "save_file"}}, 404, kNotFound}, // with a download name
+        {"/tuna/configurationFile.json", {{"command", "nosuch"}}, 404, kNotFound},
         {"/tuna/globalAudioSetupTranslations.json", {}, 200, "[]\n"},
         {"/tuna/globalAudioSetupAudioRepository.json", {}, 200, "[]\n"},
     };

@@ -5,9 +5,12 @@
 #include "common/logger.h"
 #include "handlers/tuna/schema.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <string_view>
 
 namespace tuna_import {
 
@@ -175,6 +178,26 @@ bool readInt(const ConfigNode& node, const char* key, int min, int max, int& out
     if (!node.getInt(key, number) || number < min || number > max) return false;
     out = number;
     return true;
+}
+
+std::vector<const ConfigNode*> numberedEntries(const ConfigNode& list)
+{
+    // A number's key without its leading zeros; none for a key that is not a number.
+    auto digits = [](const std::string& key) -> std::optional<std::string_view> {
+        if (key.empty() || key.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+        std::string_view text = key;
+        while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
+        return text;
+    };
+    std::vector<const ConfigNode*> entries;
+    for (const auto& child : list.children) entries.push_back(child.get());
+    std::stable_sort(entries.begin(), entries.end(), [&](const ConfigNode* a, const ConfigNode* b) {
+        auto x = digits(a->key), y = digits(b->key);
+        if (!x || !y) return x.has_value() && !y.has_value();
+        // Compared as text of equal length, numbers of any size keep their order.
+        return x->size() != y->size() ? x->size() < y->size() : *x < *y;
+    });
+    return entries;
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tuna_import {
 
@@ -79,6 +80,10 @@ const char* boolText(const std::string& text);
 // The value of `key` read as a decimal number within [min, max]; false (and `out` untouched) when
 // missing, not a number or out of range.
 bool readInt(const ConfigNode& node, const char* key, int min, int max, int& out);
+// The entries of a numbered list (children keyed 0, 1, 2, ...) in the numeric order of their keys,
+// whatever order the file lists them in: the writer sorts keys as text, so "10" comes before "2".
+// Entries of equal number keep their file order; keys that are no number follow, in file order.
+std::vector<const ConfigNode*> numberedEntries(const ConfigNode& list);
 
 // --- Sections, in the order the driver calls them ---
 

@@ -39,7 +39,7 @@ void readPppLinks(ImportContext& im, const std::string& unitId, const ConfigNode
 void readStaticRoutes(ImportContext& im, const std::string& unitId, const ConfigNode& routes)
 {
     const TextMap& interfaces = im.interfaceNames[unitId];
-    for (const auto& route : routes.children) {
+    for (const ConfigNode* route : numberedEntries(routes)) {
         // Only a route that the export can write back: a target, and a gateway address or an
         // interface of this unit.
         std::string target, gatewayIp, device, interfaceName;

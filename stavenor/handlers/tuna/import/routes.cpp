@@ -29,7 +29,7 @@ void readRoutes(ImportContext& im, const ConfigNode& network)
 {
     const ConfigNode* routes = network.get("routes");
     if (!routes) return;
-    for (const auto& route : routes->children) {
+    for (const ConfigNode* route : numberedEntries(*routes)) {
         // An endpoint is its name, with its unit's name where other units have one of that name.
         std::string source, sourceUnit;
         if (const ConfigNode* node = route->get("source")) source = node->value;

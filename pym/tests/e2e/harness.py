@@ -1,0 +1,217 @@
+"""Runs the built pym with its own stavenor under an Xvfb of the test's own.
+
+Every test runs inside stavenor/tests/in-netns: its own network namespace (so 127.0.0.1:8765 is
+its alone) and a private /tmp/.X11-unix (so the X displays started here are too).
+"""
+import ctypes
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+PYM_RUN_DIR = os.environ.get("PYM_RUN_DIR", "")
+SHOTS_DIR = os.environ.get("PYM_SHOTS_DIR", "")
+TITLE = "ZT-5200K Digital Intercom System Control Center"
+SETTINGS = os.path.join("Morvex Corporation", TITLE + ".conf")
+
+
+def wait_until(predicate, timeout, step=0.05):
+    """Returns predicate()'s first true value, or None after timeout seconds."""
+    deadline = time.time() + timeout
+    while True:
+        value = predicate()
+        if value or time.time() >= deadline:
+            return value or None
+        time.sleep(step)
+
+
+class Display:
+    """An Xvfb screen of the given size."""
+
+    def __init__(self, number, width, height):
+        self.name = f":{number}"
+        self.proc = subprocess.Popen(
+            ["Xvfb", self.name, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp", "-nolock"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), 10):
+            raise AssertionError("Xvfb did not start")
+
+    def run(self, *args):
+        r = subprocess.run(list(args), capture_output=True, text=True, env={**os.environ, "DISPLAY": self.name})
+        return r.stdout
+
+    def windows(self, name):
+        """Ids of the visible windows whose title matches the regular expression (in any case)."""
+        return [int(w) for w in self.run("xdotool", "search", "--onlyvisible", "--name", name).split()]
+
+    def titled(self, title):
+        """Ids of the visible windows whose title is exactly title."""
+        return [w for w in self.all_windows() if self.title(w) == title]
+
+    def title(self, window):
+        return self.run("xdotool", "getwindowname", str(window)).rstrip("\n")
+
+    def all_windows(self):
+        """Ids of every visible top-level window, named or not."""
+        return [int(w) for w in self.run("xdotool", "search", "--onlyvisible", "--classname", ".").split()]
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window on the screen."""
+        info = self.run("xwininfo", "-id", str(window))
+        value = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        return value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height")
+
+    def key(self, window, keys):
+        self.run("xdotool", "windowfocus", "--sync", str(window))
+        self.run("xdotool", "key", keys)
+
+    def screenshot(self, name):
+        if SHOTS_DIR:
+            os.makedirs(SHOTS_DIR, exist_ok=True)
+            self.run("import", "-window", "root", os.path.join(SHOTS_DIR, name + ".png"))
+
+    def close_window(self, window):
+        """Asks a window to close as a window manager would (WM_DELETE_WINDOW)."""
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+        display = x11.XOpenDisplay(self.name.encode())
+        event = ClientMessage(type=33, display=display, window=window, format=32,
+                              message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
+        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+        x11.XCloseDisplay(display)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
+def children(pid):
+    """{pid: name} of the live processes whose parent is pid."""
+    found = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        name = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[1]) == pid and fields[0] != "Z":
+            found[int(entry)] = name
+    return found
+
+
+def processes_in(directory):
+    """Pids of the live processes whose working directory is directory."""
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            if entry.isdigit() and os.readlink(f"/proc/{entry}/cwd") == directory and alive(int(entry)):
+                found.append(int(entry))
+        except OSError:
+            pass
+    return found
+
+
+def alive(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+class RunDir:
+    """A copy of the run directory that the build lays out (pym, bin/stavenor, bin/config.cfg, bin/www)."""
+
+    def __init__(self, with_server=True, docroot=None):
+        self.dir = tempfile.mkdtemp(prefix="pym-run-")
+        shutil.copytree(PYM_RUN_DIR, self.dir, dirs_exist_ok=True)
+        if not with_server:
+            os.remove(os.path.join(self.dir, "bin", "stavenor"))
+        if docroot:
+            www = os.path.join(self.dir, "bin", "www")
+            shutil.rmtree(www)
+            shutil.copytree(docroot, www)
+        self.steps = 0
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def navigate(self, url):
+        """Sends the test pages (their driver.js) to url."""
+        self.steps += 1
+        with open(self.path("bin", "www", "next.txt"), "w") as f:
+            f.write(f"{self.steps} {url}\n")
+
+    def close(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Pym:
+    """pym started from a run directory on a display, with its settings under config_home."""
+
+    def __init__(self, run_dir, display, config_home, args=()):
+        self.display = display
+        self.config_home = config_home
+        self.log_path = os.path.join(config_home, f"pym-{time.time_ns()}.log")
+        env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=config_home, QTWEBENGINE_DISABLE_SANDBOX="1",
+                   QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu", LIBGL_ALWAYS_SOFTWARE="1",
+                   XDG_RUNTIME_DIR=config_home, XDG_DATA_HOME=config_home, XDG_CACHE_HOME=config_home)
+        self.stdout_path = self.log_path + ".stdout"
+        with open(self.log_path, "wb") as log, open(self.stdout_path, "wb") as out:
+            self.proc = subprocess.Popen([os.path.join(run_dir.dir, "pym"), *args], cwd=run_dir.dir, env=env,
+                                         stdout=out, stderr=log)
+        self.started = time.time()
+
+    def log(self):
+        """What pym wrote to its standard error."""
+        with open(self.log_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    def wait_log(self, text, timeout=15):
+        return wait_until(lambda: text in self.log(), timeout)
+
+    def server(self):
+        """Pid of the stavenor that pym started, or None."""
+        return next((pid for pid, name in children(self.proc.pid).items() if name == "stavenor"), None)
+
+    def main_window(self, timeout=15):
+        found = wait_until(lambda: self.display.windows("^" + re.escape(TITLE) + "$"), timeout)
+        return found[0] if found else None
+
+    def settings(self):
+        path = os.path.join(self.config_home, SETTINGS)
+        if not os.path.exists(path):
+            return ""
+        with open(path) as f:
+            return f.read()
+
+    def wait(self, timeout=20):
+        return self.proc.wait(timeout)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()

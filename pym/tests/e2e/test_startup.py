@@ -1,0 +1,189 @@
+"""pym's start, its window, its command line and its watch over the server it starts."""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import TITLE, Display, Pym, RunDir, alive, processes_in, wait_until
+
+ERROR_BOX = "^Error$"
+
+
+def log_classes(log):
+    return set(re.findall(r"\] LOG \((0x[0-9a-f]+)\) - ", log))
+
+
+def curl_version():
+    r = subprocess.run(["curl", "-s", "--max-time", "5", "http://127.0.0.1:8765/stavenorVersion"],
+                       capture_output=True)
+    return r.returncode == 0 and r.stdout
+
+
+class StartupTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.screen = Display(1, 1024, 768)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.screen.stop()
+
+    def setUp(self):
+        self.config_home = tempfile.mkdtemp(prefix="pym-config-")
+        self.run_dir = RunDir()
+        self.pyms = []
+        self.decoy = None
+
+    def tearDown(self):
+        for pym in self.pyms:
+            pym.kill()
+        if self.decoy:
+            self.decoy.kill()
+            self.decoy.wait()
+        self.run_dir.close()
+        shutil.rmtree(self.config_home, ignore_errors=True)
+
+    def start(self, args=(), screen=None, run_dir=None):
+        pym = Pym(run_dir or self.run_dir, screen or self.screen, self.config_home, args)
+        self.pyms.append(pym)
+        return pym
+
+    def start_decoy(self):
+        """A process named stavenor that pym did not start."""
+        path = os.path.join(self.config_home, "decoy", "stavenor")
+        os.makedirs(os.path.dirname(path))
+        shutil.copy("/bin/sleep", path)
+        self.decoy = subprocess.Popen([path, "300"])
+
+    def wait_shown(self, pym, shot=None):
+        self.assertTrue(wait_until(lambda: self.screen.windows("^splash$"), 10), "the splash never mapped")
+        splash_seen = time.time()
+        if shot:
+            time.sleep(0.3)
+            self.screen.screenshot(shot)
+        window = pym.main_window(timeout=10)
+        self.assertIsNotNone(window, "the main window never showed")
+        self.assertLess(time.time() - splash_seen, 5)
+        self.assertTrue(wait_until(lambda: not self.screen.windows("^splash$"), 2), "the splash stayed")
+        self.assertIn('"http://127.0.0.1:8765/"', pym.log())
+        self.assertIn("element load finished: success", pym.log())
+        return window
+
+    def close(self, pym, window):
+        self.screen.close_window(window)
+        return pym.wait()
+
+    def test_start_close_and_start_again(self):
+        self.start_decoy()
+        pym = self.start(["-i"])
+        window = self.wait_shown(pym, shot="startup-splash")
+        self.screen.screenshot("startup-main")
+
+        server = pym.server()
+        self.assertIsNotNone(server, "pym's own stavenor is not its child")
+        self.assertEqual(os.readlink(f"/proc/{server}/cwd"), os.path.join(self.run_dir.dir, "bin"))
+        self.assertTrue(curl_version())
+        self.assertEqual(self.screen.geometry(window), (0, 0, 1024, 768))
+
+        self.screen.key(window, "ctrl+shift+i")
+        tools = wait_until(lambda: [w for w in self.screen.all_windows() if w != window
+                                    and self.screen.geometry(w)[2:] == (1000, 500)], 10)
+        self.assertTrue(tools, "Ctrl+Shift+I with -i opened no 1000 x 500 developer tools")
+        time.sleep(1.5)  # the tools draw themselves a little later
+        self.screen.screenshot("startup-inspector")
+        self.screen.close_window(tools[0])
+        self.assertTrue(wait_until(lambda: not self.screen.all_windows() or self.screen.all_windows() == [window], 5))
+
+        self.screen.run("xdotool", "windowmove", str(window), "40", "30")
+        self.screen.run("xdotool", "windowsize", str(window), "900", "650")
+        self.assertTrue(wait_until(lambda: self.screen.geometry(window) == (40, 30, 900, 650), 5))
+        self.assertEqual(self.close(pym, window), 0)
+        # Year, day, month: "[yy-dd-MM hh:mm:ss.zzz] LOG (0x..) - file:line - text".
+        stamp = re.search(r"^\[(\d\d-\d\d-\d\d) \d\d:\d\d:\d\d\.\d{3}\] LOG \(0x04\) - viewer\.cpp:\d+ - viewer started$",
+                          pym.log(), re.M)
+        self.assertIsNotNone(stamp)
+        self.assertIn(stamp.group(1), {time.strftime("%y-%d-%m", time.localtime(t)) for t in (pym.started, time.time())})
+        self.assertIn("] LOG (0x04) - viewer bye bye", pym.log())
+        self.assertIn("WinGeometry", pym.settings())
+        # The server's own output (it says "application exit" on its standard output) joins pym's
+        # standard error.
+        self.assertIn("application exit", pym.log())
+        self.assertEqual(pym.stdout(), "")
+        self.assertEqual(os.listdir(os.path.join(self.run_dir.dir, "bin", "tmp")), [])
+        self.assertFalse(alive(server))
+        self.assertIsNone(self.decoy.poll(), "pym ended a stavenor it did not start")
+
+        # The geometry returns; "-inspect" is not "-i"; -l12 keeps both classes in use.
+        pym = self.start(["-l12", "-inspect"])
+        window = self.wait_shown(pym)
+        self.assertEqual(self.screen.geometry(window), (40, 30, 900, 650))
+        self.screen.key(window, "ctrl+shift+i")
+        time.sleep(1.5)
+        self.assertEqual(self.screen.all_windows(), [window])
+        self.assertEqual(log_classes(pym.log()), {"0x04", "0x08"})
+        self.assertIn("logger mask set from 0xffff to 0x0c", pym.log())
+        self.assertIsNone(self.decoy.poll())
+
+        # The server dies: one box, said once, and no new server.
+        server = pym.server()
+        os.kill(server, signal.SIGKILL)
+        self.assertTrue(wait_until(lambda: self.screen.windows(ERROR_BOX), 2), "no box within 2 s")
+        self.screen.screenshot("startup-crashed")
+        self.assertIn("stavenor crashed", pym.log())
+        time.sleep(5)
+        self.assertEqual(len(self.screen.windows(ERROR_BOX)), 1)
+        self.assertEqual(pym.log().count("stavenor crashed"), 1)
+        self.assertIsNone(pym.server(), "the server was started again")
+        box = self.screen.windows(ERROR_BOX)[0]
+        self.screen.key(box, "Return")
+        self.assertTrue(wait_until(lambda: not self.screen.windows(ERROR_BOX), 5))
+        self.assertEqual(self.close(pym, window), 0)
+
+    def test_small_screen_silent_log_and_killed_pym(self):
+        small = Display(2, 1023, 768)
+        try:
+            pym = self.start(["-l0x10", "-l0"], screen=small)
+            self.assertIsNotNone(pym.main_window(timeout=15))
+            state = small.run("xprop", "-id", str(pym.main_window()), "_NET_WM_STATE")
+            self.assertIn("_NET_WM_STATE_MAXIMIZED_HORZ", state)
+            self.assertIn("_NET_WM_STATE_MAXIMIZED_VERT", state)
+            small.screenshot("startup-small-screen")
+
+            log = pym.log()
+            self.assertIn("ZT-5200K Configuration Tool compiled [", log)
+            # "-l0x10" is no decimal: the mask was still the initial one when "-l0" came.
+            self.assertEqual(re.findall(r"\] LOG \(0x[0-9a-f]+\) - .*", log),
+                             ["] LOG (0x04) - logger mask set from 0xffff to 0x00"])
+
+            server = pym.server()
+            self.assertIsNotNone(server)
+            pym.kill()
+            self.assertTrue(wait_until(lambda: not alive(server), 1), "the server outlived pym by a second")
+        finally:
+            small.stop()
+
+    def test_no_server(self):
+        run_dir = RunDir(with_server=False)
+        try:
+            pym = self.start(run_dir=run_dir)
+            box = wait_until(lambda: self.screen.windows(ERROR_BOX), 20)
+            self.assertTrue(box, "no box after the failed loads")
+            self.screen.screenshot("startup-no-server")
+            log = pym.log()
+            self.assertEqual(log.count("load main page: http://127.0.0.1:8765"), 5)
+            self.assertIn("startup finished - could not get data from server", log)
+            self.assertIn("stavenor fuckup: ", log)
+            self.assertEqual(self.screen.windows("^splash$"), [])
+            self.screen.key(box[0], "Return")
+            self.assertEqual(pym.wait(), 1)
+            self.assertEqual(processes_in(run_dir.path("bin")), [])
+        finally:
+            run_dir.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,57 @@
+"""Chromium, headless, as the user's browser: it loads one page and returns the page's DOM.
+
+Runs with a home and a profile of its own in a temporary directory, so downloads and settings stay
+there. Every Chromium process is started in a process group of its own and ended with it.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync"]
+
+
+def executable():
+    path = shutil.which("chromium")
+    if not path:
+        raise unittest.SkipTest("chromium is not installed (scripts/install-deps installs it)")
+    return path
+
+
+class Browser:
+    def __init__(self):
+        self.home = tempfile.mkdtemp(prefix="chromium-")
+        self.downloads = os.path.join(self.home, "Downloads")
+
+    def close(self):
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def dump_dom(self, url, page_server=None, ready=lambda: True, timeout=30):
+        """Loads `url` in a fresh profile and returns its DOM. With a page server, the page's held
+        image is released once the page has fetched "/done" and `ready()` holds."""
+        profile = tempfile.mkdtemp(dir=self.home)
+        env = dict(os.environ, HOME=self.home)
+        proc = subprocess.Popen([executable(), *FLAGS, f"--user-data-dir={profile}", "--dump-dom", url], env=env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+        try:
+            if page_server:
+                deadline = time.time() + timeout
+                page_server.done.wait(timeout)
+                while not ready() and time.time() < deadline:
+                    time.sleep(0.05)
+                page_server.release()
+            out, _ = proc.communicate(timeout=timeout)
+            return out.decode(errors="replace")
+        finally:
+            # Chromium's helper processes share its group: none outlives the page.
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+            if page_server:
+                page_server.reset()

@@ -1,0 +1,358 @@
+#include "centralunit.h"
+
+#include "alarm.h"
+#include "confignode.h"
+#include "connectionstreewidget.h"
+#include "gps.h"
+#include "radiocontrolwidget.h"
+#include "route.h"
+#include "rtpaudiodestination.h"
+#include "rtpaudiosource.h"
+#include "zudmainwindow.h"
+
+#include <QDebug>
+#include <QIcon>
+#include <QTcpSocket>
+#include <QTreeWidgetItem>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+int clampedInt(const QString &text, int low, int high, int fallback)
+{
+    bool ok = false;
+    const long long value = text.toLongLong(&ok);
+    return ok ? int(std::clamp<long long>(value, low, high)) : fallback;
+}
+}
+
+CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidget(parent)
+{
+    Q_ASSERT_X(gZudWindow, "CentralUnit", "the main window must exist before any central unit");
+    const QStringList p = parameters + QStringList(6 - std::min<qsizetype>(6, parameters.size()), QString());
+    // The unit's audio is taken from its own address only.
+    rtpSource = new RtpAudioSource(QHostAddress(p[1]), 8000, AL_FORMAT_MONO16, this);
+    rtpDestination = new RtpAudioDestination(this);
+    unitName = p[0];
+    address = p[1];
+    port = quint16(p[2].toUShort());
+    password = p[3];
+    ttlSeconds = clampedInt(p[4], 2, std::numeric_limits<int>::max(), 2);
+    gain = clampedInt(p[5], -30, 30, 0);
+    // The playback takes -9..9 dB: a gain beyond leaves the unit's audio at 0 dB.
+    rtpSource->setGain(float(gain));
+
+    socket = new QTcpSocket(this);
+    // Bounded reads: readFromSocket takes everything in steps of this size.
+    socket->setReadBufferSize(64 * 1024);
+    connect(socket, &QTcpSocket::readyRead, this, &CentralUnit::readFromSocket);
+    connect(socket, &QTcpSocket::connected, this, &CentralUnit::connectionEstablished);
+    connect(socket, &QTcpSocket::errorOccurred, this, &CentralUnit::connectionError);
+    connect(socket, &QTcpSocket::stateChanged, this, &CentralUnit::connectionStateChanged);
+    connect(socket, &QTcpSocket::disconnected, this, &CentralUnit::connectionClosed);
+
+    renewTimer.setSingleShot(true);
+    connect(&renewTimer, &QTimer::timeout, this, &CentralUnit::renewConnection);
+    connect(&diagnoseTimer, &QTimer::timeout, this, &CentralUnit::diagnoseConnection);
+
+    item = new QTreeWidgetItem(gZudWindow->connectionsTree(), 0);
+    item->setText(0, unitName);
+    item->setText(1, address);
+    item->setText(2, unitName.toLower());
+    item->setText(3, "cu_" + unitName.toLower());
+    routesBranch = new RouteBranch(tr("Routes"), item);
+    routesBranch->setCentralUnit(this);
+    alarmsBranch = new AlarmsBranch(tr("Alarms"), item);
+    alarmsBranch->setCentralUnit(this);
+    routesBranch->treeItem()->setHidden(true);
+    alarmsBranch->treeItem()->setHidden(true);
+
+    renewConnection();
+}
+
+CentralUnit::~CentralUnit()
+{
+    qDebug() << "central unit destructor" << unitName;
+    // The socket goes first: its last signals must not reach a unit being taken apart.
+    socket->disconnect(this);
+    delete socket;
+    removeAllResources();
+    removeAllAlarms();
+    removeAllRoutes();
+    qDeleteAll(remoteWindows);
+    qDeleteAll(unitEndpoints);
+    delete alarmsBranch;
+    delete routesBranch;
+    delete item;
+    qDebug() << "central unit destructor" << unitName << "ok";
+}
+
+bool CentralUnit::isConnected() const
+{
+    return socket->state() == QAbstractSocket::ConnectedState;
+}
+
+quint16 CentralUnit::rtpPort() const
+{
+    return rtpSource->port();
+}
+
+int CentralUnit::openConnection()
+{
+    if (isConnected()) {
+        qDebug() << "ERROR: already connected";
+        return -3;
+    }
+    qDebug() << "open connection with" << unitName;
+    renewConnection();
+    return 0;
+}
+
+int CentralUnit::closeConnection(bool reconnect)
+{
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        qDebug() << "ERROR: already closed";
+        return -3;
+    }
+    qDebug() << "close connection with" << unitName;
+    socket->abort();
+    if (reconnect)
+        renewTimer.start(reconnectAfterCloseMs);
+    return 0;
+}
+
+void CentralUnit::setLinkState(const QString &icon, const QString &toolTip)
+{
+    item->setIcon(0, QIcon(icon));
+    item->setToolTip(0, toolTip);
+}
+
+void CentralUnit::renewConnection()
+{
+    socket->abort();
+    reader.reset();
+    replyTokens.clear();
+    socket->connectToHost(address, port, QIODevice::ReadWrite);
+    setLinkState(":/icons/images/busy.gif", tr("connecting"));
+}
+
+void CentralUnit::connectionEstablished()
+{
+    secondsWithoutAlive = 0;
+    diagnoseTimer.start(1000);
+    setLinkState(":/icons/images/accept.png", tr("TTL: %1 seconds").arg(ttlSeconds));
+    item->setDisabled(false);
+    routesBranch->treeItem()->setHidden(false);
+    alarmsBranch->treeItem()->setHidden(false);
+    auto *gps = new Gps("coordinates", item);
+    gps->setCentralUnit(this);
+    unitResources.append(gps);
+
+    appendToProgram({
+        {"login", gOperatorName, QString::number(rtpSource->port()), password},
+        {"list", "users"},
+        {"list", "conferences"},
+        {"list", "endpoints"},
+        {"list", "routes"},
+        {"info", "radio silence"},
+        {"gain", "set", QString::number(gain), "output"},
+    });
+}
+
+void CentralUnit::dropLink()
+{
+    setLinkState(":/icons/images/reject.png", tr("connection refused"));
+    removeAllAlarms();
+    removeAllRoutes();
+    removeAllResources();
+    // The endpoints come again with the next link's list.
+    qDeleteAll(unitEndpoints);
+    unitEndpoints.clear();
+    clearProgram();
+    secondsWithoutAlive = 0;
+    diagnoseTimer.stop();
+    item->setDisabled(false);
+    awaitingReply = false;
+    if (rtpDestination->isPlaying())
+        rtpDestination->stop();
+}
+
+void CentralUnit::connectionClosed()
+{
+    qDebug() << unitName << "disconnected";
+    dropLink();
+}
+
+void CentralUnit::connectionError(QAbstractSocket::SocketError error)
+{
+    qDebug() << "connection error with" << unitName << ":" << error;
+    dropLink();
+    renewTimer.start(reconnectAfterErrorMs);
+}
+
+void CentralUnit::connectionStateChanged(QAbstractSocket::SocketState state)
+{
+    qDebug() << "connection state changed to" << state << "@" << unitName;
+}
+
+void CentralUnit::diagnoseConnection()
+{
+    ++secondsWithoutAlive;
+    qDebug() << unitName << "did not respond for" << secondsWithoutAlive << "seconds";
+    if (secondsWithoutAlive > ttlSeconds)
+        closeConnection(true);
+}
+
+bool CentralUnit::write(const QStringList &tokens)
+{
+    // A connecting socket would keep the bytes and send them ahead of the login.
+    if (!isConnected()) {
+        qDebug() << "ERROR: not connected to" << unitName << ", command not sent:" << printableCommand(tokens);
+        return false;
+    }
+    const std::optional<QByteArray> bytes = encodeMessage(tokens);
+    if (!bytes) {
+        qDebug() << "ERROR: command with an empty token cannot be sent to" << unitName << ":" << printableCommand(tokens);
+        return false;
+    }
+    if (socket->write(*bytes) != bytes->size()) {
+        qDebug() << "ERROR: cannot send command to" << unitName << ":" << socket->errorString();
+        return false;
+    }
+    return true;
+}
+
+int CentralUnit::executeOperation(Operation *operation)
+{
+    if (!operation)
+        return -1;
+    if (awaitingReply)
+        return -2;
+    qDebug() << "command to" << unitName << ":" << printableCommand(*operation);
+    if (!write(*operation)) {
+        // No reply will come for a command that was not sent: the unit must not stay busy.
+        clearProgram();
+        awaitingReply = false;
+        return -1;
+    }
+    awaitingReply = true;
+    return 0;
+}
+
+int CentralUnit::appendToProgram(const QList<Operation> &operations)
+{
+    if (operations.isEmpty())
+        return -1;
+    const bool idle = program.empty();
+    program.insert(program.end(), operations.begin(), operations.end());
+    if (!idle)
+        return 0;
+    current = program.begin();
+    return executeOperation(&*current);
+}
+
+int CentralUnit::sendKtxCommand(const QString &radioName, const QString &text)
+{
+    const QStringList tokens{"ktx", radioName, text};
+    qDebug() << "ktx command to" << radioName << ":" << printableCommand(tokens);
+    return write(tokens) ? 0 : -1;
+}
+
+bool CentralUnit::checkIfBusyAndInformIfSo()
+{
+    if (program.empty())
+        return false;
+    qDebug() << unitName << "is very very busy and cannot process commands!";
+    item->setDisabled(true);
+    emit blocked(unitName);
+    return true;
+}
+
+int CentralUnit::clearProgram()
+{
+    qDebug() << "clear program";
+    if (program.empty()) {
+        qDebug() << "ERROR: program was empty";
+        return -3;
+    }
+    program.clear();
+    current = program.end();
+    qDebug() << "program clear done";
+    return 0;
+}
+
+void CentralUnit::readFromSocket()
+{
+    while (socket->bytesAvailable() > 0) {
+        QList<QStringList> messages;
+        const bool withinBound = reader.append(socket->readAll(), messages);
+        for (const QStringList &message : messages) {
+            replyTokens = message;
+            tryResponse();
+            // A handler may have dropped the link: what followed belongs to the old connection.
+            if (!isConnected())
+                return;
+        }
+        if (!withinBound) {
+            qDebug() << "ERROR: message from" << unitName << "exceeds" << MessageReader::maxMessageBytes << "bytes, dropping the link";
+            closeConnection(true);
+            return;
+        }
+    }
+}
+
+void CentralUnit::tryResponse()
+{
+    qDebug() << "try response" << printableCommand(replyTokens);
+    const QString kind = replyTokens.value(0);
+    if (kind == "status") {
+        handleStatus();
+        replyTokens.clear();
+        return;
+    }
+    if (!awaitingReply) {
+        qDebug() << "ERROR: reply with no command in flight dropped @" << unitName;
+        replyTokens.clear();
+        return;
+    }
+    awaitingReply = false;
+    qDebug() << "response from" << unitName << ":" << printableCommand(replyTokens);
+    if (kind == "ok" || kind == "error") {
+        item->setDisabled(false);
+        emit unblocked(unitName);
+        if (kind == "ok")
+            handleOk();
+        else
+            handleError();
+    } else {
+        qDebug() << "ERROR: UNKNOWN RESPONSE TYPE !!!";
+    }
+    replyTokens.clear();
+
+    // A handler may have dropped the link, which empties the program.
+    if (program.empty())
+        return;
+    if (++current == program.end()) {
+        clearProgram();
+        emit programSucceeded();
+    } else {
+        executeOperation(&*current);
+    }
+}
+
+QString CentralUnit::printableCommand(const QStringList &tokens)
+{
+    QString text;
+    for (const QString &token : tokens)
+        text += token + '|';
+    return text;
+}
+
+QString CentralUnit::mergeCommand(const QStringList &tokens)
+{
+    QString text;
+    for (const QString &token : tokens)
+        text += token + ' ';
+    return text;
+}

@@ -1,0 +1,214 @@
+#pragma once
+
+#include "wireformat.h"
+
+#include <QAbstractSocket>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <list>
+
+class AlarmsBranch;
+class Alarm;
+class Endpoint;
+class RadioControlWidget;
+class QTcpSocket;
+class QTreeWidgetItem;
+class Resource;
+class Route;
+class RouteBranch;
+class RtpAudioDestination;
+class RtpAudioSource;
+
+// One queued command of a unit's program: its tokens.
+using Operation = QStringList;
+
+// The console's link to one central unit: a TCP client of the unit's text protocol that logs in,
+// runs a program of queued commands one at a time, watches the unit's alive reports and re-opens
+// the link when it drops. It owns the unit's branch of the resource tree.
+class CentralUnit : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int reconnectAfterCloseMs = 2000;
+    static constexpr int reconnectAfterErrorMs = 5000;
+
+    // name, IP address, TCP port, password, ttl, audio gain
+    explicit CentralUnit(const QStringList &parameters, QWidget *parent = nullptr);
+    ~CentralUnit() override;
+
+    QString name() const { return unitName; }
+    QString ipAddress() const { return address; }
+    QTreeWidgetItem *treeItem() const { return item; }
+    bool isConnected() const;
+    bool isRadioSilenceOn() const { return radioSilence; }
+    int outputGain() const { return gain; }
+    int ttl() const { return ttlSeconds; }
+    void setMonitorGain(int value) { monitorGain = value; }
+    QString monitorGainText() const { return QString::number(monitorGain); }
+    quint16 rtpPort() const;
+
+    int openConnection();
+    int closeConnection(bool reconnect);
+    // Appends commands to the program; an empty program starts at once with the first of them.
+    int appendToProgram(const QList<Operation> &operations);
+    // A handset key goes out at once, beside the program: no reply is expected for it.
+    int sendKtxCommand(const QString &radioName, const QString &text);
+
+    // The unit's picture: what its list replies and status reports made.
+    QList<Resource *> resources() const { return unitResources; }
+    QList<Endpoint *> endpoints() const { return unitEndpoints; }
+    QList<Route *> routeList() const { return routes; }
+    QList<Alarm *> alarmList() const { return alarms; }
+    QList<Resource *> conferences() const { return resourcesOfType("conference"); }
+    QList<Resource *> radios() const { return resourcesOfType("radio"); }
+    RouteBranch *routeBranch() const { return routesBranch; }
+    AlarmsBranch *alarmBranch() const { return alarmsBranch; }
+    Resource *overlord() const { return overlordResource; }
+    bool isBroadcastInProgress() const { return broadcastInProgress; }
+    int addResource(const QString &resourceName, const QString &type, const QString &state);
+    int removeResource(const QString &resourceName);
+    int removeAllResources();
+    Resource *findResource(const QString &resourceName, const QString &type = QString()) const;
+    Resource *resourceForItem(const QTreeWidgetItem *row) const;
+    Resource *routeForItem(const QTreeWidgetItem *row) const;
+    Endpoint *findEndpoint(const QString &endpointName) const;
+    int addEndpoint(const QString &endpointName);
+    int removeEndpoint(const QString &endpointName);
+    Route *findRoute(const QString &a, const QString &b) const;
+    int addRouteResource(const QString &a, const QString &b, const QString &established);
+    int removeRouteResource(const QString &a, const QString &b);
+    int removeAllRoutes();
+    Alarm *findAlarm(const QString &identifier, const QString &text) const;
+    int removeAllAlarms();
+    // While a broadcast originator is active the unit's rows cannot be chosen.
+    void disableResourceItems();
+    void enableResourceItems();
+    QString infoText() const;
+    int startRemoteControl(const QString &radioName);
+    int removeRemoteControl(const QString &radioName);
+    QList<RadioControlWidget *> remoteControls() const { return remoteWindows; }
+
+    // The operator's commands: each queues its command(s) in the program. 0 queued, -2 the unit
+    // is busy, -400 no such resource, -5 a gain out of range.
+    int connectTo(const QString &resourceName);
+    int reconnectTo(const QString &resourceName);
+    int call(const QString &resourceName);
+    int callReject(const QString &resourceName);
+    int answerCall(const QString &resourceName);
+    int disconnectFrom(const QString &resourceName);
+    int cancelCall(const QString &resourceName);
+    int accept(const QString &resourceName);
+    int reject(const QString &resourceName);
+    int setRadioSilence(bool on);
+    int setPtt(bool on);
+    int startBroadcast();
+    int endBroadcast();
+    int setRoute(const QString &a, const QString &b);
+    int removeRoute(const QString &a, const QString &b);
+    int setMonitor(const QString &source, const QString &destination, const QString &mode);
+    int removeMonitor(const QString &source, const QString &destination, const QString &mode);
+    int startRebroadcast(const QString &a, const QString &b);
+    int endRebroadcast(const QString &a, const QString &b);
+    int invite(const QString &conference, const QString &user);
+    int kickOut(const QString &conference, const QString &user);
+    int startConferenceOnDemand(const QString &conference, const QStringList &users);
+    int stopConferenceOnDemand(const QString &conference);
+    int connectRemotely(const QString &user, const QString &radio, const QStringList &parameters);
+    int disconnectRemotely(const QString &user, const QString &radio);
+    int setAudioGain(int gain);
+    int increaseAudioGain();
+    int decreaseAudioGain();
+    int setRadioInputGain(const QString &radio, int gain);
+    int increaseRadioInputGain(const QString &radio);
+    int decreaseRadioInputGain(const QString &radio);
+    int sendDtmfDigits(const QString &target, const QString &digits);
+    int cancelAlarm(Alarm *alarm);
+    int defaultAction(QTreeWidgetItem *row);
+    int ignoreCall(const QString &resourceName);
+
+    static QString printableCommand(const QStringList &tokens);
+    static QString mergeCommand(const QStringList &tokens);
+
+signals:
+    void updateMe();
+    void programSucceeded();
+    void blocked(const QString &unitName);
+    void unblocked(const QString &unitName);
+
+public slots:
+    void readFromSocket();
+    void connectionEstablished();
+    void connectionClosed();
+    void connectionError(QAbstractSocket::SocketError error);
+    void connectionStateChanged(QAbstractSocket::SocketState state);
+    void renewConnection();
+    void diagnoseConnection();
+    int executeOperation(Operation *operation);
+    bool checkIfBusyAndInformIfSo();
+    int clearProgram();
+
+private:
+    void tryResponse();
+    void handleStatus();
+    void handleOk();
+    void handleError();
+    // The reply and status handlers read the message in replyTokens; cmd is the command in flight.
+    void manageUserStatus();
+    void manageKtxStatus();
+    void manageRadioStatus();
+    void manageMonitorStatus();
+    void manageRebroadcastStatus();
+    void manageRadioSilenceStatus();
+    void manageRouteStatus();
+    void manageEndpointStatus();
+    void manageGpsStatus();
+    void manageBroadcastStatus();
+    void manageAlarmStatus();
+    void refreshAfterRadioSilence();
+    void removeNamed(const QString &resourceName, const QString &type = QString());
+    QList<Resource *> resourcesOfType(const QString &type) const;
+    void deleteResource(Resource *resource);
+    // A busy check, then the command queued.
+    int queueUnlessBusy(const QList<Operation> &operations);
+    static QString kindWord(const Resource *resource);
+    bool write(const QStringList &tokens);
+    void dropLink();
+    void setLinkState(const QString &icon, const QString &toolTip);
+
+    QString unitName;
+    QString password;
+    QString address;
+    quint16 port;
+    int ttlSeconds;
+    int secondsWithoutAlive = 0;
+    bool awaitingReply = false;
+    bool radioSilence = false;
+    int monitorGain = 0;
+    int gain;
+    RtpAudioSource *rtpSource;
+    RtpAudioDestination *rtpDestination;
+    QTimer renewTimer;
+    QTimer diagnoseTimer;
+    QTcpSocket *socket;
+    MessageReader reader;
+    QStringList replyTokens;
+    std::list<Operation> program;
+    std::list<Operation>::iterator current = program.end();
+    QTreeWidgetItem *item;
+    QList<Resource *> unitResources;
+    QList<Endpoint *> unitEndpoints;
+    QList<RadioControlWidget *> remoteWindows;
+    Resource *overlordResource = nullptr;
+    bool broadcastInProgress = false;
+    QString systemName;
+    QString systemDate;
+    QString softwareVersion;
+    QString softwareDate;
+    QString hardwareVersion;
+    QList<Route *> routes;
+    QList<Alarm *> alarms;
+    RouteBranch *routesBranch;
+    AlarmsBranch *alarmsBranch;
+};

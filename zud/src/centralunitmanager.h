@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+class CentralUnit;
+
+// The console's central units, made from the "devices" section of zud.conf and kept in step with
+// it when the operator adds or removes one.
+class CentralUnitManager : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CentralUnitManager(QObject *parent = nullptr);
+    ~CentralUnitManager() override;
+
+    int loadUnits();
+    int addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password);
+    int removeUnit(const QString &name);
+    CentralUnit *findUnit(const QString &name) const;
+    CentralUnit *findUnitByAddress(const QString &ipAddress) const;
+    const QList<CentralUnit *> &centralUnits() const { return units; }
+    // The all-units broadcast, to every connected unit.
+    void startBroadcast();
+    void endBroadcast();
+
+signals:
+    void blocked(const QString &unitName);
+
+public slots:
+    void onCUBlocked(const QString &unitName);
+
+private:
+    CentralUnit *makeUnit(const QStringList &parameters);
+
+    QList<CentralUnit *> units;
+};
+
+// The one manager while it exists: the remote handset windows reach their unit through it.
+extern CentralUnitManager *gCentralUnitManager;

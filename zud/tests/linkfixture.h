@@ -1,0 +1,49 @@
+#pragma once
+
+// What the link tests share: the main window every unit hangs its row in, a simulated unit and
+// a console unit connected to it.
+
+#include "centralunit.h"
+#include "confignode.h"
+#include "simunit.h"
+#include "connectionstreewidget.h"
+#include "zudmainwindow.h"
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTreeWidgetItem>
+
+#include <memory>
+
+inline void makeMainWindow()
+{
+    if (!gZudWindow)
+        gZudWindow = new ZudMainWindow;
+    gOperatorName = QStringLiteral("ZUD Operator");
+}
+
+inline std::unique_ptr<CentralUnit> makeUnit(const QString &address = "127.0.0.2", const QString &password = "pw1",
+                                             const QString &ttl = "2", const QString &gain = "0")
+{
+    return std::make_unique<CentralUnit>(QStringList{"Unit " + address, address, "22349", password, ttl, gain});
+}
+
+// The start-up program as the unit must receive it.
+inline QStringList startupCommands(quint16 rtpPort, const QString &password = "pw1", const QString &gain = "0")
+{
+    QString login = "login|ZUD Operator|" + QString::number(rtpPort);
+    if (!password.isEmpty())
+        login += '|' + password;
+    return {login, "list|users", "list|conferences", "list|endpoints", "list|routes", "info|radio silence",
+            "gain|set|" + gain + "|output"};
+}
+
+// Seconds since the simulated unit started, as its log counts them, of the n-th "open" event.
+inline double openTime(const SimUnit &unit, int n)
+{
+    int seen = 0;
+    for (const QJsonObject &entry : unit.log())
+        if (entry["event"].toString() == "open" && ++seen == n)
+            return entry["t"].toDouble();
+    return -1;
+}
