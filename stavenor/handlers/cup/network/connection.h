@@ -1,0 +1,53 @@
+// Transport ends that a protocol object talks through: the raw-Ethernet link to one unit, and a
+// UDP socket.
+#pragma once
+
+#include "handlers/cup/network/frame.h"
+
+#include <glibmm/main.h>
+#include <sigc++/sigc++.h>
+
+#include <string>
+
+class Brelt;
+
+class Connection : public sigc::trackable {
+public:
+    virtual ~Connection() = default;
+    virtual int send(const void* data, int length);
+};
+
+class MacConnection : public Connection {
+public:
+    explicit MacConnection(Brelt* unit);
+
+    // Sends `length` bytes of header and payload, or pl bytes when `length` is 0 or less.
+    int send(const void* header, int length) override;
+
+    // A frame of this unit: its header and the header-and-payload bytes that may be read.
+    sigc::signal<void(const FrameHeader*, size_t)> received;
+
+private:
+    void onFrame(const uint8_t* frame, size_t length, const std::string& label);
+
+    Brelt* unit;
+};
+
+class UdpConnection : public Connection {
+public:
+    UdpConnection();
+    ~UdpConnection() override;
+
+    int bind(uint16_t port);
+    // `peer` is "a.b.c.d:port"; -1231231 without ':'.
+    int sendTo(const std::string& peer, const void* data, int length);
+
+    // (bytes, count, sender address, sender port)
+    sigc::signal<void(const uint8_t*, int, const std::string&, int)> datagramReceived;
+
+private:
+    bool onReadable(Glib::IOCondition);
+
+    int socketFd = -1;
+    sigc::connection watch;
+};
