@@ -147,6 +147,8 @@ void RundisProtocol::onAck(const FrameHeader* header)
     resendTimer.disconnect();
     awaitingAck = false;
     if (header->t == MSG_A_O) {
+        // Each frame gets its own resends: losses of earlier frames do not count against it.
+        resendCount = 0;
         queue.pop_front();
         auto it = listeners.find(MSG_A_O);
         if (it != listeners.end()) it->second.signal.emit(header);
