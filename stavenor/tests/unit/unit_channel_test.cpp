@@ -136,12 +136,12 @@ TEST_F(Channel, ListenersByTypeAndOwner)
     unitSends(unitFrame(MSG_SUC));
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
-    channel.unhookAll(&ownerB); // the entry stays owned by its creator
+    channel.unhookAll(&ownerA); // A's slot is gone already: B's stays
     unitSends(unitFrame(MSG_SUC));
     EXPECT_EQ(second, 2);
     unitSends(unitFrame(MSG_SUC, {}, 5, 3, true)); // a damaged frame reaches nobody
     EXPECT_EQ(second, 2);
-    channel.unhookAll(&ownerA);
+    channel.unhookAll(&ownerB);
     unitSends(unitFrame(MSG_SUC));
     EXPECT_EQ(second, 2);
     // A frame of another unit, or one without a listener, reaches nobody either.

@@ -33,6 +33,7 @@ UnitManager::~UnitManager()
         delete unit;
     }
     if (theManager == this) theManager = nullptr;
+    LOG(LOG_BRELT, "UnitManager deleted");
 }
 
 UnitManager* UnitManager::instance() { return theManager; }

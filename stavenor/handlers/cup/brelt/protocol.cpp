@@ -25,9 +25,9 @@ RundisProtocol::~RundisProtocol()
 
 int RundisProtocol::hook(const void* owner, uint8_t type, Listener slot)
 {
-    auto [it, added] = listeners.try_emplace(type);
-    Entry& entry = it->second;
-    if (added) entry.owner = owner;
+    Entry& entry = listeners[type];
+    // The entry remembers who attached the slot now in place, so unhookAll never detaches another's.
+    entry.owner = owner;
     entry.slot.disconnect();
     entry.slot = entry.signal.connect(std::move(slot));
     return 0;

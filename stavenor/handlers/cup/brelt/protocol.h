@@ -41,7 +41,7 @@ protected:
 
 private:
     struct Entry {
-        const void* owner;
+        const void* owner = nullptr;
         sigc::signal<void(const FrameHeader*)> signal;
         sigc::connection slot;
     };

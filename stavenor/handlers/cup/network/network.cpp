@@ -147,6 +147,7 @@ Network::~Network()
     interfaces.clear();
     bindings.clear();
     if (theNetwork == this) theNetwork = nullptr;
+    LOG(LOG_BRELT, "Network deleted");
 }
 
 Network* Network::instance() { return theNetwork; }
