@@ -24,6 +24,11 @@ HEADER = struct.Struct("<BBBBBBHIHHH14x")
 MINIMUM = {0: 524, 1: 524, 2: 529, 3: 657, 4: 657, 5: 674, 6: 774}
 
 
+# How a unit answers each request unless the test says otherwise (None: acknowledged only).
+DEFAULT_REPLIES = {UPD: "ALW", EOU: "SUC", PRC: "SUC", RLD: "SUC", RBT: "SUC", TTM: None, SOF: None, MOD: "SUC",
+                   LANGUAGES: "SUC", ROL: "SUC", HWR: "SUC", SON: "SUC", UNBRICK: "SUC", FLASH: "SUC"}
+
+
 def minimum(version):
     return MINIMUM.get(version, 903)
 
@@ -104,8 +109,14 @@ class Unit:
         self.frames_seen = 0
         self.acks_sent = 0
         self.fid = 0
-        # Answers to requests: type -> function(unit, sim, frame) called after the acknowledgement.
-        self.answers = {}
+        # How this unit answers requests, set by the test: request type -> reply name ("ALW", "SUC",
+        # "ERR", ...), ("ERR", code) or None for no answer at all. Types missing here use DEFAULT_REPLIES.
+        self.replies = {}
+        self.modules = "rundis/Rundis|asterisk/Asterisk|"
+        self.module_info = {"rundis": "Rundis core\nversion: 2.1.0", "asterisk": "Telephony\nversion: 11"}
+        self.languages = "en/v|de/x"
+        self.roles = "master|slave"
+        self.reboot_silence = 3.0   # seconds of silence between a reboot request and its SUC
 
     def announcement_payload(self):
         f = self.fields
@@ -233,9 +244,50 @@ class Simulator:
             self.send_raw(f["src"], unit.mac, bytes(ack))
         if not f["crc_ok"]:
             return
-        answer = unit.answers.get(f["t"])
-        if answer is not None:
-            answer(unit, self, f)
+        self._answer(unit, f)
+
+    def _reply(self, unit, spec, ok_type=None, ok_payload=b""):
+        if spec is None:
+            return
+        name, code = (spec, -1) if isinstance(spec, str) else spec
+        if name == "ERR":
+            self.send(unit, ERR, struct.pack("<h", code) + b"refused\0")
+        else:
+            t = {"ALW": ALW, "DNY": DNY, "ALR": ALR, "SUC": SUC}.get(name, ok_type)
+            self.send(unit, t, ok_payload if t == ok_type else b"")
+
+    def _answer(self, unit, f):
+        t, p = f["t"], f["payload"]
+        spec = unit.replies.get(t, DEFAULT_REPLIES.get(t))
+        if t == MOD and p[:1] in (b"\x01", b"\x03"):
+            if isinstance(spec, str) or spec is None:
+                if spec is None:
+                    return
+                if p[0] == 1:
+                    self.send(unit, MOD, b"\x02\0" + unit.modules.encode() + b"\0")
+                else:
+                    name = p[2:].split(b"\0")[0].decode(errors="replace")
+                    self.send(unit, MOD, b"\x04\0" + unit.module_info.get(name, "").encode() + b"\0")
+                return
+        elif t == LANGUAGES and spec == "SUC":
+            self.send(unit, LANGUAGES, b"\x02\0" + unit.languages.encode() + b"\0")
+            return
+        elif t == ROL and p[:1] == b"\x02" and spec == "SUC":
+            self.send(unit, ROL, b"\x03\0" + unit.roles.encode() + b"\0")
+            return
+        if t == RBT and spec == "SUC":
+            # Rebooting: silent for a while, then the answer, then announcements again.
+            unit.silent = True
+
+            def back():
+                with self.lock:
+                    unit.silent = False
+                    self.send(unit, SUC)
+            threading.Timer(unit.reboot_silence, back).start()
+            return
+        self._reply(unit, spec)
+        if t == SON and spec == "SUC":
+            self.state(unit, 3)
 
     # --- control -------------------------------------------------------------------------------
     def add(self, unit):

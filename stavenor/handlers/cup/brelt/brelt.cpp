@@ -4,6 +4,8 @@
 #include "handlers/cup/brelt/operations/info.h"
 #include "handlers/cup/brelt/protocol.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* statusWord(int status)
@@ -32,7 +34,7 @@ Brelt::Brelt(const std::string& unitId, int initialStatus) : current(job.end()),
 
 Brelt::~Brelt()
 {
-    if (getFlag("program running")) dropJob();
+    if (getFlag("program running")) abandonProgram(-2, "unit dropped");
     infoOperation.reset();
     protocol.reset();
     LOG(LOG_BRELT, "end of destructor\n");
@@ -40,9 +42,21 @@ Brelt::~Brelt()
 
 void Brelt::dropJob()
 {
+    operationDoneConnection.disconnect();
+    operationProgressConnection.disconnect();
     deleteOperations(job);
     current = job.end();
     flags["program running"] = false;
+}
+
+void Brelt::abandonProgram(int code, const std::string& reason)
+{
+    failed = true;
+    resultCode = code;
+    dropJob();
+    modeCommand.clear();
+    LOG(LOG_BRELT, "brelt %s : program abandoned (%s)\n", mac.c_str(), reason.c_str());
+    programFailed.emit(mac, reason);
 }
 
 bool Brelt::isSupported(const std::string&) { return false; }
@@ -78,11 +92,9 @@ void Brelt::setStatus(int value)
     if (value == DOWN) {
         isInteractive();
         if (getFlag("program running")) {
-            failed = true;
-            resultCode = -2;
-            dropJob();
             protocol->reset();
             controlStatus = NOT_RESPONDING;
+            abandonProgram(-2, "unit down");
         }
     } else if (value == LOCKED) {
         isSilent();
@@ -183,4 +195,131 @@ int Brelt::getProgramState()
 {
     if (getFlag("program running")) return 2;
     return failed ? 1 : 0;
+}
+
+void Brelt::appendOperation(Operation* operation)
+{
+    job.push_back(operation);
+    if (getFlag("program running")) weightTotal += operation->getWeight();
+}
+
+int Brelt::addModule(const UnitModule& module)
+{
+    modules.push_back(module);
+    return 0;
+}
+
+int Brelt::clearModules()
+{
+    modules.clear();
+    return 0;
+}
+
+UnitModule* Brelt::findModule(const std::string& name)
+{
+    for (UnitModule& module : modules) {
+        if (module.name == name) return &module;
+    }
+    return nullptr;
+}
+
+int Brelt::runProgram()
+{
+    LOG(LOG_BRELT, "brelt %s : executing program\n", mac.c_str());
+    if (getFlag("program running")) {
+        LOG(LOG_BRELT, "brelt %s : ERROR program already running\n", mac.c_str());
+        return -600;
+    }
+    if (job.empty()) {
+        // Nothing was done: the program fails at once rather than report work it never did.
+        failed = true;
+        resultCode = -1;
+        weightBefore = currentProgress = currentWeight = weightTotal = 0;
+        modeCommand.clear();
+        onProgramFailed();
+        programFailed.emit(mac, "nothing to do");
+        return 0;
+    }
+    current = job.begin();
+    weightBefore = 0;
+    currentProgress = 0;
+    currentWeight = (*current)->getWeight();
+    weightTotal = operationsWeight(job);
+    flags["program running"] = true;
+    failed = false;
+    LOG(LOG_BRELT, "1 %s", (*current)->getName().c_str());
+    startOperation(*current);
+    LOG(LOG_BRELT, "1");
+    return 0;
+}
+
+int Brelt::startOperation(Operation* operation)
+{
+    currentProgress = 0;
+    currentWeight = operation->getWeight();
+    progressText = operation->getProgressText();
+    operationProgressConnection = operation->progress.connect(sigc::mem_fun(*this, &Brelt::onProgress));
+    operationDoneConnection = operation->done.connect(sigc::mem_fun(*this, &Brelt::onOperationDone));
+    operation->run();
+    return 0;
+}
+
+void Brelt::onProgress(int weighted, const std::string& text)
+{
+    currentProgress = std::min(weighted, currentWeight);
+    if (!text.empty()) progressText = text;
+    LOG(LOG_BRELT, "brelt %s : overall progress %d/%d (%s)\n", mac.c_str(), weightBefore + currentProgress, weightTotal,
+        progressText.c_str());
+    if (!failed) progress.emit(mac, weightBefore + currentProgress, weightTotal, progressText);
+}
+
+void Brelt::onOperationDone(bool success)
+{
+    LOG(LOG_BRELT, "brelt %s : got operation status %d\n", mac.c_str(), success ? 1 : 0);
+    operationDoneConnection.disconnect();
+    operationProgressConnection.disconnect();
+    if (!success) {
+        LOG(LOG_BRELT, "brelt %s : ERROR: operation failed (%s), jump to cleanup\n", mac.c_str(),
+            (*current)->getName().c_str());
+        failed = true;
+        resultCode = (*current)->getResultCode();
+        current = findRelease();
+    } else {
+        ++current;
+        const uint32_t thread = job.front()->getThreadId();
+        while (current != job.end() && (*current)->getThreadId() != thread) {
+            LOG(LOG_BRELT, "brelt %s : omitting `%s` (wrong tid!)\n", mac.c_str(), (*current)->getName().c_str());
+            ++current;
+        }
+    }
+    currentProgress = current == job.end() ? 0 : (*current)->getWeightedProgress();
+    currentWeight = current == job.end() ? 0 : (*current)->getWeight();
+    weightBefore = operationsWeightBefore(current, job);
+    LOG(LOG_BRELT, "brelt %s : overall progress %d/%d\n", mac.c_str(), weightBefore + currentProgress, weightTotal);
+    if (!failed) progress.emit(mac, weightBefore + currentProgress, weightTotal, progressText);
+    if (current != job.end()) {
+        LOG(LOG_BRELT, "brelt %s : next operation is %s\n", mac.c_str(), (*current)->getName().c_str());
+        startOperation(*current);
+        return;
+    }
+    LOG(LOG_BRELT, "brelt %s : no operations left\n", mac.c_str());
+    deleteOperations(job);
+    current = job.end();
+    flags["program running"] = false;
+    if (failed) {
+        onProgramFailed();
+        programFailed.emit(mac, "just like that");
+    } else {
+        onProgramDone();
+        programDone.emit(mac);
+    }
+    modeCommand.clear();
+}
+
+Job::iterator Brelt::findRelease()
+{
+    for (auto it = std::next(current); it != job.end(); ++it) {
+        if ((*it)->getName() == "release") return it;
+    }
+    return job.end();
 }

@@ -2,6 +2,7 @@
 // channel and the job of operations run on it.
 #pragma once
 
+#include "handlers/cup/brelt/operations/modules.h"
 #include "handlers/cup/brelt/operations/operation.h"
 
 #include <sigc++/sigc++.h>
@@ -15,7 +16,6 @@
 class RundisProtocol;
 class InfoOperation;
 class SerialProtocol;
-struct UnitModule;
 
 class Brelt : public sigc::trackable {
 public:
@@ -66,6 +66,18 @@ public:
     std::string getProgressText() const { return progressText; }
     void setDownloadDir(const std::string& dir) { downloadDir = dir; }
     Job& getJob() { return job; }
+    // Appends to the job; while it runs, the operation's weight joins the total.
+    void appendOperation(Operation* operation);
+    int addModule(const UnitModule& module);
+    int clearModules();
+    UnitModule* findModule(const std::string& name);
+    std::list<UnitModule> getModules() const { return modules; }
+
+    int runProgram();
+    int startOperation(Operation* operation);
+    void onProgress(int weighted, const std::string& text);
+    void onOperationDone(bool success);
+    Job::iterator findRelease();
 
     sigc::signal<void(Brelt*, int)> statusChanged;
     sigc::signal<void(const std::string&, int, int, const std::string&)> progress;
@@ -73,7 +85,10 @@ public:
     sigc::signal<void(const std::string&, const std::string&)> programFailed;
 
 protected:
+    // Drops the running job: its operations no longer reach the runner and go to deferred deletion.
     void dropJob();
+    // Ends a program that was dropped before its end, telling whoever waits for it.
+    void abandonProgram(int code, const std::string& reason);
 
     std::string modeCommand;
     Job job;
@@ -86,6 +101,9 @@ protected:
     int32_t resultCode = 0;
     std::string progressText;
     std::string downloadDir = "./";
+    sigc::connection operationDoneConnection;
+    sigc::connection operationProgressConnection;
+    std::list<UnitModule> modules;
     std::map<std::string, std::string> settings;
     int status;
     int controlStatus = FREE;

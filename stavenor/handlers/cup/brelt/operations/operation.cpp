@@ -9,6 +9,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+
 uint32_t currentThreadId() { return static_cast<uint32_t>(gettid()); }
 
 Operation::Operation(Brelt* unit_)
@@ -47,6 +50,49 @@ void Operation::armTimeout()
 {
     timeoutConnection.disconnect();
     timeoutConnection = Glib::signal_timeout().connect(sigc::mem_fun(*this, &Operation::onTimeout), timeoutMs);
+}
+
+void Operation::hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot)
+{
+    protocol->hook(this, type, std::move(slot));
+}
+
+int Operation::sendRequest(const FrameBuffer& frame)
+{
+    armTimeout();
+    return protocol->send(&frame.header);
+}
+
+void Operation::finish()
+{
+    cleanup();
+    setProgress(progressTotal, "");
+    done.emit(true);
+}
+
+void Operation::fail(bool honourMark)
+{
+    cleanup();
+    if (honourMark && marked) {
+        LOG(LOG_BRELT, "brelt %s : continuing anyway...\n", unitId());
+        setProgress(progressTotal, "");
+        done.emit(true);
+        return;
+    }
+    done.emit(false);
+}
+
+void putText(uint8_t* field, size_t width, const std::string& text)
+{
+    const size_t n = std::min(width, text.size());
+    memcpy(field, text.data(), n);
+    memset(field + n, 0, width - n);
+}
+
+std::string answerText(const FrameHeader* answer, size_t offset)
+{
+    const size_t size = answer->pl > FRAME_HEADER_SIZE ? answer->pl - FRAME_HEADER_SIZE : 0;
+    return fieldText(answer->payload(), size, offset, size);
 }
 
 int Operation::setWeight(int32_t value)

@@ -48,6 +48,14 @@ protected:
     const char* unitId() const;
     // Arms the answer time-out of `timeoutMs`.
     void armTimeout();
+    // Hooks an answer type on the unit's channel, this operation as its owner.
+    void hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot);
+    // Arms the time-out and queues the request.
+    int sendRequest(const FrameBuffer& frame);
+    // An accepted answer: cleanup, the full weight reported, done with true.
+    void finish();
+    // An error answer: cleanup, then done with false, unless the mark is honoured and set.
+    void fail(bool honourMark);
 
     sigc::connection timeoutConnection;
     std::string name = "dummy operation";
@@ -69,6 +77,11 @@ private:
 };
 
 using Job = std::list<Operation*>;
+
+// Copies `text` into a field of `width` bytes as strncpy does: cut at the width, zero-padded.
+void putText(uint8_t* field, size_t width, const std::string& text);
+// The answer's text from payload offset `offset`, ending at its first zero or the frame's end.
+std::string answerText(const FrameHeader* answer, size_t offset);
 
 int32_t operationsWeight(const Job& job);
 int32_t operationsWeightBefore(Job::const_iterator position, const Job& job);
