@@ -136,13 +136,13 @@ class JobCase(UnitsCase):
 
     with_server = False
 
-    def job(self, unit, *operations, after_ms=0, timeout=60):
+    def job(self, unit, *operations, after_ms=0, timeout=60, cwd=None):
         driver = os.environ.get("JOB_DRIVER")
         if not driver:
             raise unittest.SkipTest("JOB_DRIVER is not set")
         env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
         completed = subprocess.run([driver, "-l", "0x1", "-a", str(after_ms), unit.mac, *operations],
-                                   capture_output=True, text=True, timeout=timeout, env=env)
+                                   capture_output=True, text=True, timeout=timeout, env=env, cwd=cwd)
         for mark in SANITIZER_MARKS:
             self.assertNotIn(mark, completed.stderr, completed.stderr[-6000:])
         return JobResult(completed)

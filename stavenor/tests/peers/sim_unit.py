@@ -117,6 +117,16 @@ class Unit:
         self.languages = "en/v|de/x"
         self.roles = "master|slave"
         self.reboot_silence = 3.0   # seconds of silence between a reboot request and its SUC
+        # The unit's small file tree: full path -> bytes; directories are implied by the paths.
+        self.files = {}
+        self.modes = {}
+        self.links = {}
+        self.upload = None          # the upload being received: dict(name, path, count, category, data, parts)
+        self.uploads = []           # finished uploads, in order
+        self.reports = None         # report mode: list of (partNumber, partCount, text) sent after the last part
+        self.download = None        # the download being sent
+        self.download_faults = {}   # "twice": part number sent twice; "skip": part number never sent
+        self.part_size = 1024
 
     def announcement_payload(self):
         f = self.fields
@@ -144,7 +154,153 @@ class Unit:
         return bytes(p[:size])
 
 
-class Simulator:
+def cstr(raw):
+    return raw.split(b"\0")[0].decode("latin-1")
+
+
+def join(directory, name):
+    return directory.rstrip("/") + "/" + name if directory else name
+
+
+class _FileUnit:
+    """File and directory requests: a mixin of Simulator."""
+
+    def _err(self, unit, code=-1):
+        self.send(unit, ERR, struct.pack("<h", code) + b"refused\0")
+
+    def _file(self, unit, f):
+        p = f["payload"]
+        if unit.upload is not None and f["part_number"] >= 1:
+            return self._upload_part(unit, f)
+        if len(p) < 776:
+            return
+        category, action = p[0], p[1]
+        name, path, link, lpth = cstr(p[2:130]), cstr(p[130:386]), cstr(p[386:514]), cstr(p[514:770])
+        mode = struct.unpack_from("<I", p, 772)[0]
+        spec = unit.replies.get(FIL, "SUC")
+        if action == 254:
+            return self._download_next(unit, f)
+        if spec != "SUC" and action != 0:
+            return self._reply(unit, spec)
+        if action == 0:
+            unit.upload = dict(name=name, path=path, count=f["part_count"], category=category, data=bytearray(),
+                               parts=[])
+            if spec != "SUC":
+                self._reply(unit, spec)
+            return
+        if action == 5:
+            return self._download_start(unit, join(path, name))
+        source = join(path, name)
+        if action == 1:
+            if source not in unit.files:
+                return self._err(unit, -2)
+            unit.files[join(lpth, link)] = unit.files.pop(source)
+        elif action == 2:
+            if unit.files.pop(source, None) is None:
+                return self._err(unit, -2)
+        elif action == 4:
+            unit.links[join(lpth, link)] = source
+        elif action == 6:
+            unit.modes[source] = mode
+        elif action == 7:
+            target = unit.links.get(join(lpth, link))
+            if target is None or unit.files.pop(target, None) is None:
+                return self._err(unit, -2)
+        elif action == 8:
+            if not self._unpack(unit, source, lpth or "/tmp", link):
+                return self._err(unit, -3)
+        self.send(unit, SUC)
+
+    def _unpack(self, unit, source, target, exclusion):
+        import io
+        import tarfile
+        try:
+            with tarfile.open(fileobj=io.BytesIO(unit.files[source]), mode="r:gz") as tar:
+                for member in tar.getmembers():
+                    if member.isfile() and not (exclusion and exclusion in member.name):
+                        unit.files[join(target, member.name)] = tar.extractfile(member).read()
+            return True
+        except (KeyError, tarfile.TarError, OSError):
+            return False
+
+    def _upload_part(self, unit, f):
+        up = unit.upload
+        up["parts"].append((f["part_number"], f["pl"]))
+        if f["part_number"] < up["count"]:
+            up["data"] += f["payload"]
+        if f["part_number"] == up["count"] - 1 or (up["count"] == 1 and f["part_number"] == 1):
+            unit.files[join(up["path"], up["name"])] = bytes(up["data"])
+            unit.uploads.append(up)
+            if unit.reports:
+                def report(items=list(unit.reports)):
+                    for number, count, text in items:
+                        time.sleep(0.15)
+                        with self.lock:
+                            self.send(unit, FRG, text.encode() + b"\0", part_count=count, part_number=number)
+                threading.Thread(target=report, daemon=True).start()
+            unit.upload = None if not unit.reports else up
+        if unit.upload is up and unit.reports and f["part_number"] >= up["count"] + 50:
+            unit.upload = None
+
+    def _download_start(self, unit, path):
+        data = unit.files.get(path)
+        if data is None:
+            return self._err(unit, -2)
+        size = unit.part_size
+        parts = [data[i:i + size] for i in range(0, len(data), size)] or [b""]
+        unit.download = dict(parts=parts, next=0, timer=None)
+        self._download_send(unit)
+
+    def _download_send(self, unit):
+        d = unit.download
+        if d is None:
+            return
+        number = d["next"]
+        if number == unit.download_faults.get("skip"):
+            number += 1
+            d["next"] = number
+        if number >= len(d["parts"]):
+            unit.download = None
+            return
+        for _ in range(2 if number == unit.download_faults.get("twice") else 1):
+            self.send(unit, FIL, d["parts"][number], part_count=len(d["parts"]), part_number=number)
+        if d["timer"]:
+            d["timer"].cancel()
+        # Resent when no fragment acknowledgement comes.
+        d["timer"] = threading.Timer(1.0, lambda: self._locked(lambda: self._download_send(unit)))
+        d["timer"].daemon = True
+        d["timer"].start()
+
+    def _download_next(self, unit, f):
+        d = unit.download
+        if d is None or f["part_number"] != d["next"]:
+            return
+        if d["timer"]:
+            d["timer"].cancel()
+        d["next"] += 1
+        if d["next"] >= len(d["parts"]):
+            unit.download = None
+            return
+        self._download_send(unit)
+
+    def _directory(self, unit, f):
+        p = f["payload"]
+        action, path = p[0], cstr(p[1:513]).rstrip("/")
+        spec = unit.replies.get(DIR, "SUC")
+        if spec != "SUC":
+            return self._reply(unit, spec)
+        inside = [k for k in unit.files if k.startswith(path + "/")]
+        if action == 1:
+            names = sorted({k[len(path) + 1:].split("/")[0] + ("/d" if "/" in k[len(path) + 1:] else "/f")
+                            for k in inside})
+            self.send(unit, LST, "\n".join(names).encode() + b"\0")
+            return
+        for k in inside:
+            del unit.files[k]
+        self.send(unit, SUC)
+
+
+class Simulator(_FileUnit):
     """The units behind one raw socket; a thread reads and answers."""
 
     def __init__(self, sock, units=()):
@@ -258,6 +414,10 @@ class Simulator:
 
     def _answer(self, unit, f):
         t, p = f["t"], f["payload"]
+        if t == FIL:
+            return self._file(unit, f)
+        if t == DIR:
+            return self._directory(unit, f)
         spec = unit.replies.get(t, DEFAULT_REPLIES.get(t))
         if t == MOD and p[:1] in (b"\x01", b"\x03"):
             if isinstance(spec, str) or spec is None:
@@ -325,3 +485,4 @@ class Simulator:
         self.stopped.set()
         self.thread.join(2)
         self.sock.close()
+

@@ -5,13 +5,22 @@
 //
 // Operations: take, release, release=force, reboot, reboot=nowait, refresh, start=P, stop=P,
 // restart=P, reload, modlist, modrescan, langs, roleset=R, rolelist, describe=D, lock=PW,
-// unlock=PW, unbrick=KEY, flash, flash=MS, kill. A leading '~' marks an operation to continue
+// unlock=PW, unbrick=KEY, flash, flash=MS, kill; files (arguments joined by ','):
+// send=LOCALPATH[,TARGETDIR[,KIND[,report|memory]]], get=REMOTEPATH (into the working directory),
+// lsdir=DIR, rmdir=DIR, emptydir=DIR, chmod=NAME,DIR,MODE, link=NAME,DIR,LINK,LINKDIR,
+// mv=NAME,DIR,DEST,DESTDIR, rm=NAME,DIR, rmlink=LINK,LINKDIR, untar=NAME,DIR[,TARGET[,EXCLUSION]],
+// pack, pack=all. A leading '~' marks an operation to continue
 // on error. -w: how long to wait for the unit (default 10 s); -a: how long to go on after the
 // job ends before the unit's state is printed (default 0).
 #include "common/logger.h"
 #include "handlers/cup/brelt/brelt.h"
 #include "handlers/cup/brelt/manager.h"
+#include "handlers/cup/brelt/operations/directory.h"
+#include "handlers/cup/brelt/operations/file_requests.h"
+#include "handlers/cup/brelt/operations/get_file.h"
 #include "handlers/cup/brelt/operations/info.h"
+#include "handlers/cup/brelt/operations/pack_announcements.h"
+#include "handlers/cup/brelt/operations/send_file.h"
 #include "handlers/cup/brelt/operations/lock.h"
 #include "handlers/cup/brelt/operations/modules.h"
 #include "handlers/cup/brelt/operations/program.h"
@@ -24,6 +33,7 @@
 #include <giomm/init.h>
 #include <glibmm/main.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -32,6 +42,58 @@
 #include <vector>
 
 namespace {
+
+std::vector<std::string> split(const std::string& text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+        parts.push_back(text.substr(start, comma - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+Operation* makeFileOperation(Brelt* unit, const std::string& name, std::vector<std::string> a)
+{
+    a.resize(std::max<size_t>(a.size(), 4));
+    if (name == "send") {
+        auto send = new SendFileOperation(unit, a[0]);
+        if (!a[1].empty()) send->setTargetDir(a[1]);
+        if (!a[2].empty()) send->setKind(static_cast<int>(strtol(a[2].c_str(), nullptr, 0)));
+        if (a[3] == "report") send->waitForReport();
+        if (a[3] == "memory") send->setFromMemory(true);
+        return send;
+    }
+    if (name == "get") {
+        auto get = new GetFileOperation(unit, a[0]);
+        get->setLocalDir(".");
+        return get;
+    }
+    if (name == "lsdir") {
+        auto ls = new LsDir(unit, a[0]);
+        ls->setListOption(8);
+        return ls;
+    }
+    if (name == "rmdir") return new RmDir(unit, a[0]);
+    if (name == "emptydir") return new RmDirContent(unit, a[0]);
+    if (name == "chmod") return new Chmod(unit, a[0], a[1], static_cast<int>(strtol(a[2].c_str(), nullptr, 0)));
+    if (name == "link") return new Link(unit, a[0], a[1], a[2], a[3]);
+    if (name == "mv") return new MvFile(unit, a[0], a[1], a[2], a[3]);
+    if (name == "rm") return new RmFile(unit, a[0], a[1]);
+    if (name == "rmlink") return new RmLinkDestinationOperation(unit, a[0], a[1]);
+    if (name == "untar") {
+        auto untar = new Untar(unit, a[0], a[1]);
+        if (!a[2].empty()) untar->setTarget(a[2]);
+        if (!a[3].empty()) untar->setExclusion(a[3]);
+        return untar;
+    }
+    if (name == "pack") {
+        auto pack = new PackAnnouncements(unit);
+        pack->setPackAll(a[0] == "all");
+        return pack;
+    }
+    return nullptr;
+}
 
 Operation* makeOperation(Brelt* unit, std::string spec)
 {
@@ -67,6 +129,7 @@ Operation* makeOperation(Brelt* unit, std::string spec)
     else if (name == "unbrick") op = new UnbrickOperation(unit, arg);
     else if (name == "flash") op = hasArg ? new FlashOperation(unit, atoi(arg.c_str())) : new FlashOperation(unit);
     else if (name == "kill") op = new KillMe(unit);
+    else op = makeFileOperation(unit, name, split(arg));
     if (!op) {
         fprintf(stderr, "unknown operation %s\n", spec.c_str());
         exit(2);
@@ -86,7 +149,7 @@ void printUnit(const std::string& mac)
     for (const UnitModule& m : unit->getModules())
         printf("module %s|%s|%s|%s|configurable=%d|removable=%d\n", m.name.c_str(), m.displayName.c_str(),
                m.version.c_str(), m.description.c_str(), m.configurable, m.removable);
-    for (const char* key : {"available languages", "roles"}) printf("setting %s=%s\n", key, unit->getSetting(key).c_str());
+    for (const char* key : {"available languages", "roles", "dir content", "downloaded file", "downloaded file path"}) printf("setting %s=%s\n", key, unit->getSetting(key).c_str());
 }
 
 } // namespace

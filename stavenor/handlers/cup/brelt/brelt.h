@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class RundisProtocol;
 class InfoOperation;
@@ -68,6 +69,8 @@ public:
     Job& getJob() { return job; }
     // Appends to the job; while it runs, the operation's weight joins the total.
     void appendOperation(Operation* operation);
+    // The packed announcement archive of the last packing (empty when none).
+    std::vector<uint8_t>& getAnnouncementPackage() { return announcementPackage; }
     int addModule(const UnitModule& module);
     int clearModules();
     UnitModule* findModule(const std::string& name);
@@ -104,6 +107,7 @@ protected:
     sigc::connection operationDoneConnection;
     sigc::connection operationProgressConnection;
     std::list<UnitModule> modules;
+    std::vector<uint8_t> announcementPackage;
     std::map<std::string, std::string> settings;
     int status;
     int controlStatus = FREE;
