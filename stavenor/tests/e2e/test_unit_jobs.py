@@ -125,7 +125,7 @@ class Jobs(JobCase):
         self.assertEqual((by_type[sim.LANGUAGES][0]["pl"], by_type[sim.LANGUAGES][0]["payload"]), (35, b"\x01\0\0"))
         self.assertEqual((by_type[sim.HWR][0]["pl"], by_type[sim.HWR][0]["payload"]), (160, b"d" * 128))
         self.assertEqual((by_type[sim.SON][0]["pl"], by_type[sim.SON][0]["payload"]), (33, b"\0"))
-        self.assertEqual(r.settings, {"available languages": "en/v|de/x", "roles": "master|slave"})
+        self.assertEqual((r.settings["available languages"], r.settings["roles"]), ("en/v|de/x", "master|slave"))
         self.assertEqual(r.status, "locked")
 
     def test_marks_and_errors(self):

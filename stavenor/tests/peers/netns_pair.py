@@ -29,19 +29,25 @@ class UnitNamespace:
         self.server_if = server_if
         self.unit_if = unit_if
         own = os.readlink("/proc/self/ns/net")
-        self.holder = subprocess.Popen(["unshare", "-n", "sleep", "infinity"])
-        deadline = time.time() + 10
-        while True:
-            try:
-                if os.readlink(f"/proc/{self.holder.pid}/ns/net") != own:
-                    break
-            except OSError:
-                pass
-            if time.time() > deadline:
-                raise RuntimeError("units' namespace did not come up")
-            time.sleep(0.01)
-        run("ip", "link", "set", "lo", "up", ns_pid=self.holder.pid)
-        self.add_link()
+        # No inherited output: a holder left behind must not keep the test runner's pipes open.
+        self.holder = subprocess.Popen(["unshare", "-n", "sleep", "infinity"], stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.time() + 10
+            while True:
+                try:
+                    if os.readlink(f"/proc/{self.holder.pid}/ns/net") != own:
+                        break
+                except OSError:
+                    pass
+                if time.time() > deadline:
+                    raise RuntimeError("units' namespace did not come up")
+                time.sleep(0.01)
+            run("ip", "link", "set", "lo", "up", ns_pid=self.holder.pid)
+            self.add_link()
+        except BaseException:
+            self.close()
+            raise
 
     @property
     def pid(self):
@@ -79,6 +85,9 @@ class UnitNamespace:
         return sock
 
     def close(self):
+        # The pair goes at once, not whenever the kernel tears the namespace down: the next test
+        # makes one of the same name.
+        subprocess.run(["ip", "link", "del", self.server_if], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if self.holder.poll() is None:
             self.holder.kill()
             self.holder.wait()
