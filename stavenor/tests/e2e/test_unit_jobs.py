@@ -145,6 +145,13 @@ class Jobs(JobCase):
                 if last:
                     self.assertEqual(r.progress[-1][:2], last)
 
+    def test_reboot_without_waiting(self):
+        # Done first, then the unit reads down until it announces itself again.
+        self.unit.reboot_silence = 5
+        r = self.job(self.unit, "take", "release", "reboot=nowait", after_ms=50)
+        self.assertEqual((r.verdict, r.status), ("done", "down"), r.stdout)
+        self.assertEqual(r.progress[-1][:2], (520, 520))
+
     def test_version_change_drops_the_job(self):
         self.unit.replies[sim.FLASH] = None
 

@@ -18,10 +18,8 @@ int Connection::send(const void*, int) { return 0; }
 
 MacConnection::MacConnection(Brelt* unit_) : unit(unit_)
 {
-    if (Network* network = Network::instance()) {
-        network->frameReceived.connect(sigc::mem_fun(*this, &MacConnection::onFrame));
-        network->broadcastReceived.connect(sigc::mem_fun(*this, &MacConnection::onFrame));
-    }
+    if (Network* network = Network::instance())
+        network->framesFrom(unit->getMac()).connect(sigc::mem_fun(*this, &MacConnection::onFrame));
 }
 
 int MacConnection::send(const void* data, int length)
@@ -41,7 +39,6 @@ int MacConnection::send(const void* data, int length)
 
 void MacConnection::onFrame(const uint8_t* frame, size_t length, const std::string&)
 {
-    if (macToText(frame + 6) != unit->getMac()) return;
     received.emit(reinterpret_cast<const FrameHeader*>(frame + ETHERNET_HEADER_SIZE), length - ETHERNET_HEADER_SIZE);
 }
 

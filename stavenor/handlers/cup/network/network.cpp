@@ -251,13 +251,16 @@ void Network::deliver(const uint8_t* frame, size_t captured, NetworkInterface* i
         return;
     }
     const size_t length = ETHERNET_HEADER_SIZE + body;
+    const std::string unit = macToText(frame + 6);
     if (memcmp(frame, BROADCAST, 6) == 0) {
         broadcastReceived.emit(frame, length, label);
-        return;
+    } else {
+        bind(unit, interface);
+        dumpFrame(frame, length, label, true);
+        frameReceived.emit(frame, length, label);
     }
-    bind(macToText(frame + 6), interface);
-    dumpFrame(frame, length, label, true);
-    frameReceived.emit(frame, length, label);
+    auto listeners = unitFrames.find(unit);
+    if (listeners != unitFrames.end()) listeners->second.emit(frame, length, label);
 }
 
 void Network::closeInterface(NetworkInterface* interface)

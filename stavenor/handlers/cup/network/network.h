@@ -68,6 +68,8 @@ public:
 
     FrameSignal frameReceived;
     FrameSignal broadcastReceived;
+    // The frames of one unit, whatever their destination: found by one lookup of the source.
+    FrameSignal& framesFrom(const std::string& unit) { return unitFrames[unit]; }
 
 protected:
     struct NoDiscovery {};
@@ -84,6 +86,7 @@ private:
 
     std::map<std::string, std::unique_ptr<NetworkInterface>> interfaces;
     std::map<std::string, NetworkInterface*> bindings;
+    std::map<std::string, FrameSignal> unitFrames;
     sigc::connection refreshTimer;
     sigc::connection pollTimer;
 };
