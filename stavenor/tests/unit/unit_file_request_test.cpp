@@ -69,4 +69,34 @@ TEST_F(FileRequests, LocalNamesFromRemotePaths)
     }
 }
 
+TEST(DirectoryListing, StatusFlagFollowsTheLastListing)
+{
+    CaptureNetwork network;
+    struct Probe : Brelt {
+        using Brelt::Brelt;
+        bool hasFlag(const std::string& key) const { return flags.count(key) != 0; }
+    } unit("02:00:00:00:00:01", Brelt::UP);
+    auto list = [&](const std::vector<uint8_t>& answer, int wait) {
+        network.sent.clear();
+        unit.getProtocol()->reset();
+        LsDir ls(&unit, "/tmp");
+        ls.setListOption(8);
+        ls.run();
+        EXPECT_EQ(network.header(0)->pl, 582);
+        EXPECT_EQ(network.header(0)->payload()[546], 8);
+        if (!answer.empty()) network.receive("02:00:00:00:00:01", answer);
+        runFor(wait);
+    };
+    std::vector<uint8_t> text = {'a', '/', 'f', '\n', 'b', '/', 'd'}; // no zero: ends with the frame
+    list(unitFrame(MSG_LST, text), 0);
+    EXPECT_TRUE(unit.getFlag("ls dir status"));
+    EXPECT_EQ(unit.getSetting("dir content"), "a/f\nb/d");
+    list(unitFrame(MSG_ERR, {0xFF, 0xFF}), 0);
+    EXPECT_TRUE(unit.hasFlag("ls dir status"));
+    EXPECT_FALSE(unit.getFlag("ls dir status"));
+    EXPECT_EQ(unit.getSetting("dir content"), "a/f\nb/d");
+    list({}, 2100); // unanswered: the flag stays erased
+    EXPECT_FALSE(unit.hasFlag("ls dir status"));
+}
+
 } // namespace

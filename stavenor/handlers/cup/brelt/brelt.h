@@ -16,7 +16,6 @@
 
 class RundisProtocol;
 class InfoOperation;
-class SerialProtocol;
 
 class Brelt : public sigc::trackable {
 public:
@@ -55,7 +54,6 @@ public:
     int setProtocolVersion(int value);
     RundisProtocol* getProtocol() const { return protocol.get(); }
     int setBusy(bool value);
-    bool isBusy() const { return busy; }
     bool isMarked() const;
     void setMarked();
     int feedAnnouncement(const FrameHeader* header);
@@ -66,7 +64,6 @@ public:
     int getOverallTotal() const { return weightTotal; }
     std::string getProgressText() const { return progressText; }
     void setDownloadDir(const std::string& dir) { downloadDir = dir; }
-    Job& getJob() { return job; }
     // Appends to the job; while it runs, the operation's weight joins the total.
     void appendOperation(Operation* operation);
     // The packed announcement archive of the last packing (empty when none).

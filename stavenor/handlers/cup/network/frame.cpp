@@ -134,7 +134,7 @@ void dumpFrame(const uint8_t* frame, size_t length, const std::string& label, bo
     // Acknowledgements echo another frame's pl: their crc is only checked against what was captured.
     const bool whole = header->pl <= length - ETHERNET_HEADER_SIZE;
     LOG(level, "  | v:%02X  t:%s  pr:%03d  po:%02X  hl:%03d  pl:%03d  fid:%04u (%04d/%04d) crc:%04X (%s)\n", header->v,
-        nameIn(typeNames, header->t), header->pr, header->po, header->hl, header->pl, header->fid, header->partNumber,
+        messageTypeName(header->t), header->pr, header->po, header->hl, header->pl, header->fid, header->partNumber,
         header->partCount, header->crc, whole && frameCrcGood(header) ? " OK" : "BAD");
     if (!whole) {
         LOG(level, "  +----\n\n");

@@ -194,7 +194,13 @@ bool Network::refreshInterfaces()
         if (fd < 0) continue;
         NetworkInterface* raw = interface.get();
         interface->watch = Glib::signal_io().connect(
-            [this, raw](Glib::IOCondition) {
+            [this, raw](Glib::IOCondition condition) {
+                // A device that went away reports an error: stop watching it at once instead of spinning.
+                if (condition & (Glib::IO_ERR | Glib::IO_HUP)) {
+                    LOG(LOG_ERROR, "capture on \"%s\" lost its device\n", raw->label.c_str());
+                    closeInterface(raw);
+                    return false;
+                }
                 readAll(raw);
                 return true;
             },

@@ -12,7 +12,6 @@
 
 class Brelt;
 class RundisProtocol;
-class SerialProtocol;
 
 class Operation : public sigc::trackable {
 public:
@@ -38,7 +37,6 @@ public:
     uint32_t getThreadId() const { return threadId; }
     void setThreadId(uint32_t id) { threadId = id; }
     void setProtocol(RundisProtocol* value) { protocol = value; }
-    void setSerialProtocol(SerialProtocol* value) { serialProtocol = value; }
 
     sigc::signal<void(bool)> done;
     sigc::signal<void(int, const std::string&)> progress;
@@ -68,7 +66,6 @@ protected:
     int32_t timeoutMs = 2000;
     int32_t resultCode = -1;
     RundisProtocol* protocol;
-    SerialProtocol* serialProtocol = nullptr;
     uint32_t threadId;
 
 private:
