@@ -1,10 +1,9 @@
-// Transport ends that a protocol object talks through: the raw-Ethernet link to one unit, and a
-// UDP socket.
+// Transport ends that a protocol object talks through: here the raw-Ethernet link to one unit
+// (the TFTP server's UDP socket is its own module).
 #pragma once
 
 #include "handlers/cup/network/frame.h"
 
-#include <glibmm/main.h>
 #include <sigc++/sigc++.h>
 
 #include <string>
@@ -31,23 +30,4 @@ private:
     void onFrame(const uint8_t* frame, size_t length, const std::string& label);
 
     Brelt* unit;
-};
-
-class UdpConnection : public Connection {
-public:
-    UdpConnection();
-    ~UdpConnection() override;
-
-    int bind(uint16_t port);
-    // `peer` is "a.b.c.d:port"; -1231231 without ':'.
-    int sendTo(const std::string& peer, const void* data, int length);
-
-    // (bytes, count, sender address, sender port)
-    sigc::signal<void(const uint8_t*, int, const std::string&, int)> datagramReceived;
-
-private:
-    bool onReadable(Glib::IOCondition);
-
-    int socketFd = -1;
-    sigc::connection watch;
 };
