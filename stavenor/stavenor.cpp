@@ -174,6 +174,7 @@ int main(int argc, char** argv)
     // as the main loop does.
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
         g_unix_signal_add(signal_number, on_stop_signal, GINT_TO_POINTER(signal_number));
+    main_loop(); // its task watch is set up here, before any other thread can post to it
 
     start_server();
     start_store();
