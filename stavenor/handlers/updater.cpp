@@ -171,6 +171,8 @@ Brelt* firstUnit(const std::vector<std::string>& ids)
     return nullptr;
 }
 
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
 bool fitsCommandLine(const std::string& value)
 {
     for (char c : value) {

@@ -107,8 +107,6 @@ const char* resultText(int code)
     }
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // A unit id as the frame layer writes it: six hexadecimal pairs joined by ':'.
 bool isUnitId(const std::string& id)
 {
@@ -193,12 +191,13 @@ json_t* runAction(const std::vector<std::string>& ids, const std::string& type, 
     json_t* units = json_array();
     json_t* missing = json_array();
     const std::string temporary = temporary_directory();
+    UnitManager* manager = UnitManager::instance();
     for (const std::string& id : ids) {
-        Brelt* unit = UnitManager::instance() ? UnitManager::instance()->find(id) : nullptr;
+        Brelt* unit = manager ? manager->find(id) : nullptr;
         if (!unit) {
             // An unlock may reach a unit that stays silent after a lock, so it is not listed.
-            if (type == "unlock" && isUnitId(id)) {
-                UnitManager::instance()->sendText(id, password);
+            if (type == "unlock" && manager && isUnitId(id)) {
+                manager->sendText(id, password);
                 json_array_append_new(missing, statusRecord(id));
             } else {
                 json_array_append_new(missing, statusRecord(id, "no unit"));

@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -32,8 +31,6 @@ ButtonStore& buttons()
     static ButtonStore store;
     return store;
 }
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string baseName(const std::string& path)
 {

@@ -27,6 +27,8 @@ void setError(json_t* reply, const std::string& description);
 // The first listed unit that the manager holds. Main loop only.
 Brelt* firstUnit(const std::vector<std::string>& ids);
 
+// The text in double quotes, one token of a command line.
+std::string quoted(const std::string& text);
 // A value goes into a command line unchanged: it must not hold a double quote or a control
 // character, which would cut or end the line differently.
 bool fitsCommandLine(const std::string& value);

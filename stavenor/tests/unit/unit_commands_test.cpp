@@ -201,4 +201,27 @@ TEST(UnitCommands, InteractiveMode)
     EXPECT_FALSE(unit.getFlag("interactive"));
 }
 
+TEST(UnitCommands, LockedReportEndsTheLock)
+{
+    CaptureNetwork network;
+    Probe<BreltV6> unit;
+    std::vector<std::string> endings;
+    unit.programDone.connect([&](const std::string&) { endings.push_back("done"); });
+    unit.programFailed.connect([&](const std::string&, const std::string&) { endings.push_back("failed"); });
+    unit.setFlag("interactive", true);
+    ASSERT_EQ(unit.queueCommand("lock pw"), 0);
+    unit.runProgram();
+    ASSERT_EQ(network.header(0)->t, MSG_UPD);
+    network.receive(UNIT, ackOf(network.header(0)));
+    network.receive(UNIT, unitFrame(MSG_ALW, {}, 5, 0));
+    const FrameHeader* lock = network.header(network.sent.size() - 1);
+    ASSERT_EQ(lock->t, MSG_SON);
+    network.receive(UNIT, ackOf(lock));
+    // The unit reports itself locked before it answers the request.
+    unit.setStatus(Brelt::LOCKED);
+    EXPECT_EQ(endings, std::vector<std::string>{"done"});
+    EXPECT_FALSE(unit.getFlag("interactive"));
+    EXPECT_EQ(unit.getProgramState(), 0);
+}
+
 } // namespace

@@ -27,8 +27,6 @@ template <class T> T* marked(T* operation)
     return operation;
 }
 
-bool beginsWith(const std::string& line, const char* text) { return line.rfind(text, 0) == 0; }
-
 } // namespace
 
 BreltV4::BreltV4(const std::string& unitId, int initialStatus) : Brelt(unitId, initialStatus)
@@ -210,7 +208,7 @@ std::optional<int> BreltV4::queueShared(const Tokens& t, const std::string& line
         appendRelease();
         return 0;
     }
-    if (beginsWith(line, "module list")) {
+    if (lineBeginsWith(line, "module list")) {
         appendOperation(new ModListOperation(this));
         return 0;
     }

@@ -12,8 +12,6 @@ constexpr const char* SHADOW_FIRMWARE = "./XJ_dis_BRELT-SH4_2014-02c.dis";
 constexpr const char* TEST_FILE = "/tmp/test_file";
 constexpr int KIND_MEMORY = 0x80;
 
-bool beginsWith(const std::string& line, const char* text) { return line.rfind(text, 0) == 0; }
-
 } // namespace
 
 BreltV7::BreltV7(const std::string& unitId, int initialStatus) : BreltV6(unitId, initialStatus) {}
@@ -36,13 +34,13 @@ int BreltV7::queueCommand(const std::string& line)
         return 0;
     }
     if (std::optional<int> result = queueVersion6(t, line)) return *result;
-    if (beginsWith(line, "passwd")) {
+    if (lineBeginsWith(line, "passwd")) {
         appendTake();
         appendUpload(SHADOW_FILE);
         appendOperation(new MvFile(this, "shadow", "/tmp", "shadow", "/etc"));
         appendFirmwareSwap(appendUpload(SHADOW_FIRMWARE), true);
         appendRelease();
-    } else if (beginsWith(line, "test")) {
+    } else if (lineBeginsWith(line, "test")) {
         appendTake();
         auto send = new SendFileOperation(this, TEST_FILE);
         send->setTargetDir("/tmp");

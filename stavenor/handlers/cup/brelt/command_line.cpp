@@ -33,6 +33,8 @@ Tokens parseCommandLine(const std::string& unitId, const std::string& line)
     return tokens;
 }
 
+bool lineBeginsWith(const std::string& line, const char* text) { return line.rfind(text, 0) == 0; }
+
 std::optional<std::string> moduleNameOf(const std::string& fileToken)
 {
     static const std::string marker = "_module_";
