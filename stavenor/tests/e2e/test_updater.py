@@ -214,6 +214,15 @@ class Updater(UnitsCase):
         self.assertEqual(self.get("breltRoles"), {"status": "error", "description": "no unit"})
         status, body = curl("/updater/fileUploaded.json", "-F", "fileUploaded=@/dev/null;filename=m.mod")
         self.assertEqual(json.loads(body), {"status": "error", "description": "no path specified"})
+        status, body = curl("/updater/fileUploaded.json", "-F", "fileUploaded=@/dev/null;filename=m.mod",
+                            "-F", "path=/modules")
+        self.assertEqual(json.loads(body), {"status": "error", "description": "no unit"})
+
+        # A name from the file itself reaches the header as a plain file name.
+        unit.files["/dis/odd.conf"] = CONF.replace("|cfg|", '|../x"y\\z|').encode()
+        self.get("modDownload", filePath="/dis/odd.conf", macAddress=unit.mac)
+        status, headers, body = curl_headers(query("/updater/downloadConfigurationFile.json", macAddress=unit.mac))
+        self.assertEqual(headers["content-disposition"], 'attachment; filename="xyz.conf"')
 
     def test_roles_refused_by_a_unit_without_them(self):
         unit = Unit(mac(1), 1)
