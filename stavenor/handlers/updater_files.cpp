@@ -24,6 +24,11 @@ struct ButtonStore {
     std::map<std::string, std::string> names;
     std::map<std::string, std::string> paths;
     std::map<std::string, json_t*> descriptions;  // owned copies
+
+    ~ButtonStore()
+    {
+        for (auto& [button, description] : descriptions) json_decref(description);
+    }
 };
 
 ButtonStore& buttons()

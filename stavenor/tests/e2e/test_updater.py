@@ -148,6 +148,7 @@ class Updater(UnitsCase):
         prc = [f for f in self.requests(unit, since) if f["t"] == sim.PRC][0]
         self.assertEqual(prc["payload"][0], 16)
         self.assertEqual(unit.files["/dis/system.conf"], data)
+        self.assert_clean_stop()
 
     def test_configuration_upload_version_1(self):
         unit = Unit(mac(1), 1)
@@ -179,6 +180,7 @@ class Updater(UnitsCase):
         self.assertEqual(types[-1], sim.RBT)
         self.assertNotIn(sim.EOU, types)
         self.assertEqual(unit.files["/modules/rundis/bin/rundis"], content)
+        self.assert_clean_stop()
 
     def test_queries(self):
         unit = Unit(mac(1), 6)
@@ -223,6 +225,7 @@ class Updater(UnitsCase):
         self.get("modDownload", filePath="/dis/odd.conf", macAddress=unit.mac)
         status, headers, body = curl_headers(query("/updater/downloadConfigurationFile.json", macAddress=unit.mac))
         self.assertEqual(headers["content-disposition"], 'attachment; filename="xyz.conf"')
+        self.assert_clean_stop()
 
     def test_roles_refused_by_a_unit_without_them(self):
         unit = Unit(mac(1), 1)
@@ -259,6 +262,7 @@ class Updater(UnitsCase):
         self.assertEqual(body, log.encode())
         self.assertEqual(headers["content-disposition"], 'attachment; filename="updater.log"')
         self.assertEqual(headers["content-type"], "text/logger-content; charset=utf-8")
+        self.assert_clean_stop()
 
     def test_values_that_would_change_the_line_are_refused(self):
         unit = Unit(mac(1), 6)
