@@ -1,7 +1,9 @@
 """Blocking runs and actions at once on several units: ThreadSanitizer build. Each reply must tell
 its own unit's outcome."""
 import json
+import os
 import subprocess
+import tempfile
 import threading
 import time
 import unittest
@@ -32,7 +34,7 @@ class Concurrency(UnitsCase):
 
         stop = threading.Event()
         wrong = []
-        answered = [0] * 5
+        answered = [0] * 6
 
         def loop(n, check):
             while not stop.is_set():
@@ -62,9 +64,25 @@ class Concurrency(UnitsCase):
             time.sleep(0.02)
             return None
 
+        upload = os.path.join(tempfile.mkdtemp(prefix="upd-tsan-"), "f")
+        with open(upload, "w") as f:
+            f.write("# h\n|nodes|\n\t|u1|\n")
+
+        def button():
+            n = len(wrong) + sum(answered)
+            r = subprocess.run(["curl", "-s", "--max-time", "60", "-F", f"fileSent=@{upload};filename=c.conf",
+                                "-F", "type=configuration", "-F", f"buttonId=b{n % 3}", "-F", f"updaterName=n{n}",
+                                f"{BASE}/updater/fileSent.json"], capture_output=True, text=True)
+            described = json.loads(r.stdout or "null")
+            data = get("buttonData", buttonId=f"b{n % 3}")
+            if described != {"roles": [{"name": "u1", "type": "full"}], "status": "success"} or \
+                    not (data or {}).get("updaterName", "").startswith("n"):
+                return ("button", described, data)
+            return None
+
         checks = [roles(good, {"roleList": ["a1", "a2"]}),
                   roles(refusing, {"status": "error", "description": "some error happened"}),
-                  roles(good, {"roleList": ["a1", "a2"]}), action, progress]
+                  roles(good, {"roleList": ["a1", "a2"]}), action, progress, button]
         threads = [threading.Thread(target=loop, args=(n, c)) for n, c in enumerate(checks)]
         for t in threads:
             t.start()
