@@ -4,7 +4,7 @@
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/brelt.h"
 #include "handlers/cup/brelt/manager.h"
-#include "include/status_reply.h"
+#include "handlers/updater_support.h"
 
 #include <glib.h>
 #include <jansson.h>
@@ -22,19 +22,6 @@ struct JsonReply {
     json_t* object = json_object();
     ~JsonReply() { json_decref(object); }
 };
-
-// Unit texts are 8-bit: anything that is not UTF-8 is taken as Latin-1, so every unit stays listed.
-json_t* unitText(const std::string& text)
-{
-    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
-        return json_stringn(text.data(), text.size());
-    gsize written = 0;
-    char* converted =
-        g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8", "ISO-8859-1", nullptr, &written, nullptr);
-    json_t* value = converted ? json_stringn(converted, written) : json_string("");
-    g_free(converted);
-    return value;
-}
 
 json_t* unitRecord(Brelt* unit, const std::string& unitId)
 {
@@ -98,29 +85,119 @@ std::vector<std::string> unitIds(const std::string* parameter)
     return ids;
 }
 
-// Builds the reply of one command; runs on the main loop, which owns the units.
-void answer(const std::string& command, const std::vector<std::string>& ids, json_t* reply)
+// The two commands that only read unit data; main loop only.
+void listUnits(json_t* reply)
 {
-    std::vector<Brelt*> units;
-    for (const std::string& id : ids) {
-        auto it = unitMap.find(id);
-        if (it != unitMap.end()) units.push_back(it->second);
+    json_t* list = json_array();
+    for (auto& [unitId, unit] : unitMap) json_array_append_new(list, unitRecord(unit, unitId));
+    json_object_set_new(reply, "breltList", list);
+}
+
+void describeUnit(const std::vector<std::string>& ids, json_t* reply)
+{
+    Brelt* unit = firstUnit(ids);
+    if (!unit) return setError(reply, "no unit");
+    json_object_set_new(reply, "breltInfo", unitInformation(unit));
+}
+
+const request_param* postParam(const param_list* params, const char* name)
+{
+    const request_param* param = params ? find_param(*params, name) : nullptr;
+    return param && param->kind == PARAM_POST ? param : nullptr;
+}
+
+void dispatch(UpdaterRequest& r, const std::string& command)
+{
+    const request_param* fileSent = postParam(r.request.params, "fileSent");
+    const request_param* fileUploaded = postParam(r.request.params, "fileUploaded");
+    auto uploadPath = [](const request_param* param) { return param->upload_path.value_or(param->value.value_or("")); };
+    if (fileSent) return updater_file_sent(r, uploadPath(fileSent));
+    if (command == "buttonData") return updater_button_data(r);
+    if (fileUploaded) return updater_file_uploaded(r, uploadPath(fileUploaded));
+    if (command == "breltList" || command == "brelt") {
+        json_t* reply = r.reply;
+        const bool reached = run_on_main([&] {
+            if (command == "breltList") listUnits(reply);
+            else describeUnit(r.ids, reply);
+        });
+        if (!reached) setError(r.reply, "the server is busy, try again");
+        return;
     }
-    if (command == "breltList") {
-        json_t* list = json_array();
-        for (auto& [unitId, unit] : unitMap) json_array_append_new(list, unitRecord(unit, unitId));
-        json_object_set_new(reply, "breltList", list);
-    } else if (command == "brelt") {
-        if (units.empty()) {
-            json_object_set_new(reply, "status", json_string("error"));
-            json_object_set_new(reply, "description", json_string("no unit"));
-        } else {
-            json_object_set_new(reply, "breltInfo", unitInformation(units.front()));
-        }
-    }
+    if (command == "modLsDir") return updater_ls_dir(r);
+    if (command == "modRmFile") return updater_rm_file(r);
+    if (command == "modDownload") return updater_download(r);
+    if (command == "prepareLog") return updater_prepare_log(r);
+    if (command == "downloadLog") return updater_download_log(r);
+    if (command == "action") return updater_action(r);
+    if (command == "breltProgress") return updater_progress(r);
+    if (command == "downloadConfigurationFile") return updater_download_configuration(r);
+    if (command == "passModuleFile") return updater_pass_module_file(r);
+    if (command == "breltRoles") return updater_roles(r);
+    if (command == "breltModules") return updater_modules(r);
 }
 
 } // namespace
+
+const std::string* UpdaterRequest::param(const char* name) const
+{
+    return request.params ? get_param(*request.params, name) : nullptr;
+}
+
+// Unit texts are 8-bit: anything that is not UTF-8 is taken as Latin-1, so every unit stays listed.
+json_t* unitText(const std::string& text)
+{
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
+        return json_stringn(text.data(), text.size());
+    gsize written = 0;
+    char* converted =
+        g_convert(text.data(), static_cast<gssize>(text.size()), "UTF-8", "ISO-8859-1", nullptr, &written, nullptr);
+    json_t* value = converted ? json_stringn(converted, written) : json_string("");
+    g_free(converted);
+    return value;
+}
+
+void setError(json_t* reply, const std::string& description)
+{
+    json_object_set_new(reply, "status", json_string("error"));
+    json_object_set_new(reply, "description", unitText(description));
+}
+
+Brelt* firstUnit(const std::vector<std::string>& ids)
+{
+    for (const std::string& id : ids) {
+        auto it = unitMap.find(id);
+        if (it != unitMap.end()) return it->second;
+    }
+    return nullptr;
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool fitsCommandLine(const std::string& value)
+{
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || byte < 0x20 || byte == 0x7F) return false;
+    }
+    return true;
+}
+
+bool isPlainFileName(const std::string& value)
+{
+    return fitsCommandLine(value) && value.find('/') == std::string::npos && value != "." && value != "..";
+}
+
+bool checkLineValues(UpdaterRequest& r, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        const std::string* value = r.param(name);
+        if (value && !fitsCommandLine(*value)) {
+            setError(r.reply, std::string("invalid ") + name);
+            return false;
+        }
+    }
+    return true;
+}
 
 void updater_handler(http_request& request)
 {
@@ -133,14 +210,10 @@ void updater_handler(http_request& request)
     std::string command = url.substr(slash + 1, json - slash - 1);
     if (command.size() > COMMAND_MAX) command.clear();
 
-    const std::vector<std::string> ids = unitIds(units);
     JsonReply reply;
-    json_t* object = reply.object;
-    // The whole reply is built in one main-loop call: no unit can change or vanish while it is read.
-    if (!run_on_main([&] { answer(command, ids, object); })) {
-        status_reply(request, false, "the server is busy, try again");
-        return;
-    }
+    UpdaterRequest r{request, unitIds(units), reply.object};
+    dispatch(r, command);
+    if (r.attachment) return;
     char* text = json_dumps(reply.object, JSON_PRESERVE_ORDER);
     request.status = 200;
     request.data = text ? text : "{}";

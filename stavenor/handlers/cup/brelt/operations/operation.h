@@ -33,6 +33,7 @@ public:
     void setProgress(int32_t current, const std::string& text);
     void setMarked() { marked = true; }
     void clearMarked() { marked = false; }
+    bool isMarked() const { return marked; }
     int32_t getResultCode() const { return resultCode; }
     uint32_t getThreadId() const { return threadId; }
     void setThreadId(uint32_t id) { threadId = id; }
