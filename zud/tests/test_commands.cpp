@@ -520,11 +520,11 @@ void CommandsTest::dialPad()
     QCOMPARE(sent(), QStringList{"connect|user|PABX1"});
     QVERIFY(pabx->dialPad()->isVisible());
     for (QChar digit : QString("123"))
-        pabx->dialPad()->addDigit(digit);
-    pabx->dialPad()->confirm();
+        pabx->dialPad()->onNumber(digit.digitValue());
+    pabx->dialPad()->onOk();
     QVERIFY(waitIdle());
     QCOMPARE(sent(), QStringList{"digit|PABX1|123"});
-    pabx->dialPad()->reject();
+    pabx->dialPad()->onCancel();
     QVERIFY(waitIdle());
     QCOMPARE(sent(), QStringList{"disconnect|user|PABX1"});
 }
