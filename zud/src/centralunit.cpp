@@ -6,7 +6,8 @@
 #include "gps.h"
 #include "radiocontrolwidget.h"
 #include "route.h"
-#include "unitrtp.h"
+#include "rtpaudiodestination.h"
+#include "rtpaudiosource.h"
 #include "zudmainwindow.h"
 
 #include <QDebug>
@@ -30,7 +31,8 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
 {
     Q_ASSERT_X(gZudWindow, "CentralUnit", "the main window must exist before any central unit");
     const QStringList p = parameters + QStringList(6 - std::min<qsizetype>(6, parameters.size()), QString());
-    rtpSource = new RtpAudioSource(this);
+    // The unit's audio is taken from its own address only.
+    rtpSource = new RtpAudioSource(QHostAddress(p[1]), 8000, AL_FORMAT_MONO16, this);
     rtpDestination = new RtpAudioDestination(this);
     unitName = p[0];
     address = p[1];
@@ -38,6 +40,8 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
     password = p[3];
     ttlSeconds = clampedInt(p[4], 2, std::numeric_limits<int>::max(), 2);
     gain = clampedInt(p[5], -30, 30, 0);
+    // The playback takes -9..9 dB: a gain beyond leaves the unit's audio at 0 dB.
+    rtpSource->setGain(float(gain));
 
     socket = new QTcpSocket(this);
     // Bounded reads: readFromSocket takes everything in steps of this size.

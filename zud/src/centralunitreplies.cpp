@@ -6,7 +6,7 @@
 #include "confignode.h"
 #include "connectionstreewidget.h"
 #include "radio.h"
-#include "unitrtp.h"
+#include "rtpaudiodestination.h"
 #include "zudmainwindow.h"
 
 #include <QDebug>

@@ -1,3 +1,4 @@
+#include "audio.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
@@ -23,6 +24,14 @@ int main(int argc, char *argv[])
     const ConfigNode *username = gConfig.get({"system", "username"});
     gOperatorName = username ? username->value : QStringLiteral("ZUD Operator");
 
+    // The devices zud.conf names, else the default ones; without any device the engine ends the
+    // program.
+    auto *audio = new Audio;
+    const ConfigNode *output = gConfig.get({"system", "audio", "output"});
+    audio->openPlaybackDevice(output ? output->value : QString());
+    const ConfigNode *input = gConfig.get({"system", "audio", "input"});
+    audio->openCaptureDevice(input ? input->value : QString());
+
     auto *window = new ZudMainWindow;
     gZudWindow = window;
     QObject::connect(&instance, &SingleInstance::raiseRequested, window, &ZudMainWindow::receivedMessage);
@@ -38,5 +47,6 @@ int main(int argc, char *argv[])
     delete manager;
     delete window;
     gZudWindow = nullptr;
+    delete audio;
     return 0;
 }

@@ -1,0 +1,89 @@
+// One request-and-answer exchange with a unit: the request, the answers it waits for, a time-out
+// and one verdict on `done`.
+#pragma once
+
+#include "handlers/cup/network/frame.h"
+
+#include <sigc++/sigc++.h>
+
+#include <cstdint>
+#include <list>
+#include <string>
+
+class Brelt;
+class RundisProtocol;
+
+class Operation : public sigc::trackable {
+public:
+    explicit Operation(Brelt* unit);
+    virtual ~Operation();
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+    virtual int run();
+    virtual void succeed();
+    virtual void cleanup();
+    virtual bool onTimeout();
+
+    std::string getName() const { return name; }
+    std::string getProgressText() const { return progressText; }
+    int32_t getWeight() const { return weight; }
+    int setWeight(int32_t value);
+    int32_t getWeightedProgress() const;
+    void setProgress(int32_t current, const std::string& text);
+    void setMarked() { marked = true; }
+    void clearMarked() { marked = false; }
+    int32_t getResultCode() const { return resultCode; }
+    uint32_t getThreadId() const { return threadId; }
+    void setThreadId(uint32_t id) { threadId = id; }
+    void setProtocol(RundisProtocol* value) { protocol = value; }
+
+    sigc::signal<void(bool)> done;
+    sigc::signal<void(int, const std::string&)> progress;
+
+protected:
+    // The unit id that opens every log line ("serial" for an operation without a unit).
+    const char* unitId() const;
+    // Arms the answer time-out of `timeoutMs`.
+    void armTimeout();
+    // Hooks an answer type on the unit's channel, this operation as its owner.
+    void hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot);
+    // Arms the time-out and queues the request.
+    int sendRequest(const FrameBuffer& frame);
+    // An accepted answer: cleanup, the full weight reported, done with true.
+    void finish();
+    // An error answer: cleanup, then done with false, unless the mark is honoured and set.
+    void fail(bool honourMark);
+
+    sigc::connection timeoutConnection;
+    std::string name = "dummy operation";
+    int32_t progressCurrent = 0;
+    int32_t progressTotal = 1;
+    std::string progressText;
+    int32_t weight = 100;
+    bool marked = false;
+    Brelt* unit;
+    int32_t timeoutMs = 2000;
+    int32_t resultCode = -1;
+    RundisProtocol* protocol;
+    uint32_t threadId;
+
+private:
+    // Kept by value: a finished operation may be deleted after its unit.
+    std::string mac;
+};
+
+using Job = std::list<Operation*>;
+
+// Copies `text` into a field of `width` bytes as strncpy does: cut at the width, zero-padded.
+void putText(uint8_t* field, size_t width, const std::string& text);
+// The answer's text from payload offset `offset`, ending at its first zero or the frame's end.
+std::string answerText(const FrameHeader* answer, size_t offset);
+
+int32_t operationsWeight(const Job& job);
+int32_t operationsWeightBefore(Job::const_iterator position, const Job& job);
+bool findOperation(const Job& job, const std::string& name);
+int deleteOperations(Job& job);
+
+// The id of the calling OS thread.
+uint32_t currentThreadId();

@@ -1,0 +1,109 @@
+// A unit's audio end to end beside its link (with-audio pulse, the simulated unit at 127.0.0.2):
+// after the login the microphone streams to the RTP port that the unit named, the unit's own
+// stream plays, and the microphone's stream stops with the link. The unit's RTP side is
+// peers/rtp_unit.py, which decodes with audioop.
+#include "audio.h"
+#include "headlessaudio.h"
+#include "linkfixture.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QJsonObject runRtpPeer(const QStringList &arguments)
+{
+    QProcess peer;
+    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    peer.start("python3", QStringList{ZUD_PEERS_DIR "/rtp_unit.py"} + arguments);
+    if (!peer.waitForStarted(5000) || !QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 30000)
+        || peer.exitCode() != 0)
+        qFatal("rtp_unit.py %s failed", qPrintable(arguments.join(' ')));
+    return QJsonDocument::fromJson(peer.readAllStandardOutput()).object();
+}
+
+} // namespace
+
+class UnitAudioTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<HeadlessAudio> devices;
+    std::unique_ptr<Audio> engine;
+    QTemporaryDir dir;
+
+    // The simulated unit, naming 5004 as its RTP port in the login reply.
+    bool startUnit(SimUnit &sim)
+    {
+        QFile model(dir.filePath("model.json"));
+        return model.open(QIODevice::WriteOnly) && model.write(R"({"rtp port": 5004})") > 0 && (model.close(), true)
+               && sim.start({"--model", model.fileName()});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        devices = std::make_unique<HeadlessAudio>();
+        engine = std::make_unique<Audio>();
+        QCOMPARE(engine->openPlaybackDevice(QString()), 0);
+        QCOMPARE(engine->openCaptureDevice(QString()), 0);
+        makeMainWindow();
+    }
+
+    void cleanupTestCase()
+    {
+        engine.reset();
+        devices.reset();
+    }
+
+    void microphoneStreamsFromTheLoginToTheClose()
+    {
+        devices->setMicrophone(1000, 8000);
+        SimUnit sim;
+        QVERIFY(startUnit(sim));
+        auto unit = makeUnit();
+        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
+        QVERIFY(done.wait(10000));
+
+        const QJsonObject heard = runRtpPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", "2"});
+        QVERIFY2(heard["count"].toInt() >= 90, qPrintable(QString::number(heard["count"].toInt())));
+        QCOMPARE(heard["sizes"].toArray(), QJsonArray{172});
+        QCOMPARE(heard["headers"].toArray(), QJsonArray{"800000000000000000000000"});
+        QCOMPARE(heard["ports"].toArray(), QJsonArray{49100});
+        QVERIFY2(qAbs(heard["rate"].toDouble() - 50) < 5, qPrintable(QString::number(heard["rate"].toDouble())));
+        QVERIFY2(qAbs(heard["frequency"].toDouble() - 1000) <= 20,
+                 qPrintable(QString::number(heard["frequency"].toDouble())));
+
+        QVERIFY(sim.control({{"do", "close"}}));
+        QTRY_VERIFY(!unit->isConnected());
+        QCOMPARE(runRtpPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", "0.5"})["count"].toInt(), 0);
+    }
+
+    void unitStreamPlaysOnlyFromTheUnit()
+    {
+        SimUnit sim;
+        QVERIFY(startUnit(sim));
+        auto unit = makeUnit();
+        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
+        QVERIFY(done.wait(10000));
+        const QString console = QString("127.0.0.1:%1").arg(unit->rtpPort());
+
+        // A stranger's tone, and the unit's datagrams that carry no playable audio: nothing plays.
+        devices->startRecording();
+        runRtpPeer({"send", "--source", "127.0.0.3", "--to", console, "--count", "30"});
+        for (const char *kind : {"short", "oversized", "marker", "pt8"})
+            runRtpPeer({"send", "--source", "127.0.0.2", "--to", console, "--kind", kind, "--count", "15"});
+        QTest::qWait(300);
+        QCOMPARE(peakOf(devices->stopRecording()), 0);
+
+        devices->startRecording();
+        runRtpPeer({"send", "--source", "127.0.0.2", "--to", console, "--count", "100"});
+        QTest::qWait(400);
+        const QVector<qint16> played = devices->stopRecording();
+        QVERIFY2(peakOf(played) > 4000, qPrintable(QString::number(peakOf(played))));
+        const double frequency = dominantFrequency(played, 8000);
+        QVERIFY2(qAbs(frequency - 1000) <= 20, qPrintable(QString::number(frequency)));
+    }
+};
+
+QTEST_MAIN(UnitAudioTest)
+#include "test_unit_audio.moc"
