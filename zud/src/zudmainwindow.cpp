@@ -1,5 +1,6 @@
 #include "zudmainwindow.h"
 
+#include "audio.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
@@ -48,6 +49,8 @@ ZudMainWindow::ZudMainWindow(QWidget *parent)
                                                                     ui->monitorPushButton, ui->increaseRadioGainPushButton,
                                                                     ui->decreaseRadioGainPushButton, ui->radioGainLabel})
         resourceButton->hide();
+    if (Audio *audio = Audio::instance())
+        connect(audio, &Audio::voxChange, this, &ZudMainWindow::onVoxChange);
     ui->connectionsTreeWidget->setSortingEnabled(true);
     ui->connectionsTreeWidget->hideColumn(2);
     ui->connectionsTreeWidget->hideColumn(3);
@@ -221,6 +224,8 @@ void ZudMainWindow::on_decreaseRadioGainPushButton_released()
 void ZudMainWindow::on_mutePushButton_toggled(bool checked)
 {
     qDebug() << "mute intercom" << checked;
+    if (Audio *audio = Audio::instance())
+        checked ? audio->mute() : audio->unmute();
 }
 
 void ZudMainWindow::on_radioSilencePushButton_toggled(bool checked)

@@ -1,3 +1,4 @@
+#include "audio.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
@@ -67,6 +68,7 @@ private slots:
     void spaceHeldSendsOnePtt();
     void pttEndsAtTheUnitThatTalks();
     void vox();
+    void mute();
     void broadcasts();
     void doubleClick();
     void dialPadOnConnectedPabx();
@@ -99,6 +101,7 @@ private:
     static void settle() { QTest::qWait(300); }
 
     QTemporaryDir dir;
+    Audio audio;
     SimUnit simA{"127.0.0.2"};
     SimUnit simB{"127.0.0.3"};
     std::unique_ptr<CentralUnitManager> manager;
@@ -286,18 +289,31 @@ void PanelTest::pttEndsAtTheUnitThatTalks()
 void PanelTest::vox()
 {
     auto *ptt = widget<QPushButton>("pttPushButton");
-    window->onVoxChange(true);
+    // Nothing selected: the button follows, nothing is sent.
+    emit audio.voxChange(true);
     QVERIFY(ptt->isDown());
-    window->onVoxChange(false);
+    emit audio.voxChange(false);
     QVERIFY(!ptt->isDown());
     select(row(unitB, "Alice"));
-    window->onVoxChange(true);
+    emit audio.voxChange(true);
     settle();
     select(row(unitA, "Alice"));
-    window->onVoxChange(false);
+    emit audio.voxChange(false);
     settle();
     QCOMPARE(sentA(), QStringList{});
     QCOMPARE(sentB(), (QStringList{"ptt|on", "ptt|off"}));
+}
+
+void PanelTest::mute()
+{
+    auto *mute = widget<QPushButton>("mutePushButton");
+    mute->click();
+    QVERIFY(mute->isChecked());
+    QCOMPARE(audio.mute(), -3);
+    mute->click();
+    QCOMPARE(audio.unmute(), -3);
+    settle();
+    QCOMPARE(sentA(), QStringList{});
 }
 
 void PanelTest::broadcasts()
