@@ -1,11 +1,13 @@
 #include "zudmainwindow.h"
 
+#include "aboutdialog.h"
 #include "audio.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
 #include "resource.h"
+#include "settingsdialog.h"
 #include "ui_zudmainwindow.h"
 
 #include <QCloseEvent>
@@ -97,6 +99,18 @@ void ZudMainWindow::receivedMessage()
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     raise();
     activateWindow();
+}
+
+void ZudMainWindow::on_actionAbout_triggered()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void ZudMainWindow::on_settingsAction_triggered()
+{
+    SettingsDialog dialog;
+    dialog.exec();
 }
 
 void ZudMainWindow::on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row)

@@ -36,6 +36,8 @@ public slots:
     void receivedMessage();
 
 private slots:
+    void on_actionAbout_triggered();
+    void on_settingsAction_triggered();
     void on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row);
     void on_connectionsTreeWidget_itemSelectionChanged();
     void on_acceptPushButton_released();

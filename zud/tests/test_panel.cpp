@@ -1,4 +1,5 @@
 #include "audio.h"
+#include "boxes.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
@@ -24,27 +25,6 @@
 namespace {
 const QString unitA = QStringLiteral("Unit A");
 const QString unitB = QStringLiteral("Unit B");
-
-// Closes every message box as it appears and keeps its text.
-class BoxCollector
-{
-public:
-    BoxCollector()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            for (QWidget *widget : QApplication::topLevelWidgets())
-                if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
-                    texts << box->windowTitle() + ": " + box->text();
-                    box->done(0);
-                }
-        });
-        timer.start(20);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 QKeyEvent space(QEvent::Type type, bool autoRepeat)
 {
