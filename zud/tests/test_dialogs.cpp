@@ -256,6 +256,15 @@ void DialogsTest::settingsVoxValues()
         level->setValue(typed);
         QCOMPARE(value({"system", "audio", "vox level"}), QString(stored));
     }
+    // The VOX state follows the engine while the dialog is shown.
+    auto *status = dialog.findChild<QLabel *>("status");
+    QCOMPARE(status->text(), QString("inactive"));
+    emit audio.voxChange(true);
+    QCOMPARE(status->text(), QString("active"));
+    dialog.hide();
+    emit audio.voxChange(false);
+    QCOMPARE(status->text(), QString("active"));
+    dialog.show();
     dialog.findChild<QSpinBox *>("voxTimeout")->setValue(250);
     QCOMPARE(value({"system", "audio", "vox timeout"}), QString("250"));
     // Cancel keeps what is stored.

@@ -44,6 +44,7 @@ private slots:
     void buttonStates_data();
     void buttonStates();
     void ownItemShowsUnitInfo();
+    void radioSilence();
     void monitorToggle();
     void spaceHeldSendsOnePtt();
     void pttEndsAtTheUnitThatTalks();
@@ -203,6 +204,33 @@ void PanelTest::ownItemShowsUnitInfo()
     delete stranger;
     settle();
     QCOMPARE(sentA(), QStringList{});
+}
+
+void PanelTest::radioSilence()
+{
+    auto *silence = widget<QPushButton>("radioSilencePushButton");
+    select(row(unitA, "Alice"));
+    QVERIFY(silence->isEnabled() && !silence->isChecked());
+
+    // The unit's report checks the button: nothing goes back.
+    LogCapture log;
+    QVERIFY(simA.control({{"do", "send"}, {"tokens", QJsonArray{"status", "radio silence", "on"}}}));
+    QTRY_VERIFY(silence->isChecked());
+    QVERIFY(log.contains("radio silence button press"));
+    QVERIFY(log.contains("omitting"));
+    settle();
+    QCOMPARE(sentA(), QStringList{});
+
+    // The operator's click goes to the selected item's unit.
+    select(row(unitB, "Alice"));
+    QVERIFY(!silence->isChecked());
+    silence->click();
+    settle();
+    QCOMPARE(sentB(), QStringList{"radio silence|on"});
+    QCOMPARE(sentA(), QStringList{});
+    QVERIFY(simA.control({{"do", "send"}, {"tokens", QJsonArray{"status", "radio silence", "off"}}}));
+    QVERIFY(simB.control({{"do", "send"}, {"tokens", QJsonArray{"status", "radio silence", "off"}}}));
+    QTRY_VERIFY(!unit(unitA)->isRadioSilenceOn() && !unit(unitB)->isRadioSilenceOn());
 }
 
 void PanelTest::monitorToggle()
