@@ -44,7 +44,41 @@ QString deviceSpecifier(ALCenum which)
     return QString::fromUtf8(alcGetString(nullptr, which));
 }
 
+// The device list of `which`, or null without the enumeration extension.
+const char *deviceList(ALCenum which)
+{
+    return alcIsExtensionPresent(nullptr, "ALC_ENUMERATION_EXT") ? alcGetString(nullptr, which) : nullptr;
+}
+
 } // namespace
+
+QStringList deviceNameList(const char *list)
+{
+    QStringList names;
+    if (!list)
+        return names;
+    QString name;
+    for (const char *byte = list;; ++byte) {
+        if (*byte != '\0') {
+            name += QChar::fromLatin1(*byte);
+            continue;
+        }
+        names.append(name);
+        if (byte[1] == '\0')
+            return names;
+        name.clear();
+    }
+}
+
+QStringList Audio::playbackDevices()
+{
+    return deviceNameList(deviceList(ALC_DEVICE_SPECIFIER));
+}
+
+QStringList Audio::captureDevices()
+{
+    return deviceNameList(deviceList(ALC_CAPTURE_DEVICE_SPECIFIER));
+}
 
 Audio::Audio(QObject *parent) : QObject(parent)
 {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <vector>
@@ -30,6 +31,9 @@ public:
     int closeCaptureDevice();
     QString playbackDeviceName() const { return playbackName; }
     QString captureDeviceName() const { return captureName; }
+    // The system's device names in enumeration order; none without the enumeration extension.
+    static QStringList playbackDevices();
+    static QStringList captureDevices();
 
     int mute();
     int unmute();
@@ -89,3 +93,7 @@ private:
     bool voxOn = false;
     int voxSilentSamples = 0;
 };
+
+// The names of an OpenAL device list: names ended by a NUL, the list by a second NUL, each byte
+// one Latin-1 character. A list that begins with two NULs holds one empty name; null holds none.
+QStringList deviceNameList(const char *list);

@@ -3,6 +3,7 @@
 #include "centralunit.h"
 #include "confignode.h"
 #include "radiosettings.h"
+#include "savewarning.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -88,7 +89,7 @@ int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, c
     section->addChild("ttl", ttl);
     section->addChild("password", password);
     section->addChild("audio gain", "0");
-    saveConfig();
+    saveConfigOrWarn(nullptr);
 
     makeUnit({name, ipAddress, unitPort, password, ttl, "0"});
     qDebug() << "central unit" << name << "successfully added";

@@ -1,28 +1,41 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
-// The dial pad of a PABX line: the operator types digits, "*" and "#"; confirming hands them on.
+#include <memory>
+
+namespace Ui { class DialClass; }
+class QSignalMapper;
+
+// The number pad of a PABX line: collects the digits typed on its buttons or the keyboard and
+// hands them on with `ok`; `cancel` gives up. It neither hides itself nor sends anything: its
+// owner does.
 class Dial : public QDialog
 {
     Q_OBJECT
 public:
     explicit Dial(QWidget *parent = nullptr);
-    QString digits() const { return typed; }
-
-public slots:
-    void addDigit(QChar digit);
-    // Hands on the digits typed so far and starts again.
-    void confirm();
-    void reject() override;
+    ~Dial() override;
 
 signals:
-    void ok(const QString &digits);
+    void ok(const QString &number);
     void cancel();
+
+public slots:
+    void onNumber(int code);
+    void onClear();
+    void onDelete();
+    void onOk();
+    void onCancel();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QString typed;
+    void refresh();
+
+    std::unique_ptr<Ui::DialClass> ui;
+    QSignalMapper *mapper;
+    QString number;
 };

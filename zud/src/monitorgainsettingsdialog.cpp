@@ -1,7 +1,10 @@
 #include "monitorgainsettingsdialog.h"
 
 #include "radiosettings.h"
+#include "savewarning.h"
 #include "ui_monitorgainsettingsdialog.h"
+
+#include <QDebug>
 
 MonitorGainSettingsDialog::MonitorGainSettingsDialog(const QString &unitName, QWidget *parent)
     : QDialog(parent), ui(new Ui::MonitorGainSettingsDialog), unitName(unitName)
@@ -17,7 +20,13 @@ int MonitorGainSettingsDialog::gain() const
     return ui->gainSpinBox->value();
 }
 
-void MonitorGainSettingsDialog::save()
+int MonitorGainSettingsDialog::save()
 {
-    saveMonitorGain(unitName, QString::number(gain()));
+    qDebug().noquote() << "saving monitor gain settings @" << ('"' + unitName + '"');
+    const QString value = QString::number(gain());
+    qDebug().noquote() << ('"' + value + '"');
+    const int result = saveMonitorGain(unitName, value);
+    if (result != 0)
+        warnConfigNotSaved(parentWidget());
+    return result;
 }

@@ -14,7 +14,8 @@ public:
     explicit MonitorGainSettingsDialog(const QString &unitName, QWidget *parent = nullptr);
     ~MonitorGainSettingsDialog() override;
     int gain() const;
-    void save();
+    // Stores the gain and saves zud.conf, telling the operator when that fails; the save's result.
+    int save();
 
 private:
     std::unique_ptr<Ui::MonitorGainSettingsDialog> ui;

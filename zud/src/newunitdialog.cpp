@@ -2,9 +2,60 @@
 
 #include "ui_newunitdialog.h"
 
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+// Digits with an optional minus sign: "+1" or " 1" are no part of an address.
+bool isDecimal(const QString &part)
+{
+    const qsizetype first = part.startsWith('-') ? 1 : 0;
+    return part.size() > first
+        && std::all_of(part.begin() + first, part.end(), [](QChar c) { return c >= '0' && c <= '9'; });
+}
+}
+
 NewUnitDialog::NewUnitDialog(QWidget *parent) : QDialog(parent), ui(new Ui::NewUnitDialog)
 {
     ui->setupUi(this);
+    updateOkButton();
 }
 
 NewUnitDialog::~NewUnitDialog() = default;
+
+bool NewUnitDialog::isValidIpAddress(const QString &address)
+{
+    if (address.isEmpty() || address == "0.0.0.0" || address == "127.0.0.1")
+        return false;
+    const QStringList parts = address.split('.');
+    if (parts.size() != 4)
+        return false;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString &part = parts[i];
+        if (part.isEmpty() || part.size() > 3 || !isDecimal(part))
+            return false;
+        const int value = part.toInt();
+        if (value < 0 || value > 255)
+            return false;
+        if (i == 0 && (value == 0 || value == 127 || value == 255))
+            return false;
+    }
+    return true;
+}
+
+void NewUnitDialog::updateOkButton()
+{
+    ui->buttonBox->button(QDialogButtonBox::Ok)
+        ->setEnabled(!ui->nameLineEdit->text().isEmpty() && isValidIpAddress(ui->ipLineEdit->text()));
+}
+
+void NewUnitDialog::on_ipLineEdit_textChanged(const QString &)
+{
+    updateOkButton();
+}
+
+void NewUnitDialog::on_nameLineEdit_textChanged(const QString &)
+{
+    updateOkButton();
+}

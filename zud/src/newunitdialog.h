@@ -6,13 +6,23 @@
 
 namespace Ui { class NewUnitDialog; }
 
-// Asks for the name, password, address and inactivity timeout of one more central unit.
+// Asks for the name, password, address and inactivity timeout of one more central unit; OK waits
+// for a name and a usable unit address.
 class NewUnitDialog : public QDialog
 {
     Q_OBJECT
 public:
     explicit NewUnitDialog(QWidget *parent = nullptr);
     ~NewUnitDialog() override;
+
+    // A dotted IPv4 address of a unit, as typed: four decimal parts of 0..255, none longer than
+    // three characters; the first part neither 0, 127 nor 255.
+    static bool isValidIpAddress(const QString &address);
+    void updateOkButton();
+
+private slots:
+    void on_ipLineEdit_textChanged(const QString &);
+    void on_nameLineEdit_textChanged(const QString &);
 
 private:
     std::unique_ptr<Ui::NewUnitDialog> ui;

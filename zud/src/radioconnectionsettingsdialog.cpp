@@ -1,6 +1,7 @@
 #include "radioconnectionsettingsdialog.h"
 
 #include "radiosettings.h"
+#include "savewarning.h"
 #include "ui_radioconnectionsettingsdialog.h"
 
 #include <QDebug>
@@ -27,12 +28,15 @@ void RadioConnectionSettingsDialog::on_defaultSettingsCheckbox_stateChanged(int 
     ui->variableFrame->setEnabled(state == 0);
 }
 
-void RadioConnectionSettingsDialog::save()
+int RadioConnectionSettingsDialog::save()
 {
     qDebug() << "saving radio connection settings" << radioName << "@" << unitName;
     const QStringList values{ui->defaultSettingsCheckbox->isChecked() ? "1" : "0",
                              ui->sharedRadioButton->isChecked() ? "shared" : "exclusive",
                              QString::number(ui->prioritySpinBox->value()), ui->crosstalkCheckbox->isChecked() ? "1" : "0"};
     qDebug() << values;
-    saveRadioConnectionSettings(radioName, unitName, values);
+    const int result = saveRadioConnectionSettings(radioName, unitName, values);
+    if (result != 0)
+        warnConfigNotSaved(parentWidget());
+    return result;
 }

@@ -13,7 +13,8 @@ class RadioConnectionSettingsDialog : public QDialog
 public:
     RadioConnectionSettingsDialog(const QString &radioName, const QString &unitName, QWidget *parent = nullptr);
     ~RadioConnectionSettingsDialog() override;
-    void save();
+    // Stores the settings and saves zud.conf, telling the operator when that fails; the save's result.
+    int save();
 
 private slots:
     void on_defaultSettingsCheckbox_stateChanged(int state);

@@ -46,8 +46,7 @@ int saveRadioConnectionSettings(const QString &radio, const QString &unit, const
     const QStringList keys{"default", "type", "priority", "crosstalk"};
     for (int i = 0; i < keys.size(); ++i)
         setChild(node, keys[i], values.value(i));
-    saveConfig();
-    return 0;
+    return saveConfig();
 }
 
 QString loadAudioGain(const QString &unit)
@@ -75,6 +74,5 @@ QString loadMonitorGain(const QString &unit)
 int saveMonitorGain(const QString &unit, const QString &gain)
 {
     setChild(gConfig.set({"devices", unit}), "monitor gain", gain);
-    saveConfig();
-    return 0;
+    return saveConfig();
 }

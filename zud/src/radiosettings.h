@@ -3,7 +3,7 @@
 #include <QStringList>
 
 // The radio connection settings and a unit's gains, as zud.conf keeps them. Every save writes
-// zud.conf whole.
+// zud.conf whole and returns the save's result.
 
 // Default type, priority and crosstalk; the radio's own three (each falling back to the
 // default); "default" when the radio uses the defaults, else "user".

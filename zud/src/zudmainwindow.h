@@ -1,15 +1,19 @@
 #pragma once
 
-#include <QMainWindow>
+#include "resourcedata.h"
 
-class QTreeWidgetItem;
+#include <QMainWindow>
+#include <QStringList>
 
 #include <memory>
 
 namespace Ui { class ZudMainWindow; }
+class CentralUnit;
 class ConnectionsTreeWidget;
+class QTreeWidgetItem;
 
-// The console's one main window: the tree of the central units and their resources.
+// The console's one main window: the tree of the central units and their resources, the row of
+// buttons that acts on the selected row, and the details pane.
 class ZudMainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -21,22 +25,54 @@ public:
 
     ConnectionsTreeWidget *connectionsTree() const;
     void restoreSettings();
+    // Shows the selected row's buttons: 0, -400 nothing selected, -412 the row is no unit's.
+    int updateGui();
+    void updateButtons(const QStringList &states);
 
 public slots:
-    void updateGui();
     void onCUBlocked(const QString &unitName);
+    void onVoxChange(bool active);
     // Another start of the console asked this one to come to the front.
     void receivedMessage();
 
 private slots:
-    // Runs the unit's default action for the row.
-    void on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row, int column);
+    void on_actionAbout_triggered();
+    void on_settingsAction_triggered();
+    void on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row);
+    void on_connectionsTreeWidget_itemSelectionChanged();
+    void on_acceptPushButton_released();
+    void on_rejectPushButton_released();
+    void on_monitorPushButton_toggled(bool checked);
+    void on_increaseRadioGainPushButton_released();
+    void on_decreaseRadioGainPushButton_released();
+    void on_mutePushButton_toggled(bool checked);
+    void on_radioSilencePushButton_toggled(bool checked);
+    void on_pttPushButton_pressed();
+    void on_pttPushButton_released();
+    void on_broadcastPushButton_pressed();
+    void on_broadcastPushButton_released();
+    void on_broadcastToPushButton_pressed();
+    void on_broadcastToPushButton_released();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The unit of the first selected row, or null.
+    CentralUnit *selectedUnit() const;
+    // The unit the current selection names, or null.
+    CentralUnit *currentUnit() const;
+    void pttOn();
+    void pttOff();
+
     std::unique_ptr<Ui::ZudMainWindow> ui;
+    bool updating = false;
+    ResourceData current;
+    // The unit that took "ptt on" or "broadcast start": the matching end goes to it, wherever
+    // the selection moved meanwhile.
+    QString talkingUnit;
+    QString broadcastingUnit;
 };
 
 extern ZudMainWindow *gZudWindow;

@@ -436,15 +436,15 @@ void ResourcesTest::pabxOpensItsDialPad()
     QVERIFY(!answered->callHandled());
 
     LogCapture log;
-    called->dialPad()->addDigit('1');
-    called->dialPad()->addDigit('2');
-    called->dialPad()->addDigit('x');
-    called->dialPad()->addDigit('#');
-    called->dialPad()->confirm();
+    called->dialPad()->onNumber(1);
+    called->dialPad()->onNumber(2);
+    called->dialPad()->onNumber(12);
+    called->dialPad()->onNumber(11);
+    called->dialPad()->onOk();
     QVERIFY(!called->dialPad()->isVisible());
     QVERIFY(log.contains("send dtmf digits to \"PABX1\""));
     QVERIFY(log.contains("\"12#\""));
-    called->dialPad()->reject();
+    called->dialPad()->onCancel();
     QVERIFY(log.contains("disconnect from \"PABX1\""));
 }
 
