@@ -2,100 +2,384 @@
 
 #include "common/delete_later.h"
 #include "common/logger.h"
-#include "handlers/cup/brelt/operations/determine_params.h"
-#include "handlers/cup/brelt/operations/determine_prompt.h"
+#include "handlers/cup/curtain/ip_checker.h"
 #include "handlers/cup/serial/serial_protocol.h"
+
+#include <glib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 RecoverySession* selectedSession = nullptr;
 
-RecoverySession::RecoverySession() : currentStep(steps.end()) {}
+namespace {
+
+constexpr size_t kSmallImage = 0x2000000;
+constexpr size_t kLargeImage = 0x4000000;
+
+const char* activityName(int activity)
+{
+    switch (activity) {
+    case ACTIVITY_MAC: return "Mac Address";
+    case ACTIVITY_DATE: return "Date and Time";
+    case ACTIVITY_IMAGE: return "Image File";
+    case ACTIVITY_REBOOT: return "Manual Reboot";
+    default: return "Unknown";
+    }
+}
+
+bool matches(const char* pattern, const std::string& text)
+{
+    return g_regex_match_simple(pattern, text.c_str(), G_REGEX_ANCHORED, G_REGEX_MATCH_ANCHORED);
+}
+
+} // namespace
+
+RecoverySession::RecoverySession() : currentStep(steps.end())
+{
+    stepDone.connect(sigc::mem_fun(*this, &RecoverySession::nextStep));
+    stepFailed.connect(sigc::mem_fun(*this, &RecoverySession::onStepFailed));
+    if (TftpServer* tftp = TftpServer::instance())
+        tftp->progress.connect(sigc::mem_fun(*this, &RecoverySession::setTransferProgress));
+}
 
 RecoverySession::~RecoverySession()
 {
     removeProgram();
-    portGoneConnection.disconnect();
-    protocol.reset();
+    detachProtocol();
+    image.reset();
 }
 
-int RecoverySession::attachProtocol(const std::string& port)
+int RecoverySession::attachProtocol(const std::string& portName)
 {
-    removeProgram();
-    portGoneConnection.disconnect();
-    protocol.reset();
-    mac.clear();
-    portName = port;
+    if (flashing) return -505;
+    if (programLoaded) removeProgram();
+    detachProtocol();
     protocol = std::make_unique<SerialProtocol>(portName);
+    timedOutConnection = protocol->timedOut.connect(sigc::mem_fun(*this, &RecoverySession::onStepFailed));
     portGoneConnection = protocol->portGone.connect(sigc::mem_fun(*this, &RecoverySession::onDisconnected));
     reconnoitre();
     return 0;
 }
 
-int RecoverySession::reconnoitre()
+int RecoverySession::detachProtocol()
 {
-    if (!protocol) return -400;
-    removeProgram(); // a check during a running reconnaissance starts it over, one exchange at a time
-    steps.push_back(new RecoveryStep(STEP_DETERMINE_PROMPT, 1));
-    steps.push_back(new RecoveryStep(STEP_DETERMINE_PARAMETERS, 1));
-    currentStep = steps.begin();
-    runStep();
+    timedOutConnection.disconnect();
+    portGoneConnection.disconnect();
+    protocol.reset();
+    mac.clear();
     return 0;
 }
 
-void RecoverySession::runStep()
+int RecoverySession::setManualMac(bool manual)
 {
+    manualMac = manual;
+    LOG(LOG_CURTAIN, "MAC Address setting: %s\n", manual ? "manual" : "automatic");
+    return 0;
+}
+
+int RecoverySession::setManualDate(bool manual)
+{
+    manualDate = manual;
+    LOG(LOG_CURTAIN, "Date and Time setting: %s\n", manual ? "manual" : "automatic");
+    return 0;
+}
+
+int RecoverySession::setKeepDataPartition(bool keep)
+{
+    keepDataPartition = keep;
+    LOG(LOG_CURTAIN, "Data partition setting: %s\n", keep ? "keep" : "erase");
+    return 0;
+}
+
+bool RecoverySession::validateMac() const
+{
+    LOG(LOG_CURTAIN, "validating MAC address...\n");
+    const bool valid = !mac.empty() && mac != "00:00:00:00:00:00" && mac != "ff:ff:ff:ff:ff:ff" &&
+                       mac != "00:11:22:33:44:56" && mac.size() == 17 &&
+                       matches("([0-9a-f][0-9a-f]:){5}[0-9a-f][0-9a-f]$", mac);
+    LOG(LOG_CURTAIN, valid ? "MAC address is correct\n" : "MAC address is incorrect\n");
+    return valid;
+}
+
+int RecoverySession::setMacAddress(const std::string& text)
+{
+    gchar* lower = g_ascii_strdown(text.c_str(), -1);
+    mac = lower;
+    g_free(lower);
+    LOG(LOG_CURTAIN, "user proposed the following MAC address: %s\n", mac.c_str());
+    return validateMac() ? 0 : -2;
+}
+
+bool RecoverySession::validateDate() const
+{
+    LOG(LOG_CURTAIN, "validating date and time...\n");
+    if (date.empty()) {
+        LOG(LOG_CURTAIN, "date is empty\n");
+        return false;
+    }
+    const bool valid = date.size() == 16 && matches("([0-9]){4}(-([0-9]){2}){2} ([0-9]){2}:([0-9]){2}$", date);
+    LOG(LOG_CURTAIN, valid ? "date is correct\n" : "date is incorrect\n");
+    return valid;
+}
+
+int RecoverySession::setDate(const std::string& text)
+{
+    date = text;
+    LOG(LOG_CURTAIN, "user proposed the following date: %s\n", date.c_str());
+    return validateDate() ? 0 : -2;
+}
+
+bool RecoverySession::validateImage(size_t size) const
+{
+    LOG(LOG_CURTAIN, "validating image...\n");
+    const bool valid = size == kSmallImage || size == kLargeImage;
+    LOG(LOG_CURTAIN, "size: %s", valid ? "OK\n" : "BAD\n");
+    if (valid) LOG(LOG_CURTAIN, "image is PROBABLY valid\n");
+    return valid;
+}
+
+void RecoverySession::dropImage()
+{
+    if (!image) return;
+    image.reset();
+    LOG(LOG_CURTAIN, "removed previous image\n");
+    // The server must not go on serving bytes that the session no longer vouches for.
+    if (TftpServer* tftp = TftpServer::instance()) tftp->clearImage();
+}
+
+int RecoverySession::takeImage(std::shared_ptr<std::vector<uint8_t>> bytes)
+{
+    LOG(LOG_CURTAIN, "successfully loaded %ld kB\n", static_cast<long>(bytes->size() / 1024));
+    image = std::move(bytes);
+    if (TftpServer* tftp = TftpServer::instance()) tftp->setImage(image);
+    return 0;
+}
+
+int RecoverySession::loadImageFile(const std::string& path)
+{
+    if (flashing && !awaitingImage) return -505;
+    if (path.empty()) return -2;
+    LOG(LOG_CURTAIN, "loading image from file %s\n", path.c_str());
+    dropImage();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        LOG(LOG_CURTAIN, "ERROR while loading file: %s\n", strerror(errno));
+        return -5;
+    }
+    struct stat info {};
+    // The size is checked before anything is allocated: only a whole flash image is read.
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !validateImage(static_cast<size_t>(info.st_size))) {
+        close(fd);
+        return -507;
+    }
+    auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(info.st_size));
+    size_t got = 0;
+    while (got < bytes->size()) {
+        ssize_t n = read(fd, bytes->data() + got, bytes->size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (got < bytes->size()) {
+        LOG(LOG_CURTAIN, "ERROR while loading file to memory (%ld/%ld bytes read)\n", static_cast<long>(got),
+            static_cast<long>(bytes->size()));
+        return -507;
+    }
+    return takeImage(std::move(bytes));
+}
+
+int RecoverySession::loadImageMemory(const uint8_t* data, size_t size)
+{
+    if (flashing && !awaitingImage) return -505;
+    if (!data) return -1;
+    if (size == 0) return -2;
+    LOG(LOG_CURTAIN, "loading image from memory\n");
+    dropImage();
+    if (!validateImage(size)) return -507;
+    return takeImage(std::make_shared<std::vector<uint8_t>>(data, data + size));
+}
+
+std::string RecoverySession::serverAddress() const
+{
+    IpChecker* checker = IpChecker::instance();
+    return checker ? checker->getServerAddress() : std::string();
+}
+
+std::string RecoverySession::centralUnitAddress() const
+{
+    IpChecker* checker = IpChecker::instance();
+    return checker ? checker->getCentralUnitAddress() : std::string();
+}
+
+int RecoverySession::setServerAddress(const std::string& address)
+{
+    IpChecker* checker = IpChecker::instance();
+    return checker ? checker->setServerAddress(address) : -2;
+}
+
+int RecoverySession::setCentralUnitAddress(const std::string& address)
+{
+    IpChecker* checker = IpChecker::instance();
+    return checker ? checker->setCentralUnitAddress(address) : -2;
+}
+
+int RecoverySession::startFlashing()
+{
+    const bool can = canFlash();
+    LOG(LOG_CURTAIN, "flash %d\n", can ? 1 : 0);
+    if (programLoaded) removeProgram();
+    if (!can) return 0;
+    // The flash program is not part of this build: a loaded image starts nothing yet.
+    LOG(LOG_CURTAIN, "the flash program is not available in this build\n");
+    return 0;
+}
+
+int RecoverySession::proceed()
+{
+    LOG(LOG_CURTAIN, "user ordered to proceed\n");
+    awaitingImage = false;
+    if (waitState == 2) {
+        waitState = 0;
+        auto continuation = pendingContinuation;
+        pendingContinuation = nullptr;
+        if (!continuation) return -508;
+        (this->*continuation)();
+        return 0;
+    }
+    LOG(LOG_CURTAIN, "cannot proceed, nothing to do\n");
+    pendingContinuation = nullptr;
+    return -504;
+}
+
+int RecoverySession::runStep(RecoveryStep* step)
+{
+    switch (step->code) {
+    case STEP_DETERMINE_PROMPT: reconDeterminePrompt(); return 0;
+    case STEP_DETERMINE_PARAMETERS: reconDetermineParameters(); return 0;
+    default:
+        stepFailed.emit();
+        return -500;
+    }
+}
+
+void RecoverySession::nextStep()
+{
+    ++currentStep;
+    const bool end = currentStep == steps.end();
+    operationDone = end ? 1 : 0;
+    operationTotal = 1;
+    weightDone = recoveryStepsWeightBefore(steps, currentStep);
+    reportProgress();
+    if (end) {
+        LOG(LOG_CURTAIN, "curtain : no operations left\n");
+        deleteRecoverySteps(steps);
+        currentStep = steps.end();
+        flashing = programLoaded = awaitingImage = false;
+        finished.emit();
+        return;
+    }
     LOG(LOG_CURTAIN, "curtain : next operation is %s\n", recoveryStepName(**currentStep).c_str());
-    Operation* operation = nullptr;
-    if ((*currentStep)->code == STEP_DETERMINE_PROMPT) {
-        operation = new DeterminePromptOperation(protocol.get(), nullptr);
-    } else {
-        auto* params = new DetermineParamsOperation(protocol.get());
-        params->setPrompt(consoleKind);
-        operation = params;
-    }
-    operations.push_back(operation);
-    operationConnection = operation->done.connect(sigc::mem_fun(*this, &RecoverySession::onStepDone));
-    operation->run();
+    runStep(*currentStep);
 }
 
-void RecoverySession::onStepDone(bool success)
+void RecoverySession::onStepFailed()
 {
-    operationConnection.disconnect();
-    Operation* operation = operations.back();
-    if (!success) {
-        LOG(LOG_CURTAIN, "operation failed\n");
-        removeProgram();
-        failed.emit();
+    LOG(LOG_CURTAIN, "operation failed\n");
+    if (currentStep == steps.end()) return; // no step runs: nothing to retry or to fail
+    RecoveryStep* step = *currentStep;
+    if (++step->attempts < step->attemptsAllowed) {
+        runStep(step);
         return;
     }
-    if ((*currentStep)->code == STEP_DETERMINE_PROMPT) {
-        consoleKind = static_cast<DeterminePromptOperation*>(operation)->getPrompt();
-    } else {
-        mac = static_cast<DetermineParamsOperation*>(operation)->getMac();
-    }
-    if (++currentStep != steps.end()) {
-        runStep();
-        return;
-    }
-    LOG(LOG_CURTAIN, "curtain : no operations left\n");
+    failed.emit();
+    programLoaded = false;
     removeProgram();
-    finished.emit();
 }
 
-void RecoverySession::removeProgram()
+void RecoverySession::setOperationProgress(int done, int total, const std::string& description)
 {
-    operationConnection.disconnect();
+    operationDone = done;
+    operationTotal = total;
+    if (!description.empty()) operationDescription = description;
+    LOG(LOG_CURTAIN, "operation progress %d/%d (%s)\n", done, total, operationDescription.c_str());
+    reportProgress();
+}
+
+void RecoverySession::reportProgress()
+{
+    int32_t overall = weightTotal;
+    if (operationTotal != 0 && weightDone < weightTotal) {
+        const int32_t weight = currentStep != steps.end() ? (*currentStep)->weight : 0;
+        overall = weightDone + static_cast<int32_t>(static_cast<double>(weight) * operationDone / operationTotal);
+    }
+    LOG(LOG_CURTAIN, "overall progress %d/%d\n", overall, weightTotal);
+    progressChanged.emit(operationDone, operationTotal, overall, weightTotal, operationDescription);
+}
+
+int RecoverySession::requestUserActivity(int activity, void (RecoverySession::*continuation)())
+{
+    LOG(LOG_CURTAIN, "requesting user activity %s\n", activityName(activity));
+    if (activity == ACTIVITY_IMAGE) awaitingImage = true;
+    waitState = 2;
+    pendingContinuation = continuation;
+    userActivityRequested.emit(activity);
+    return 0;
+}
+
+int RecoverySession::removeProgram()
+{
+    LOG(LOG_CURTAIN, "removing program\n");
+    if (steps.empty()) {
+        LOG(LOG_CURTAIN, "no program to be removed\n");
+        return -506;
+    }
+    waitState = 3;
     if (protocol) protocol->unhookAll();
-    deleteOperations(operations); // one may be inside its own signal: deleted once that returns
     deleteRecoverySteps(steps);
     currentStep = steps.end();
+    flashing = awaitingImage = programLoaded = false;
+    pendingContinuation = nullptr;
+    waitState = 0;
+    LOG(LOG_CURTAIN, "program successfully removed\n");
+    return 0;
 }
 
 void RecoverySession::onDisconnected()
 {
     LOG(LOG_CURTAIN, "got disconnected\n");
-    const bool running = !steps.empty();
-    removeProgram();
+    if (!steps.empty()) {
+        failed.emit();
+        removeProgram();
+    }
+    timedOutConnection.disconnect();
     portGoneConnection.disconnect();
-    deleteLater(protocol.release()); // inside the protocol's own notification
-    if (running) failed.emit();
+    // Inside the protocol's own notification: it goes once that returns.
+    deleteLater(protocol.release());
+}
+
+void RecoverySession::await(const std::string& pattern, void (RecoverySession::*handler)(GByteArray*), bool anywhere)
+{
+    if (protocol) protocol->expect(pattern, sigc::mem_fun(*this, handler), anywhere);
+}
+
+void RecoverySession::sendLine(const std::string& line, unsigned timeoutMs)
+{
+    const int sent = protocol ? protocol->send(line, timeoutMs) : -400;
+    if (sent > 0) return;
+    // Refused, or nothing reached the line: no answer would come, and no time-out is left armed.
+    LOG(LOG_CURTAIN, "console refused `%.*s` (%d)\n", static_cast<int>(line.find('\n')), line.c_str(), sent);
+    if (protocol) protocol->unhookAll();
+    stepFailed.emit();
+}
+
+void RecoverySession::exchange(const std::string& prompt, void (RecoverySession::*handler)(GByteArray*),
+                               const std::string& line, unsigned timeoutMs)
+{
+    await(prompt, handler);
+    sendLine(line, timeoutMs);
 }
