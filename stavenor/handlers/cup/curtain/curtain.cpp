@@ -233,10 +233,7 @@ int RecoverySession::startFlashing()
     const bool can = canFlash();
     LOG(LOG_CURTAIN, "flash %d\n", can ? 1 : 0);
     if (programLoaded) removeProgram();
-    if (!can) return 0;
-    // The flash program is not part of this build: a loaded image starts nothing yet.
-    LOG(LOG_CURTAIN, "the flash program is not available in this build\n");
-    return 0;
+    return can ? flashBuildProgram() : 0;
 }
 
 int RecoverySession::proceed()
@@ -258,9 +255,25 @@ int RecoverySession::proceed()
 
 int RecoverySession::runStep(RecoveryStep* step)
 {
+    if (!protocol) { // the console is gone: no step can talk to the unit
+        stepFailed.emit();
+        return -400;
+    }
     switch (step->code) {
     case STEP_DETERMINE_PROMPT: reconDeterminePrompt(); return 0;
     case STEP_DETERMINE_PARAMETERS: reconDetermineParameters(); return 0;
+    case STEP_ENTER_UBOOT: flashEnterUBoot(); return 0;
+    case STEP_SYSTEM_INFO: flashDetermineSystemInfo(); return 0;
+    case STEP_SET_UBOOT_VAR: flashSetUBootVar(step->name, step->value); return 0;
+    case STEP_TRANSFER_FILE: flashTransferFile("cu_image"); return 0;
+    case STEP_CHECK_CRC: flashCheckCrc(); return 0;
+    case STEP_UNPROTECT_FLASH: flashUnprotect(); return 0;
+    case STEP_COMPARE_UBOOT: flashCompareUBoot(); return 0;
+    case STEP_ERASE_UBOOT: flashEraseUBoot(); return 0;
+    case STEP_FLASH_UBOOT: flashUBoot(); return 0;
+    case STEP_ERASE_SYSTEM: flashEraseSystem(); return 0;
+    case STEP_FLASH_SYSTEM: flashSystem(); return 0;
+    case STEP_REBOOT: flashReboot(); return 0;
     default:
         stepFailed.emit();
         return -500;

@@ -91,10 +91,52 @@ private:
     // The "flashsize" and "ethaddr" lines of a boot loader's "bdinfo" listing, when received whole.
     void readSystemInfo(const GByteArray* text);
 
+    // The flash program (proc_flash).
+    int flashBuildProgram();
+    void flashDetermineSystemInfo();
+    void flashUnprotect();
+    void flashUBoot();
+    void flashSystem();
+    void flashCopyNextBlock(GByteArray* text);
+    void flashEnterUBoot();
+    void flashSetUBootVar(const std::string& name, const std::string& value);
+    void flashTransferFile(const std::string& fileName);
+    void flashCheckCrc();
+    void flashCompareUBoot();
+    void flashEraseUBoot();
+    void flashEraseSystem();
+    void flashReboot();
+    void flashRetryTransfer();
+    void flashRetryMac();
+    void flashRetryDate();
+    void flashOnSystemInfo(GByteArray* text);
+    void flashOnUnprotect(GByteArray* text);
+    void flashOnSetVar(GByteArray* text);
+    void flashOnCrc(GByteArray* text);
+    void flashOnCompare(GByteArray* text);
+    void flashOnEraseUBoot(GByteArray* text);
+    void flashOnEraseSystem(GByteArray* text);
+    void flashOnUBootEraseDots(GByteArray* text);
+    void flashOnSystemEraseDots(GByteArray* text);
+    void flashEmitStepDone(GByteArray* text);
+    void flashEscapeToUBoot(GByteArray* text);
+    void flashOnUBootAfterEscape(GByteArray* text);
+    void flashOnBufferCleared(GByteArray* text);
+    void flashOnLinuxInsteadOfUBoot(GByteArray* text);
+    void flashOnUnexpectedLinux(GByteArray* text);
+    void flashOnUBootBanner(GByteArray* text);
+    void flashOnMacPrompt(GByteArray* text);
+    void flashOnDatePrompt(GByteArray* text);
+    void flashOnEraseQuestion(GByteArray* text);
+    void flashOnNandProgress(GByteArray* text);
+    void flashOnUnitReady(GByteArray* text);
+    void flashSendMac();
+    void flashSendDate(const std::string& answer);
     // Registers a pattern for `handler` (prompts at the end, questions anywhere).
     void await(const std::string& pattern, void (RecoverySession::*handler)(GByteArray*), bool anywhere = false);
     // Sends one line of the running step; a refused send fails the step at once.
     void sendLine(const std::string& line, unsigned timeoutMs);
+    uint32_t imageBytes() const { return static_cast<uint32_t>(flashSizeMb) << 20; }
 
     std::unique_ptr<SerialProtocol> protocol;
     sigc::connection portGoneConnection;
@@ -109,6 +151,11 @@ private:
     std::string linuxPrompt = "# ";
     uint32_t loadAddress = 0x09000000;
     uint32_t flashBase = 0xA0000000;
+    bool ubootIdentical = false;
+    uint32_t copySource = 0;
+    uint32_t copyDestination = 0;
+    uint32_t nextBlock = 0;
+    int32_t blockCount = 0;
 
     bool manualMac = false;
     bool manualDate = false;
