@@ -69,6 +69,7 @@ class BootConsole:
         self.log_path = log_path
         self.autoboot_s = autoboot_s
         self.lines = []
+        self.timeline = []  # (time.perf_counter(), line) of every line received
         self.received = bytearray()
         self.lock = threading.Lock()
         self.state = "off" if mode == "silent" else mode
@@ -161,6 +162,7 @@ class BootConsole:
     def _record(self, line):
         with self.lock:
             self.lines.append(line)
+            self.timeline.append((time.perf_counter(), line))
         if self.log_path:
             with open(self.log_path, "a") as log:
                 log.write(line + "\n")
