@@ -138,6 +138,11 @@ class Flash(unittest.TestCase):
         self.start()
         self.upload(path)
         self.assertEqual(poll(), "{ }")
+        # A second upload and start while the program runs leave it running.
+        self.wait_log("curtain : next operation is Determine System Info")
+        self.upload(path)
+        self.assertEqual(poll(), "{ }")
+        self.wait_log("not flashing: a flash program runs")
         polls = self.run_until()
         lines = self.lines_after_recon()
         self.assertNotIn("erase 0xa0000000 +0x40000", lines)

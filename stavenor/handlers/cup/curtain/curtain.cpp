@@ -232,8 +232,17 @@ int RecoverySession::startFlashing()
 {
     const bool can = canFlash();
     LOG(LOG_CURTAIN, "flash %d\n", can ? 1 : 0);
-    if (programLoaded) removeProgram();
-    return can ? flashBuildProgram() : 0;
+    if (flashing) {
+        // A second start must not remove the flash program that runs: the unit would be left half written.
+        LOG(LOG_CURTAIN, "not flashing: a flash program runs\n");
+        return 0;
+    }
+    if (programLoaded) removeProgram(); // the reconnaissance
+    if (!can) {
+        LOG(LOG_CURTAIN, "not flashing: no image loaded\n");
+        return 0;
+    }
+    return flashBuildProgram();
 }
 
 int RecoverySession::proceed()
