@@ -121,6 +121,7 @@ void start_server()
     tftp_server = std::make_unique<TftpServer>();
     ip_checker = std::make_unique<IpChecker>();
     jason_state = std::make_unique<JasonState>();
+    set_curtain_dispatcher(jason_state.get());
     LOG(LOG_INFO, "stavenor started - listening on port %d", port);
 }
 
@@ -132,6 +133,7 @@ void stop_server()
     stop_store();
     purge_tmp_dir();
     cleanup_logger();
+    set_curtain_dispatcher(nullptr);
     jason_state.reset();
     ip_checker.reset();
     tftp_server.reset();

@@ -182,13 +182,6 @@ class Uploads(unittest.TestCase):
         self.assertIn("param: bare->(null)", out)
         self.assertNotIn("ocache", out.lower())
 
-    def test_unfinished_unit_handlers_answer_an_error(self):
-        for path in ("/curtain/?command=portList",):
-            status, headers, body = curl_headers(path)
-            self.assertEqual(status, 200)
-            self.assertTrue(headers["content-type"].startswith("application/json"))
-            self.assertIn(b'"status": "error"', body)
-
 
 class Concurrency(unittest.TestCase):
     """20 parallel curl loops against the version path and the document root, under ThreadSanitizer."""

@@ -180,7 +180,7 @@ TEST(SerialPortScan, AddsTheExistingPathsOfTheEnvironmentInOrder)
     unlockpt(master);
     std::string pty = ptsname(master);
     setenv("STAVENOR_SERIAL_PORTS", ("/dev/no-such-port::" + pty + ":/dev/null").c_str(), 1);
-    auto ports = SerialManager::scanPorts();
+    auto ports = SerialManager::listPorts().value();
     unsetenv("STAVENOR_SERIAL_PORTS");
     close(master);
     ASSERT_GE(ports.size(), 2u);

@@ -3,6 +3,7 @@
 #include "common/logger.h"
 #include "handlers/cup/brelt/operations/info.h"
 #include "handlers/cup/brelt/protocol.h"
+#include "handlers/cup/serial/serial_protocol.h"
 
 #include <algorithm>
 
@@ -37,7 +38,14 @@ Brelt::~Brelt()
     if (getFlag("program running")) abandonProgram(-2, "unit dropped");
     infoOperation.reset();
     protocol.reset();
+    serialProtocol.reset();
     LOG(LOG_BRELT, "end of destructor\n");
+}
+
+int Brelt::setSerialProtocol(SerialProtocol* value)
+{
+    serialProtocol.reset(value);
+    return 0;
 }
 
 void Brelt::dropJob()

@@ -16,6 +16,7 @@
 
 class RundisProtocol;
 class InfoOperation;
+class SerialProtocol;
 
 class Brelt : public sigc::trackable {
 public:
@@ -53,6 +54,9 @@ public:
     int getProtocolVersion() const { return protocolVersion; }
     int setProtocolVersion(int value);
     RundisProtocol* getProtocol() const { return protocol.get(); }
+    // The console of a unit found on a serial port; the unit takes ownership. 0.
+    int setSerialProtocol(SerialProtocol* value);
+    SerialProtocol* getSerialProtocol() const { return serialProtocol.get(); }
     int setBusy(bool value);
     bool isMarked() const;
     void setMarked();
@@ -118,4 +122,5 @@ private:
     const std::string mac;
     std::unique_ptr<RundisProtocol> protocol;
     std::unique_ptr<InfoOperation> infoOperation;
+    std::unique_ptr<SerialProtocol> serialProtocol;
 };

@@ -144,8 +144,15 @@ void TftpThread::onPacket(const uint8_t* data, size_t length, const std::string&
 
 // ---- TftpServer ----
 
+namespace {
+TftpServer* theServer = nullptr;
+}
+
+TftpServer* TftpServer::instance() { return theServer; }
+
 TftpServer::TftpServer()
 {
+    theServer = this;
     if (connection.bind(69) != 0) LOG(LOG_ERROR, "TFTP Server cannot bind port 69\n");
     LOG(LOG_CURTAIN, "TFTP Server is up!\n");
     connection.received.connect(sigc::mem_fun(*this, &TftpServer::onPacket));
@@ -154,6 +161,7 @@ TftpServer::TftpServer()
 TftpServer::~TftpServer()
 {
     LOG(LOG_CURTAIN, "TFTP Server is down!\n");
+    if (theServer == this) theServer = nullptr;
     // Running transfers end with the server: their sockets and timers go too.
     for (auto& [key, transfer] : clients) delete transfer;
 }

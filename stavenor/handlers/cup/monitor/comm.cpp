@@ -143,7 +143,7 @@ void Comm::setLine(int line, bool on)
 
 std::vector<std::string> Comm::getPorts() const
 {
-    std::vector<std::string> ports = SerialManager::scanPorts();
+    std::vector<std::string> ports = SerialManager::listPorts().value_or(std::vector<std::string>{});
     printf("%s: %d\n", "getPorts", static_cast<int>(ports.size()));
     return ports;
 }

@@ -1,20 +1,49 @@
+// Watches which serial ports the PC has, and keeps one recovery session per port.
 #pragma once
 
+#include <sigc++/sigc++.h>
+
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The periodic scan of serial ports.
-// Unit links are not built yet: for now this object only holds its place in the start and stop
-// order of the unit services, and offers the scan.
-class SerialManager {
+class RecoverySession;
+
+class SerialManager : public sigc::trackable {
 public:
     SerialManager();
     ~SerialManager();
     SerialManager(const SerialManager&) = delete;
     SerialManager& operator=(const SerialManager&) = delete;
 
-    // The serial ports present, by device path: /dev/ttyS* with a real UART, /dev/ttyUSB*,
-    // /dev/ttyACM*, then the existing paths of STAVENOR_SERIAL_PORTS (colon-separated).
-    // Nothing is opened: a scan never touches a line.
-    static std::vector<std::string> scanPorts();
+    // The process's serial manager (none before start-up and after stop).
+    static SerialManager* instance();
+
+    // The serial ports present, by device path: /dev/ttyS* with a real UART behind it, /dev/ttyUSB*,
+    // /dev/ttyACM*, then the existing paths of STAVENOR_SERIAL_PORTS (colon-separated). None when
+    // the device directory cannot be listed. Nothing is opened: a listing never touches a line.
+    static std::optional<std::vector<std::string>> listPorts();
+
+    // Every 500 ms: reports the ports that appeared and those that disappeared.
+    bool scanPorts();
+
+    const std::list<std::string>& ports() const { return portList; }
+    // Port name -> its session, in ascending port-name order.
+    const std::map<std::string, std::unique_ptr<RecoverySession>>& sessions() const { return sessionMap; }
+    RecoverySession* findSession(const std::string& portName) const;
+    void reconnoitreAll();
+
+    void openSession(const std::string& portName);
+    void closeSession(const std::string& portName);
+
+    sigc::signal<void(const std::string&)> portAdded;
+    sigc::signal<void(const std::string&)> portRemoved;
+
+private:
+    std::map<std::string, std::unique_ptr<RecoverySession>> sessionMap;
+    std::list<std::string> portList;
+    sigc::connection scanTimer;
 };

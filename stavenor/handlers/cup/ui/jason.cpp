@@ -1,7 +1,179 @@
 #include "handlers/cup/ui/jason.h"
 
 #include "common/logger.h"
+#include "common/main_loop.h"
+#include "handlers/cup/curtain/curtain.h"
+#include "handlers/cup/serial/serial_manager.h"
 
-JasonState::JasonState() { LOG(LOG_CURTAIN, "JasonState created (not operational in this build)"); }
+#include <jansson.h>
+
+#include <cstdlib>
+
+namespace {
+
+const char* const kNothing = "{ }";
+
+// Members in insertion order, ", " and ": " between them, as the page reads them.
+std::string jsonText(json_t* object)
+{
+    char* text = json_dumps(object, JSON_PRESERVE_ORDER);
+    json_decref(object);
+    std::string result = text ? text : kNothing;
+    free(text);
+    return result;
+}
+
+json_t* status(const char* state, const std::string& description)
+{
+    return json_pack("{s:s, s:s%}", "status", state, "description", description.data(), description.size());
+}
+
+const char* activityCommand(int activity)
+{
+    switch (activity) {
+    case ACTIVITY_MAC: return "send_mac_address";
+    case ACTIVITY_DATE: return "send_date";
+    case ACTIVITY_IMAGE: return "send_new_data_image";
+    case ACTIVITY_REBOOT: return "user_info";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+JasonState::JasonState() = default;
 
 JasonState::~JasonState() { LOG(LOG_CURTAIN, "JasonState deleted"); }
+
+std::string JasonState::request(JasonRequest* request)
+{
+    LOG(LOG_CURTAIN, "request %d %s\n", request->number, request->data);
+    const JasonRequest copy = *request;
+    return run_on_main([this, copy] { return serve(copy); }).value_or(std::string());
+}
+
+void JasonState::setProgress(int operationDone, int operationTotal, int overall, int overallTotal, const std::string& text)
+{
+    if (operationTotal == 0 || overallTotal == 0) return; // nothing to divide by: not a report
+    if (userActivity == ACTIVITY_REBOOT) userActivity = 0;
+    currentProgress = static_cast<int32_t>(int64_t(operationDone) * 100 / operationTotal);
+    overallProgress = static_cast<int32_t>(int64_t(overall) * 100 / overallTotal);
+    description = text;
+}
+
+std::string JasonState::serve(const JasonRequest& request)
+{
+    const std::string data = request.data;
+    if (request.number == REQ_PORT_LIST) return portList();
+    if (request.number == REQ_PORT_SELECTED) {
+        if (selecting) return kNothing;
+        selecting = true;
+        LOG(LOG_CURTAIN, "req connection\n");
+        SerialManager* manager = SerialManager::instance();
+        selectedSession = manager ? manager->findSession(data) : nullptr;
+        selecting = false;
+        return kNothing;
+    }
+    RecoverySession* session = selectedSession;
+    if (!session) return kNothing;
+    switch (request.number) {
+    case REQ_SEND_SERVER_ADDRESS: {
+        LOG(LOG_CURTAIN, "req ips\n");
+        const std::string server = session->serverAddress();
+        const std::string unit = session->centralUnitAddress();
+        return jsonText(json_pack("{s:s%, s:s%}", "serverAddress", server.data(), server.size(), "centralUnitAddress",
+                                  unit.data(), unit.size()));
+    }
+    case REQ_AUTOMATIC_DATE: session->setManualDate(atoi(data.c_str()) == 0); break;
+    case REQ_AUTOMATIC_MAC: session->setManualMac(atoi(data.c_str()) == 0); break;
+    case REQ_KEEP_DATA_PARTITION: session->setKeepDataPartition(atoi(data.c_str()) != 0); break;
+    case REQ_IMAGE_UPLOADED: session->loadImageFile(data); break;
+    case REQ_IMAGE_UPLOADED_PROCEED:
+        userActivity = 0;
+        session->loadImageFile(data);
+        session->proceed();
+        break;
+    case REQ_PROGRESS: return progress();
+    case REQ_START_FLASHING:
+        subscribe(session);
+        failed = finished = allDone = false;
+        currentProgress = overallProgress = 0;
+        description = "almost ready";
+        session->startFlashing();
+        break;
+    case REQ_MAC_ADDRESS:
+        userActivity = 0;
+        session->setMacAddress(data);
+        session->proceed();
+        break;
+    case REQ_DATE:
+        userActivity = 0;
+        session->setDate(data);
+        session->proceed();
+        break;
+    case REQ_CLEAR_STATUS:
+        currentProgress = overallProgress = 0;
+        description = "...";
+        failed = finished = allDone = false;
+        break;
+    case REQ_CHECK_PORTS:
+        if (SerialManager* manager = SerialManager::instance()) manager->reconnoitreAll();
+        break;
+    case REQ_SERVER_ADDRESS: session->setServerAddress(data); break;
+    case REQ_UNIT_ADDRESS: session->setCentralUnitAddress(data); break;
+    default: break;
+    }
+    return kNothing;
+}
+
+std::string JasonState::portList()
+{
+    if (selecting) {
+        json_t* answer = json_object();
+        json_object_set_new(answer, "portStatus", status("error", "busy selecting a port"));
+        return jsonText(answer);
+    }
+    json_t* ports = json_array();
+    if (SerialManager* manager = SerialManager::instance())
+        for (const auto& entry : manager->sessions()) json_array_append_new(ports, json_stringn(entry.first.data(), entry.first.size()));
+    const std::string mac = selectedSession ? selectedSession->macAddress() : std::string();
+    LOG(LOG_CURTAIN, "mac %s\n", mac.c_str());
+    json_t* answer = json_object();
+    json_object_set_new(answer, "portList", ports);
+    json_object_set_new(answer, "portStatus", mac.empty() ? status("error", "unavailable") : status("ready", mac));
+    return jsonText(answer);
+}
+
+std::string JasonState::progress()
+{
+    LOG(LOG_CURTAIN, "request progress\n");
+    const char* command = activityCommand(userActivity);
+    if (!command) {
+        if (finished && failed) command = "error";
+        else if (finished && allDone) command = "all_done";
+        else {
+            command = "progress";
+            if (overallProgress == 100) allDone = true;
+        }
+    }
+    json_t* data = json_object();
+    if (userActivity == ACTIVITY_REBOOT) json_object_set_new(data, "userInfo", json_string("Power Cycle Central Unit"));
+    json_object_set_new(data, "currentOperationDescription", json_stringn(description.data(), description.size()));
+    json_object_set_new(data, "currentOperationProgress", json_integer(currentProgress));
+    json_object_set_new(data, "overallOperationProgress", json_integer(overallProgress));
+    json_t* answer = json_object();
+    json_object_set_new(answer, "command", json_string(command));
+    json_object_set_new(answer, "commandData", data);
+    return jsonText(answer);
+}
+
+void JasonState::subscribe(RecoverySession* session)
+{
+    // Once per session, however often flashing starts; a session's links end with it.
+    if (session == subscribed && progressConnection.connected()) return;
+    subscribed = session;
+    progressConnection = session->progressChanged.connect(sigc::mem_fun(*this, &JasonState::setProgress));
+    session->finished.connect(sigc::mem_fun(*this, &JasonState::setFinished));
+    session->failed.connect(sigc::mem_fun(*this, &JasonState::setFailed));
+    session->userActivityRequested.connect(sigc::mem_fun(*this, &JasonState::setUserActivity));
+}

@@ -1,12 +1,69 @@
+// The recovery dispatcher behind the "curtain" handler: acts on the session of the port that the
+// page selected and keeps what the page's polls report (user activity, progress, the end).
 #pragma once
 
-// The state of the recovery page.
-// Unit recovery is not built yet: for now this object only holds its place in the start and stop
-// order of the unit services.
-class JasonState {
+#include <sigc++/sigc++.h>
+
+#include <cstdint>
+#include <string>
+
+class RecoverySession;
+
+// One browser request as the "curtain" handler numbers it, with its text argument.
+struct JasonRequest {
+    int32_t number = 0;
+    char data[256] = {}; // at most 255 characters
+};
+
+enum JasonRequestNumber {
+    REQ_PORT_LIST = 1,
+    REQ_PORT_SELECTED = 2,
+    REQ_SEND_SERVER_ADDRESS = 3,
+    REQ_AUTOMATIC_DATE = 4,
+    REQ_AUTOMATIC_MAC = 5,
+    REQ_KEEP_DATA_PARTITION = 6,
+    REQ_IMAGE_UPLOADED = 7,
+    REQ_IMAGE_UPLOADED_PROCEED = 8,
+    REQ_PROGRESS = 9,
+    REQ_START_FLASHING = 12,
+    REQ_MAC_ADDRESS = 15,
+    REQ_DATE = 16,
+    REQ_CLEAR_STATUS = 20,
+    REQ_CHECK_PORTS = 21,
+    REQ_SERVER_ADDRESS = 30,
+    REQ_UNIT_ADDRESS = 31,
+};
+
+class JasonState : public sigc::trackable {
 public:
     JasonState();
     ~JasonState();
     JasonState(const JasonState&) = delete;
     JasonState& operator=(const JasonState&) = delete;
+
+    // From an HTTP connection thread: the request runs on the main loop, which owns the sessions.
+    // The answer text; empty when the main loop did not take the request in time.
+    std::string request(JasonRequest* request);
+
+    void setUserActivity(int activity) { userActivity = activity; }
+    void setFinished() { finished = true; }
+    void setFailed() { finished = failed = true; }
+    void setProgress(int operationDone, int operationTotal, int overall, int overallTotal, const std::string& text);
+
+private:
+    std::string serve(const JasonRequest& request);
+    std::string portList();
+    std::string progress();
+    void subscribe(RecoverySession* session);
+
+    int32_t currentProgress = 0;
+    int32_t overallProgress = 0;
+    int32_t userActivity = 0;
+    std::string description = "nothing";
+    bool finished = false;
+    bool allDone = false;
+    bool failed = false;
+    bool selecting = false;
+    RecoverySession* subscribed = nullptr;
+    sigc::connection progressConnection;
 };

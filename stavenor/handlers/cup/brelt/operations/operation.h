@@ -12,6 +12,7 @@
 
 class Brelt;
 class RundisProtocol;
+class SerialProtocol;
 
 class Operation : public sigc::trackable {
 public:
@@ -38,6 +39,7 @@ public:
     uint32_t getThreadId() const { return threadId; }
     void setThreadId(uint32_t id) { threadId = id; }
     void setProtocol(RundisProtocol* value) { protocol = value; }
+    void setSerialProtocol(SerialProtocol* value) { serialProtocol = value; }
 
     sigc::signal<void(bool)> done;
     sigc::signal<void(int, const std::string&)> progress;
@@ -67,6 +69,7 @@ protected:
     int32_t timeoutMs = 2000;
     int32_t resultCode = -1;
     RundisProtocol* protocol;
+    SerialProtocol* serialProtocol = nullptr; // the console of the serial operations
     uint32_t threadId;
 
 private:
