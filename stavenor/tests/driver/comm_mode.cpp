@@ -21,14 +21,14 @@ std::string hex(const std::string& bytes)
     return out.empty() ? "-" : out;
 }
 
-MonitorMessage parse_message(const std::string& spec)
+MonitorMessage parse_message(const std::string& text)
 {
     MonitorMessage message;
-    size_t at = spec.find(',');
-    message.name = spec.substr(0, at);
+    size_t at = text.find(',');
+    message.name = text.substr(0, at);
     while (at != std::string::npos) {
-        size_t next = spec.find(',', at + 1);
-        message.arguments.push_back(spec.substr(at + 1, next == std::string::npos ? next : next - at - 1));
+        size_t next = text.find(',', at + 1);
+        message.arguments.push_back(text.substr(at + 1, next == std::string::npos ? next : next - at - 1));
         at = next;
     }
     return message;

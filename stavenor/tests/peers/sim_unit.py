@@ -177,16 +177,16 @@ class _FileUnit:
         category, action = p[0], p[1]
         name, path, link, lpth = cstr(p[2:130]), cstr(p[130:386]), cstr(p[386:514]), cstr(p[514:770])
         mode = struct.unpack_from("<I", p, 772)[0]
-        spec = unit.replies.get(FIL, "SUC")
+        reply = unit.replies.get(FIL, "SUC")
         if action == 254:
             return self._download_next(unit, f)
-        if spec != "SUC" and action != 0:
-            return self._reply(unit, spec)
+        if reply != "SUC" and action != 0:
+            return self._reply(unit, reply)
         if action == 0:
             unit.upload = dict(name=name, path=path, count=f["part_count"], category=category, data=bytearray(),
                                parts=[])
-            if spec != "SUC":
-                self._reply(unit, spec)
+            if reply != "SUC":
+                self._reply(unit, reply)
             return
         if action == 5:
             return self._download_start(unit, join(path, name))
@@ -286,9 +286,9 @@ class _FileUnit:
     def _directory(self, unit, f):
         p = f["payload"]
         action, path = p[0], cstr(p[1:513]).rstrip("/")
-        spec = unit.replies.get(DIR, "SUC")
-        if spec != "SUC":
-            return self._reply(unit, spec)
+        reply = unit.replies.get(DIR, "SUC")
+        if reply != "SUC":
+            return self._reply(unit, reply)
         inside = [k for k in unit.files if k.startswith(path + "/")]
         if action == 1:
             names = sorted({k[len(path) + 1:].split("/")[0] + ("/d" if "/" in k[len(path) + 1:] else "/f")
@@ -402,10 +402,10 @@ class Simulator(_FileUnit):
             return
         self._answer(unit, f)
 
-    def _reply(self, unit, spec, ok_type=None, ok_payload=b""):
-        if spec is None:
+    def _reply(self, unit, reply, ok_type=None, ok_payload=b""):
+        if reply is None:
             return
-        name, code = (spec, -1) if isinstance(spec, str) else spec
+        name, code = (reply, -1) if isinstance(reply, str) else reply
         if name == "ERR":
             self.send(unit, ERR, struct.pack("<h", code) + b"refused\0")
         else:
@@ -418,10 +418,10 @@ class Simulator(_FileUnit):
             return self._file(unit, f)
         if t == DIR:
             return self._directory(unit, f)
-        spec = unit.replies.get(t, DEFAULT_REPLIES.get(t))
+        reply = unit.replies.get(t, DEFAULT_REPLIES.get(t))
         if t == MOD and p[:1] in (b"\x01", b"\x03"):
-            if isinstance(spec, str) or spec is None:
-                if spec is None:
+            if isinstance(reply, str) or reply is None:
+                if reply is None:
                     return
                 if p[0] == 1:
                     self.send(unit, MOD, b"\x02\0" + unit.modules.encode() + b"\0")
@@ -429,13 +429,13 @@ class Simulator(_FileUnit):
                     name = p[2:].split(b"\0")[0].decode(errors="replace")
                     self.send(unit, MOD, b"\x04\0" + unit.module_info.get(name, "").encode() + b"\0")
                 return
-        elif t == LANGUAGES and spec == "SUC":
+        elif t == LANGUAGES and reply == "SUC":
             self.send(unit, LANGUAGES, b"\x02\0" + unit.languages.encode() + b"\0")
             return
-        elif t == ROL and p[:1] == b"\x02" and spec == "SUC":
+        elif t == ROL and p[:1] == b"\x02" and reply == "SUC":
             self.send(unit, ROL, b"\x03\0" + unit.roles.encode() + b"\0")
             return
-        if t == RBT and spec == "SUC":
+        if t == RBT and reply == "SUC":
             # Rebooting: silent for a while, then the answer, then announcements again.
             unit.silent = True
 
@@ -445,8 +445,8 @@ class Simulator(_FileUnit):
                     self.send(unit, SUC)
             threading.Timer(unit.reboot_silence, back).start()
             return
-        self._reply(unit, spec)
-        if t == SON and spec == "SUC":
+        self._reply(unit, reply)
+        if t == SON and reply == "SUC":
             self.state(unit, 3)
 
     # --- control -------------------------------------------------------------------------------

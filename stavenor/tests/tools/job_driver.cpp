@@ -95,14 +95,14 @@ Operation* makeFileOperation(Brelt* unit, const std::string& name, std::vector<s
     return nullptr;
 }
 
-Operation* makeOperation(Brelt* unit, std::string spec)
+Operation* makeOperation(Brelt* unit, std::string word)
 {
-    const bool marked = !spec.empty() && spec[0] == '~';
-    if (marked) spec.erase(0, 1);
-    const size_t equals = spec.find('=');
-    const std::string name = spec.substr(0, equals);
+    const bool marked = !word.empty() && word[0] == '~';
+    if (marked) word.erase(0, 1);
+    const size_t equals = word.find('=');
+    const std::string name = word.substr(0, equals);
     const bool hasArg = equals != std::string::npos;
-    const std::string arg = hasArg ? spec.substr(equals + 1) : "";
+    const std::string arg = hasArg ? word.substr(equals + 1) : "";
     Operation* op = nullptr;
     if (name == "take") op = new TakeOperation(unit);
     else if (name == "release") op = new ReleaseOperation(unit, arg == "force");
@@ -131,7 +131,7 @@ Operation* makeOperation(Brelt* unit, std::string spec)
     else if (name == "kill") op = new KillMe(unit);
     else op = makeFileOperation(unit, name, split(arg));
     if (!op) {
-        fprintf(stderr, "unknown operation %s\n", spec.c_str());
+        fprintf(stderr, "unknown operation %s\n", word.c_str());
         exit(2);
     }
     if (marked) op->setMarked();
@@ -174,7 +174,7 @@ int main(int argc, char** argv)
     Gio::init();
     auto loop = Glib::MainLoop::create();
     const std::string mac = argv[optind];
-    const std::vector<std::string> specs(argv + optind + 1, argv + argc);
+    const std::vector<std::string> words(argv + optind + 1, argv + argc);
     int exitCode = 1;
 
     {
@@ -208,7 +208,7 @@ int main(int argc, char** argv)
                 printf("failed %s\nresult %d\n", reason.c_str(), unit->getResultCode());
                 finish(3);
             });
-            for (const std::string& spec : specs) unit->appendOperation(makeOperation(unit, spec));
+            for (const std::string& word : words) unit->appendOperation(makeOperation(unit, word));
             unit->runProgram();
             return false;
         }, 20);
