@@ -170,6 +170,7 @@ private:
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
     void deleteResource(Resource *resource);
+    Resource *commandTarget(const QString &resourceName, int *code);
     // A busy check, then the command queued.
     int queueUnlessBusy(const QList<Operation> &operations);
     static QString kindWord(const Resource *resource);

@@ -27,6 +27,20 @@ QString CentralUnit::kindWord(const Resource *resource)
     return type == "radio" || type == "conference" ? type : QStringLiteral("user");
 }
 
+// The resource that a command about resourceName acts on; none, with the command's result in
+// *code, when the unit is busy (-2, and the operator told) or has no such resource (-400).
+Resource *CentralUnit::commandTarget(const QString &resourceName, int *code)
+{
+    if (checkIfBusyAndInformIfSo()) {
+        *code = -2;
+        return nullptr;
+    }
+    Resource *resource = findResource(resourceName);
+    if (!resource)
+        *code = -400;
+    return resource;
+}
+
 int CentralUnit::queueUnlessBusy(const QList<Operation> &operations)
 {
     if (checkIfBusyAndInformIfSo())
@@ -38,11 +52,10 @@ int CentralUnit::queueUnlessBusy(const QList<Operation> &operations)
 int CentralUnit::connectTo(const QString &resourceName)
 {
     qDebug() << "connect to" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     const QStringList parameters = resource->connectionParameters();
     if (!parameters.isEmpty())
         qDebug() << "connection parameters" << parameters;
@@ -52,11 +65,10 @@ int CentralUnit::connectTo(const QString &resourceName)
 int CentralUnit::reconnectTo(const QString &resourceName)
 {
     qDebug() << "reconnect to" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     const QStringList parameters = resource->connectionParameters();
     if (!parameters.isEmpty())
         qDebug() << "connection parameters" << parameters;
@@ -67,11 +79,10 @@ int CentralUnit::reconnectTo(const QString &resourceName)
 int CentralUnit::call(const QString &resourceName)
 {
     qDebug() << "call" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     const QString kind = resource->typeName() == "conference" ? "conference" : "user";
     return queueUnlessBusy({{"call", kind, resourceName}});
 }
@@ -79,11 +90,10 @@ int CentralUnit::call(const QString &resourceName)
 int CentralUnit::callReject(const QString &resourceName)
 {
     qDebug() << "reject call from" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     resource->setCallHandled(true);
     if (resource->typeName() == "conference")
         return queueUnlessBusy({{"call reject", "user", static_cast<Conference *>(resource)->caller(), resourceName}});
@@ -93,11 +103,10 @@ int CentralUnit::callReject(const QString &resourceName)
 int CentralUnit::answerCall(const QString &resourceName)
 {
     qDebug() << "answer call from" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     resource->setCallHandled(true);
     if (resource->typeName() == "conference")
         return connectTo(resourceName);
@@ -107,11 +116,10 @@ int CentralUnit::answerCall(const QString &resourceName)
 int CentralUnit::disconnectFrom(const QString &resourceName)
 {
     qDebug() << "disconnect from" << resourceName << "@" << unitName;
-    if (checkIfBusyAndInformIfSo())
-        return -2;
-    Resource *resource = findResource(resourceName);
+    int code = 0;
+    Resource *resource = commandTarget(resourceName, &code);
     if (!resource)
-        return -400;
+        return code;
     if (resource->typeName() == "conference" && static_cast<Conference *>(resource)->kind() == "dynamic")
         return stopConferenceOnDemand(resourceName);
     return queueUnlessBusy({{"disconnect", kindWord(resource), resourceName}});
