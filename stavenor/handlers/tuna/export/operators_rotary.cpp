@@ -22,25 +22,29 @@ void writeRotaryDialButtons(ExportContext& ex, const std::string& operatorId, Co
 
     for (const auto& [number, row] : positions) {
         ConfigNode& position = *menu.makePath("position " + column(row, "buttonNumber"));
+        // A partner or radio that names nothing is left out with all its keys: the import takes
+        // them only beside the name.
         const std::string& type = column(row, "type");
+        const std::string phoneLine = ex.nameOf(column(row, "phoneLine"));
+        const std::string conference = ex.nameOf(column(row, "conference"));
         if (type == "Talk to") {
             position.addValue("user", ex.nameOf(column(row, "user")));
-        } else if (type == "Phone") {
-            position.addValue("phone line", ex.nameOf(column(row, "phoneLine")));
+        } else if (type == "Phone" && !phoneLine.empty()) {
+            position.addValue("phone line", phoneLine);
             position.addValue("phone number", column(row, "phoneNumber"));
-        } else if (type == "Conference") {
-            position.addValue("conference", ex.nameOf(column(row, "conference")));
+        } else if (type == "Conference" && !conference.empty()) {
+            position.addValue("conference", conference);
             position.addValue("auto call", flag(column(row, "autoCall")));
         }
 
-        if (column(row, "radio") == "true") {
+        if (column(row, "radio") == "true" && !ex.nameOf(column(row, "radioChosen")).empty()) {
             position.addValue("radio", ex.nameOf(column(row, "radioChosen")));
             position.addValue("radio priority", column(row, "radioPriority"));
             position.addValue("radio crosstalk", flag(column(row, "radioCrosstalk")));
             position.addValue("radio mode", column(row, "radioExclusive") == "true" ? "exclusive" : "shared");
             if (column(row, "retransmission") == "true") position.addValue("set retranslation", "1");
         }
-        if (column(row, "radio2") == "true") {
+        if (column(row, "radio2") == "true" && !ex.nameOf(column(row, "radio2Chosen")).empty()) {
             position.addValue("radio 2", ex.nameOf(column(row, "radio2Chosen")));
             position.addValue("radio 2 priority", column(row, "radio2Priority"));
             position.addValue("radio 2 crosstalk", flag(column(row, "radio2Crosstalk")));
