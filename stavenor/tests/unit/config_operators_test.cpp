@@ -738,6 +738,17 @@ TEST_F(ConfigOperators, RotaryDialBothWays)
         EXPECT_EQ(exported("users", "Op", "ffs menu"), "|position 1|\n" + c.written);
     }
 
+    // A route to an endpoint that is gone: neither endpoint key, as the next load would drop a lone one.
+    import(dial(""));
+    std::string gps;
+    for (RowMap& endpoint : rows("endpoint"))
+        if (endpoint["name"] == "GPS") gps = endpoint["id"];
+    ASSERT_NE(gps, "");
+    std::string op = rows("operatorGeneral").at(0)["id"];
+    insert("rotaryDialButton", {{"operatorId", op}, {"buttonNumber", "1"}, {"type", "Only radio"}, {"route", "true"},
+                                {"routeSource", gps}, {"routeDestination", "id9999"}});
+    EXPECT_EQ(exported("users", "Op", "ffs menu"), "|position 1|\n\t|monitors|\n");
+
     // Each position has its own monitors, also heard by the operator.
     import(dial("\t\t\t|position 2|\n\t\t\t\t|monitors|\n\t\t\t\t\t|R1|\n\t\t\t\t\t\t|type| = |monitor radio|\n"
                 "\t\t\t|position 1|\n\t\t\t\t|monitors|\n\t\t\t\t\t|Net|\n"
