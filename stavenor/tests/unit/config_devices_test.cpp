@@ -7,6 +7,7 @@
 #include "tuna_test_support.h"
 
 #include <filesystem>
+#include <sstream>
 
 using namespace round_trip;
 using namespace tuna_import;
@@ -670,6 +671,63 @@ TEST_F(ConfigDevices, OtherKindsReadBack)
     std::vector<std::string> endpoints;
     for (RowMap& e : rows("endpoint")) endpoints.push_back(e["name"] + " " + e["parentType"]);
     EXPECT_EQ(endpoints, (std::vector<std::string>{"P data serialPort", "S data crewStation"}));
+}
+
+// The device kinds by their type text, and the defaults of each kind: the cases the file format
+// names, one device at a time on a unit "U".
+TEST_F(ConfigDevices, KindsByTypeAndTheirDefaults)
+{
+    struct Case {
+        const char* what;
+        std::string port;   // the port of "U" that names the device
+        std::string device; // lines below the device's node, indented from 0
+        const char* table;
+        RowMap expected;    // columns of its row
+        int endpoints = 0;  // endpoint rows
+    };
+    const Case cases[] = {
+        {"no type: a crew station without a model", "line 1", "", "crewStation",
+         {{"type", ""}, {"addOnH", "false"}, {"line1", "true"}}},
+        {"an empty type too", "line 1", "|type|\n", "crewStation", {{"type", ""}, {"addOnH", "false"}}},
+        {"MVQ-2TS-A is a telephone", "line 1", "|type| = |MVQ-2TS-A|\n", "telephone", {{"type", "MVQ-2TS-A"}}},
+        {"so is any type that begins with MVQ-2TS", "line 1", "|type| = |MVQ-2TS-B|\n", "telephone",
+         {{"type", "MVQ-2TS-B"}, {"line1", "true"}}},
+        {"MVQ-2T is a crew station", "line 1", "|type| = |MVQ-2T|\n", "crewStation", {{"type", "MVQ-2T"}}},
+        {"USB headset followed by a blank is a crew station", "line 1", "|type| = |USB headset |\n", "crewStation",
+         {{"type", "USB headset "}}},
+        {"a model no list holds is a crew station", "line 2", "|type| = |XR-9 Field Box|\n", "crewStation",
+         {{"type", "XR-9 Field Box"}, {"line2", "true"}, {"line1", "false"}}},
+        {"MVQ-2CS-H: a crew station with the add-on", "line 1", "|type| = |MVQ-2CS-H|\n", "crewStation",
+         {{"addOnH", "true"}}},
+        {"a USB headset only on USB port 3 has no port column set", "usb 3", "|type| = |USB headset|\n", "usbAudio",
+         {{"line1", "false"}, {"line2", "false"}}},
+        {"a speaker's alarms 0 is off", "speaker", "|alarms| = |0|\n|type| = |MVQ-2GM|\n", "speaker",
+         {{"playAnnouncements", "false"}}},
+        {"so is true", "speaker", "|alarms| = |true|\n|type| = |MVQ-2GM|\n", "speaker",
+         {{"playAnnouncements", "false"}}},
+        {"and none", "speaker", "|type| = |MVQ-2GM|\n", "speaker", {{"playAnnouncements", "false"}}},
+        {"1 is on", "speaker", "|alarms| = |1|\n|type| = |MVQ-2GM|\n", "speaker", {{"playAnnouncements", "true"}}},
+        {"a telephone without line 1", "line 1", "|type| = |MVQ-2TS|\n", "telephone",
+         {{"line1Enabled", "false"}, {"line1PbxAnswering", ""}, {"line1LineDetection", ""}}},
+        {"a crew station whose master names no operator", "line 1",
+         "|master login| = |Nobody|\n|type| = |MVQ-2CS|\n", "crewStation", {{"masterOperator", ""}}},
+        {"a crew station's data port endpoint", "line 1", "|data port endpoint| = |D|\n|type| = |MVQ-2CS|\n",
+         "crewStation", {{"endpoint", "D"}}, 1},
+        {"a serial port without one", "com 1", "|type| = |COM|\n", "serialPort", {{"endpoint", ""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string device;
+        std::istringstream lines(c.device);
+        for (std::string line; std::getline(lines, line);) device += "\t\t\t" + line + "\n";
+        import("|nodes|\n\t|U|\n\t\t|interfaces|\n\t\t\t|" + c.port + "|\n\t\t\t\t|X|\n"
+               "|system|\n\t|devices|\n\t\t|X|\n" + device);
+        RowMap found = row(c.table, "X");
+        EXPECT_EQ(found["breltID"], idOf("U"));
+        for (const auto& [column, value] : c.expected) EXPECT_EQ(found[column], value) << column;
+        EXPECT_EQ(count("endpoint"), c.endpoints);
+        EXPECT_EQ(count("telephoneLine"), 0); // no case has a line child
+    }
 }
 
 // Malformed device nodes load without a crash, keep what can be kept, and save to a file that
