@@ -14,14 +14,14 @@ namespace {
 
 std::string docroot; // set at registration, read by every connection thread afterwards
 
+} // namespace
+
 void not_found(http_request& request)
 {
     request.status = 404;
     request.data = "none";
     request.content_type = "text/html; charset=utf-8";
 }
-
-} // namespace
 
 const std::string& version_text()
 {
