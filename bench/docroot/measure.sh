@@ -49,14 +49,27 @@ for port in 8765 8080; do
     done
 done
 
-# Requests per second of one run; a run with socket errors or refused requests measures nothing.
+nginx_workers=$(pgrep -P "$(cat "$dir/nginx.pid")" | tr '\n' ' ')
+# CPU time (user and system, clock ticks) the processes have used so far.
+ticks() {
+    for pid; do cat "/proc/$pid/stat"; done | awk '{ t += $14 + $15 } END { print t }'
+}
+
+# Requests per second of one run and the server's CPU time per request in microseconds; a run
+# with socket errors or refused requests measures nothing. On a busy machine the rate follows the
+# share of CPU each side gets, the CPU time per request much less so.
 rate() {
-    out=$(timeout $((duration + 30)) wrk -t"$threads" -c"$connections" -d"${duration}s" "$1")
+    url=$1
+    shift
+    before=$(ticks "$@")
+    out=$(timeout $((duration + 30)) wrk -t"$threads" -c"$connections" -d"${duration}s" "$url")
+    after=$(ticks "$@")
     if echo "$out" | grep -q -e 'Socket errors' -e 'Non-2xx'; then
         echo "$out" >&2
         exit 1
     fi
-    echo "$out" | awk '/Requests\/sec/ {print $2}'
+    echo "$out" | awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" \
+        '/requests in/ { n = $1 } /Requests\/sec/ { r = $2 } END { printf "%s %.1f", r, t * 1e6 / hz / n }'
 }
 
 # Prints each round and the median of the rounds' ratios stavenor/nginx.
@@ -65,13 +78,14 @@ compare() {
     ratios=""
     round=1
     while [ "$round" -le "$rounds" ]; do
-        ours=$(rate "http://127.0.0.1:8765/$file")
-        theirs=$(rate "http://127.0.0.1:8080/$file")
-        line=$(awk -v a="$ours" -v b="$theirs" -v s="$size" -v u="$unit" 'BEGIN {
+        ours=$(rate "http://127.0.0.1:8765/$file" "$server")
+        theirs=$(rate "http://127.0.0.1:8080/$file" $nginx_workers)
+        line=$(awk -v a="${ours% *}" -v b="${theirs% *}" -v s="$size" -v u="$unit" 'BEGIN {
             if (u == "GB/s") printf "%.2f %.2f %.3f", a * s / 1e9, b * s / 1e9, a / b
             else printf "%.0f %.0f %.3f", a, b, a / b }')
         set -- $line
-        echo "  $file round $round: stavenor $1 $unit, nginx $2 $unit, ratio $3"
+        echo "  $file round $round: stavenor $1 $unit (${ours#* } us CPU/request)," \
+            "nginx $2 $unit (${theirs#* } us CPU/request), ratio $3"
         ratios="$ratios $3"
         round=$((round + 1))
     done
