@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -28,15 +29,17 @@ MHD_Daemon* daemon_handle = nullptr;
 uint16_t own_port = 0;
 
 // Closed until start-up has registered every handler; a request that arrives earlier waits.
+// Once open it stays open, so later requests pass without the lock.
 std::mutex gate_mutex;
 std::condition_variable gate_opened;
-bool gate_open = false;
+std::atomic<bool> gate_open = false;
 constexpr auto kStartUpWait = std::chrono::seconds(60);
 
 bool wait_for_gate()
 {
+    if (gate_open.load(std::memory_order_acquire)) return true;
     std::unique_lock lock(gate_mutex);
-    return gate_opened.wait_for(lock, kStartUpWait, [] { return gate_open; });
+    return gate_opened.wait_for(lock, kStartUpWait, [] { return gate_open.load(); });
 }
 
 // A client that sends nothing for this long loses its connection and its thread.
