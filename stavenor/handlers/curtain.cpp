@@ -100,7 +100,7 @@ void curtain_handler(http_request& request)
             std::lock_guard lock(flagsMutex);
             if (!dataImageRequested) {
                 dataImageRequested = true;
-                return answer(request, 200, "{\"command\":\"send_data_image\"}");
+                return answer(request, 200, kSendDataImage);
             }
             if (imageUploaded) {
                 imageUploaded = false;

@@ -257,7 +257,12 @@ void finish_uploads(connection_context& ctx)
             unlink(path.c_str());
             LOG(LOG_HTTP, "http daemon handler - old file %s deleted from tmp dir", path.c_str());
         }
-        if (u.item->size == 0) continue;
+        if (u.item->size == 0) {
+            // Gone before the answer leaves, not only when the connection is done.
+            unlink(u.temp_path.c_str());
+            u.temp_path.clear();
+            continue;
+        }
         if (!written || rename(u.temp_path.c_str(), path.c_str()) != 0) {
             ctx.fail(500, "upload could not be stored as " + path + ": " + strerror(errno));
             continue;

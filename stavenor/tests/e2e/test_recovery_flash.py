@@ -225,6 +225,11 @@ class Flash(unittest.TestCase):
         self.assertEqual(reply["command"], "send_new_data_image")
         self.assertEqual(poll(), '{"command":"idle"}')
         self.assertNotIn("tftp 0x9000000 cu_image", self.unit.lines)
+        # An image refused by its size is asked for again, never taken as the answer.
+        self.upload(self.image(64 * MIB + 1, seed=b"odd")[0])
+        reply = self.run_until(ends=("send_new_data_image", "error"), timeout=20)[-1]
+        self.assertEqual(reply["command"], "send_new_data_image")
+        self.assertEqual(poll(), '{"command":"idle"}')
         self.upload(large)
         self.wait_log("retrying file transfer")
         self.check_complete(data, self.run_until())

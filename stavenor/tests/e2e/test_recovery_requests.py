@@ -14,8 +14,10 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "peers"))
 from harness import Server, binary, curl_headers  # noqa: E402
 import boot_console  # noqa: E402
+import tftp_client  # noqa: E402
 
 MIB = 1 << 20
+SEND_IMAGE = '{"command":"send_data_image"}'
 
 
 def page(command=None, *args, **fields):
@@ -29,12 +31,6 @@ def page(command=None, *args, **fields):
 
 def poll():
     return page("settings_ready")[2]
-
-
-def progress_body(command, description, current=0, overall=0):
-    return json.dumps({"command": command, "commandData": {"currentOperationDescription": description,
-                                                           "currentOperationProgress": current,
-                                                           "overallOperationProgress": overall}})
 
 
 class Recovery(unittest.TestCase):
@@ -102,7 +98,7 @@ class Recovery(unittest.TestCase):
             {"portList": ports, "portStatus": {"status": "error", "description": "unavailable"}})))
         for word in ("nonsense", "PortList", "settings_Ready", None):
             self.assertEqual(page(word)[0:3:2], (404, "unavailable"), word)
-        self.assertEqual(page("settings_ready"), (200, "text/html; charset=utf-8", '{"command":"send_data_image"}'))
+        self.assertEqual(page("settings_ready"), (200, "text/html; charset=utf-8", SEND_IMAGE))
         self.assertEqual(poll(), "{ }", "a poll without a port")
         self.assertEqual(page("send_server_address")[2], "{ }")
 
@@ -147,7 +143,7 @@ class Recovery(unittest.TestCase):
         self.assertEqual(page("portList")[2], json.dumps(
             {"portList": [uboot.link], "portStatus": {"status": "error", "description": "unavailable"}}))
         self.assertEqual(page("clearStatus")[2], "{ }")
-        self.assertEqual(page("settings_ready")[2], '{"command":"send_data_image"}')
+        self.assertEqual(page("settings_ready")[2], SEND_IMAGE)
 
     def test_only_loopback(self):
         self.console("unit")
@@ -163,7 +159,7 @@ class Recovery(unittest.TestCase):
         s = self.server()
         self.wait_log(s, "MAC Address is ")
         page("portSelected", data=unit.link)
-        self.assertEqual(page("settings_ready")[2], '{"command":"send_data_image"}')
+        self.assertEqual(page("settings_ready")[2], SEND_IMAGE)
 
         # Far too large: refused by its size, never read.
         self.upload(self.image(100 * MIB))
@@ -172,15 +168,25 @@ class Recovery(unittest.TestCase):
             peak_kb = int(re.search(r"VmHWM:\s+(\d+)", status.read()).group(1))
         self.assertLess(peak_kb, 40 * 1024, "a refused image is not read into memory")
 
+        # A refused image is asked for again, as before the first upload; no run is started.
         for size in (32 * MIB - 1, 32 * MIB + 1):
             self.upload(self.image(size))
-            self.assertEqual(poll(), "{ }", "the poll after an upload starts flashing")
-            self.assertEqual(poll(), progress_body("progress", "almost ready"))
-        self.wait_log(s, "flash 0", count=2)
-        self.assertNotIn("flash 1", s.stderr())
+            self.assertEqual(poll(), SEND_IMAGE, size)
+            self.wait_log(s, "no image to flash: asking for it again")
+        self.assertNotRegex(s.stderr(), "flash [01]\n")
+
+        # A refused image after a good one leaves the good one with the TFTP server, and is asked for again.
+        self.upload(self.image(32 * MIB))
+        self.upload(self.image(64 * MIB + 1))
+        self.assertEqual(poll(), SEND_IMAGE)
+        with tftp_client.Client() as client:
+            data, _ = client.fetch(options=(("blksize", 65464),))
+        self.assertEqual(data, bytes(32 * MIB))
+        self.assertNotIn("removed previous image", s.stderr())
+        self.assertNotRegex(s.stderr(), "flash [01]\n")
 
         # Whole images are taken (the later one replaces the earlier); the next poll starts flashing.
-        for count, size in enumerate((32 * MIB, 64 * MIB), 1):
+        for count, size in enumerate((32 * MIB, 64 * MIB), 2):
             self.upload(self.image(size))
             self.wait_log(s, "image is PROBABLY valid", count=count)
         self.assertEqual(poll(), "{ }")
@@ -215,11 +221,12 @@ class Recovery(unittest.TestCase):
         self.assertNotIn("runtime error", s.stderr())
 
     def test_parallel_settings_ready_start_flashing_once(self):
-        unit = self.console("unit")
+        # The image fits the unit: no poll may yet be asked for a new one.
+        unit = self.console("unit", flash_mb=32)
         s = self.server(sanitizer="tsan")
         self.wait_log(s, "MAC Address is ", timeout=15)
         page("portSelected", data=unit.link)
-        self.assertEqual(poll(), '{"command":"send_data_image"}')
+        self.assertEqual(poll(), SEND_IMAGE)
         self.upload(self.image(32 * MIB))
         with concurrent.futures.ThreadPoolExecutor(20) as pool:
             bodies = list(pool.map(lambda _: poll(), range(20)))

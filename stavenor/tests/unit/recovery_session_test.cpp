@@ -48,13 +48,17 @@ TEST(RecoverySession, OnlyWholeFlashImagesAreTaken)
         EXPECT_EQ(session.loadImageMemory(bytes.data(), size), result) << size;
         EXPECT_EQ(session.canFlash(), result == 0) << size;
     }
+    // Whatever is refused, the image in use stays.
     RecoverySession session;
+    std::vector<uint8_t> good(0x2000000);
+    ASSERT_EQ(session.loadImageMemory(good.data(), good.size()), 0);
     EXPECT_EQ(session.loadImageMemory(nullptr, 10), -1);
-    uint8_t byte = 0;
-    EXPECT_EQ(session.loadImageMemory(&byte, 0), -2);
+    EXPECT_EQ(session.loadImageMemory(good.data(), 0), -2);
+    EXPECT_EQ(session.loadImageMemory(good.data(), good.size() - 1), -507);
     EXPECT_EQ(session.loadImageFile(""), -2);
     EXPECT_EQ(session.loadImageFile("/nonexistent/image.bin"), -5);
     EXPECT_EQ(session.loadImageFile("/dev/null"), -507);
+    EXPECT_TRUE(session.canFlash());
 }
 
 TEST(RecoverySession, ProceedWithoutAWaitAndStartWithoutAnImage)

@@ -142,17 +142,10 @@ bool RecoverySession::validateImage(size_t size) const
     return valid;
 }
 
-void RecoverySession::dropImage()
-{
-    if (!image) return;
-    image.reset();
-    LOG(LOG_CURTAIN, "removed previous image\n");
-    // The server must not go on serving bytes that the session no longer vouches for.
-    if (TftpServer* tftp = TftpServer::instance()) tftp->clearImage();
-}
-
 int RecoverySession::takeImage(std::shared_ptr<std::vector<uint8_t>> bytes)
 {
+    // Only a whole, valid image replaces the one in use: a refused upload leaves the unit's good image.
+    if (image) LOG(LOG_CURTAIN, "removed previous image\n");
     LOG(LOG_CURTAIN, "successfully loaded %ld kB\n", static_cast<long>(bytes->size() / 1024));
     image = std::move(bytes);
     if (TftpServer* tftp = TftpServer::instance()) tftp->setImage(image);
@@ -164,7 +157,6 @@ int RecoverySession::loadImageFile(const std::string& path)
     if (flashing && !awaitingImage) return -505;
     if (path.empty()) return -2;
     LOG(LOG_CURTAIN, "loading image from file %s\n", path.c_str());
-    dropImage();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         LOG(LOG_CURTAIN, "ERROR while loading file: %s\n", strerror(errno));
@@ -199,7 +191,6 @@ int RecoverySession::loadImageMemory(const uint8_t* data, size_t size)
     if (!data) return -1;
     if (size == 0) return -2;
     LOG(LOG_CURTAIN, "loading image from memory\n");
-    dropImage();
     if (!validateImage(size)) return -507;
     return takeImage(std::make_shared<std::vector<uint8_t>>(data, data + size));
 }

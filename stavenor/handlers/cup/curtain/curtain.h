@@ -37,7 +37,8 @@ public:
     std::string macAddress() const { return mac; }
     int setMacAddress(const std::string& text);
     int setDate(const std::string& text);
-    // Only images of exactly 32 or 64 MiB are read. 0; -505, -2, -5 or -507.
+    // Only images of exactly 32 or 64 MiB are read; a refused one leaves the previous image in use.
+    // 0; -505, -2, -5 or -507.
     int loadImageFile(const std::string& path);
     int loadImageMemory(const uint8_t* data, size_t size);
     std::string serverAddress() const;
@@ -53,7 +54,8 @@ public:
     void setTransferProgress(int done, int total) { setOperationProgress(done, total, ""); }
     int requestUserActivity(int activity, void (RecoverySession::*continuation)());
     int removeProgram();
-    bool canFlash() const { return !flashing && image; }
+    bool hasImage() const { return image != nullptr; }
+    bool canFlash() const { return !flashing && hasImage(); }
     bool validateMac() const;
     bool validateDate() const;
 
@@ -73,9 +75,8 @@ private:
     void onDisconnected();
     void reportProgress();
     bool validateImage(size_t size) const;
-    // Takes `bytes` as the session's image and the TFTP server's, or drops both.
+    // Takes `bytes` as the session's image and the TFTP server's, in place of the previous one.
     int takeImage(std::shared_ptr<std::vector<uint8_t>> bytes);
-    void dropImage();
     // Registers `prompt` at the end of the text for `handler`, then sends `line`. A send that the
     // console refuses fails the step at once.
     void exchange(const std::string& prompt, void (RecoverySession::*handler)(GByteArray*),

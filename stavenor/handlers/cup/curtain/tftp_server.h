@@ -75,8 +75,6 @@ public:
     // From any thread: the image reaches the server through the main loop and serves the
     // requests that arrive afterwards. 0; -1 no image; -3 the server is stopping.
     int setImage(TftpImage bytes);
-    // Main loop: later requests get an error until an image is set again (running transfers keep theirs).
-    void clearImage() { image.reset(); }
 
     // Block just sent, block count.
     sigc::signal<void(int, int)> progress;

@@ -87,7 +87,11 @@ std::string JasonState::serve(const JasonRequest& request)
     case REQ_AUTOMATIC_DATE: session->setManualDate(atoi(data.c_str()) == 0); break;
     case REQ_AUTOMATIC_MAC: session->setManualMac(atoi(data.c_str()) == 0); break;
     case REQ_KEEP_DATA_PARTITION: session->setKeepDataPartition(atoi(data.c_str()) != 0); break;
-    case REQ_IMAGE_UPLOADED: session->loadImageFile(data); break;
+    case REQ_IMAGE_UPLOADED: {
+        const int loaded = session->loadImageFile(data);
+        imageRefused = loaded != 0 && loaded != -505; // busy: a run goes on with its own image
+        break;
+    }
     case REQ_IMAGE_UPLOADED_PROCEED:
         userActivity = 0;
         session->loadImageFile(data);
@@ -95,6 +99,11 @@ std::string JasonState::serve(const JasonRequest& request)
         break;
     case REQ_PROGRESS: return progress();
     case REQ_START_FLASHING:
+        if (imageRefused || !session->hasImage()) {
+            // Otherwise the polls would report a run that never starts.
+            LOG(LOG_CURTAIN, "no image to flash: asking for it again\n");
+            return kSendDataImage;
+        }
         subscribe(session);
         failed = finished = allDone = false;
         currentProgress = overallProgress = 0;

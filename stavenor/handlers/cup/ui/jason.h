@@ -15,6 +15,9 @@ struct JasonRequest {
     char data[256] = {}; // at most 255 characters
 };
 
+// The page's ask for the image: before a run, and again when the uploaded one was refused.
+inline constexpr const char* kSendDataImage = "{\"command\":\"send_data_image\"}";
+
 enum JasonRequestNumber {
     REQ_PORT_LIST = 1,
     REQ_PORT_SELECTED = 2,
@@ -64,6 +67,8 @@ private:
     bool allDone = false;
     bool failed = false;
     bool selecting = false;
+    // The latest upload was not taken: no run may start on an older image.
+    bool imageRefused = false;
     RecoverySession* subscribed = nullptr;
     sigc::connection progressConnection;
 };
