@@ -16,7 +16,7 @@ AlarmsBranch::AlarmsBranch(const QString &name, QTreeWidgetItem *parentRow, QObj
 
 void AlarmsBranch::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/alarms.png"));
+    item->setIcon(0, rowIcon(":/icons/images/alarms.png"));
     gZudWindow->updateGui();
 }
 
@@ -41,6 +41,6 @@ Alarm::~Alarm()
 
 void Alarm::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/alarm_active.png"));
+    item->setIcon(0, rowIcon(":/icons/images/alarm_active.png"));
     gZudWindow->updateGui();
 }

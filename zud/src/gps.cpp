@@ -22,7 +22,7 @@ Gps::Gps(const QString &name, QTreeWidgetItem *parentRow, QObject *parent) : Res
 void Gps::updateGui()
 {
     item->setText(1, validity);
-    item->setIcon(0, QIcon(":/icons/images/world.png"));
+    item->setIcon(0, rowIcon(":/icons/images/world.png"));
     item->setToolTip(0, description());
     gZudWindow->updateGui();
 }

@@ -16,7 +16,7 @@ RouteBranch::RouteBranch(const QString &name, QTreeWidgetItem *parentRow, QObjec
 
 void RouteBranch::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/route_dir.png"));
+    item->setIcon(0, rowIcon(":/icons/images/route_dir.png"));
     gZudWindow->updateGui();
 }
 
@@ -34,7 +34,7 @@ Route::Route(const QString &a, const QString &b, QTreeWidgetItem *parentRow, QOb
 
 void Route::updateGui()
 {
-    item->setIcon(0, QIcon(established ? ":/icons/images/link.png" : ":/icons/images/link_break.png"));
+    item->setIcon(0, rowIcon(established ? ":/icons/images/link.png" : ":/icons/images/link_break.png"));
     gZudWindow->updateGui();
 }
 
