@@ -8,7 +8,16 @@
 
 #include <QJsonArray>
 
+#include <malloc.h>
+
 namespace {
+
+// Bytes of the heap in use, small blocks and mapped ones.
+double heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd);
+}
 
 QJsonObject runRtpPeer(const QStringList &arguments)
 {
@@ -76,6 +85,28 @@ private slots:
         QVERIFY(sim.control({{"do", "close"}}));
         QTRY_VERIFY(!unit->isConnected());
         QCOMPARE(runRtpPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", "0.5"})["count"].toInt(), 0);
+    }
+
+    // Every link stops the microphone at its drop and starts it at its login: the console keeps
+    // nothing of a link past its drop. (With ALSA's null device OpenAL's own capture stop keeps
+    // the whole of the device's buffer, which grows with every stop; PulseAudio keeps nothing.)
+    void linkDropsKeepNothing()
+    {
+        devices->setMicrophone(1000, 8000);
+        SimUnit sim;
+        QVERIFY(startUnit(sim));
+        auto unit = makeUnit();
+        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
+        QVERIFY(done.wait(10000));
+        const double first = heapInUse();
+        for (int drop = 1; drop <= 10; ++drop) {
+            QCOMPARE(unit->closeConnection(true), 0);
+            QVERIFY(done.wait(10000));
+        }
+        QTest::qWait(500);
+        const double last = heapInUse();
+        qInfo("heap in use after the first login %.1f MB, after ten link drops %.1f MB", first / 1e6, last / 1e6);
+        QVERIFY2(last < first * 1.2, qPrintable(QString("%1 MB, then %2 MB").arg(first / 1e6).arg(last / 1e6)));
     }
 
     void unitStreamPlaysOnlyFromTheUnit()
