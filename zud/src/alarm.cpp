@@ -17,7 +17,7 @@ AlarmsBranch::AlarmsBranch(const QString &name, QTreeWidgetItem *parentRow, QObj
 void AlarmsBranch::updateGui()
 {
     item->setIcon(0, rowIcon(":/icons/images/alarms.png"));
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 Alarm::Alarm(const QString &name, const QString &text, AlarmsBranch *branch, QTreeWidgetItem *parentRow,
@@ -42,5 +42,5 @@ Alarm::~Alarm()
 void Alarm::updateGui()
 {
     item->setIcon(0, rowIcon(":/icons/images/alarm_active.png"));
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }

@@ -21,7 +21,7 @@ void Conference::refreshRow(const QString &statusText)
                                                   : ":/icons/images/conference_full.png"));
     item->setText(1, statusText);
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 void Conference::updateGui()

@@ -24,7 +24,7 @@ void Gps::updateGui()
     item->setText(1, validity);
     item->setIcon(0, rowIcon(":/icons/images/world.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString Gps::degreesText(double radians, char positive, char negative)

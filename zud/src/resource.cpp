@@ -211,7 +211,7 @@ int Resource::addMonitorSource(const QString &source, const QString &mode, const
         return -3;
     sources.insert(source, {mode, gain});
     updateGui();
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
     return 0;
 }
 
@@ -221,7 +221,7 @@ int Resource::removeMonitorSource(const QString &source)
     if (!sources.remove(source))
         return -3;
     updateGui();
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
     return 0;
 }
 

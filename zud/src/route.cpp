@@ -17,7 +17,7 @@ RouteBranch::RouteBranch(const QString &name, QTreeWidgetItem *parentRow, QObjec
 void RouteBranch::updateGui()
 {
     item->setIcon(0, rowIcon(":/icons/images/route_dir.png"));
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 // The lesser name first, so the same pair always gives the same route.
@@ -35,7 +35,7 @@ Route::Route(const QString &a, const QString &b, QTreeWidgetItem *parentRow, QOb
 void Route::updateGui()
 {
     item->setIcon(0, rowIcon(established ? ":/icons/images/link.png" : ":/icons/images/link_break.png"));
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 int Route::setEstablished()

@@ -39,7 +39,7 @@ void User::updateGui()
     item->setText(1, word);
     item->setIcon(0, rowIcon(busy ? ":/icons/images/user_busy.png" : ":/icons/images/user_free.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString User::description() const
@@ -157,7 +157,7 @@ void Speaker::updateGui()
     item->setText(1, currentStatus == StatusConnected ? tr("connected") : busy ? tr("busy") : QString());
     item->setIcon(0, rowIcon(busy ? ":/icons/images/speaker_busy.png" : ":/icons/images/speaker_free.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString Speaker::description() const
@@ -191,5 +191,5 @@ void Overlord::updateGui()
         word = tr("calling");
     item->setText(1, word);
     item->setIcon(0, rowIcon(":/icons/images/overlord.png"));
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }

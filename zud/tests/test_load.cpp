@@ -192,6 +192,8 @@ void LoadTest::bigUserList()
     // comes while this one takes the reply.
     QTRY_VERIFY_WITH_TIMEOUT(sim.messages().contains("list|users"), 10000);
     QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    // The unit's row selected: its details walk every resource whenever the panel refreshes.
+    unit->treeItem()->setSelected(true);
 
     LoopWatch watch;
     const qint64 delay = raiseDelayMs([&] { QVERIFY(sim.control({{"do", "hold"}, {"on", false}})); });
@@ -227,6 +229,7 @@ void LoadTest::statusFlood()
     }
     flood.append(QJsonArray{"status", "user", userName(users - 1), "busy", "user", "last"});
     Resource *last = unit->findResource(userName(users - 1));
+    last->treeItem()->setSelected(true);
     QVERIFY(sim.control({{"do", "flood"}, {"messages", flood}, {"rate", 1000}}));
 
     LoopWatch watch;
