@@ -40,12 +40,19 @@ class UnitAudioTest : public QObject
     std::unique_ptr<Audio> engine;
     QTemporaryDir dir;
 
-    // The simulated unit, naming 5004 as its RTP port in the login reply.
-    bool startUnit(SimUnit &sim)
+    // The simulated unit, naming 5004 as its RTP port in the login reply, and a console unit
+    // logged in to it with its start-up program done; null when either failed.
+    std::unique_ptr<CentralUnit> loggedInUnit(SimUnit &sim)
     {
         QFile model(dir.filePath("model.json"));
-        return model.open(QIODevice::WriteOnly) && model.write(R"({"rtp port": 5004})") > 0 && (model.close(), true)
-               && sim.start({"--model", model.fileName()});
+        if (!model.open(QIODevice::WriteOnly) || model.write(R"({"rtp port": 5004})") <= 0)
+            return nullptr;
+        model.close();
+        if (!sim.start({"--model", model.fileName()}))
+            return nullptr;
+        auto unit = makeUnit();
+        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
+        return done.wait(10000) ? std::move(unit) : nullptr;
     }
 
 private slots:
@@ -68,10 +75,8 @@ private slots:
     {
         devices->setMicrophone(1000, 8000);
         SimUnit sim;
-        QVERIFY(startUnit(sim));
-        auto unit = makeUnit();
-        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-        QVERIFY(done.wait(10000));
+        auto unit = loggedInUnit(sim);
+        QVERIFY(unit);
 
         const QJsonObject heard = runRtpPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", "2"});
         QVERIFY2(heard["count"].toInt() >= 90, qPrintable(QString::number(heard["count"].toInt())));
@@ -94,10 +99,9 @@ private slots:
     {
         devices->setMicrophone(1000, 8000);
         SimUnit sim;
-        QVERIFY(startUnit(sim));
-        auto unit = makeUnit();
+        auto unit = loggedInUnit(sim);
+        QVERIFY(unit);
         QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-        QVERIFY(done.wait(10000));
         const double first = heapInUse();
         for (int drop = 1; drop <= 10; ++drop) {
             QCOMPARE(unit->closeConnection(true), 0);
@@ -112,10 +116,8 @@ private slots:
     void unitStreamPlaysOnlyFromTheUnit()
     {
         SimUnit sim;
-        QVERIFY(startUnit(sim));
-        auto unit = makeUnit();
-        QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-        QVERIFY(done.wait(10000));
+        auto unit = loggedInUnit(sim);
+        QVERIFY(unit);
         const QString console = QString("127.0.0.1:%1").arg(unit->rtpPort());
 
         // A stranger's tone, and the unit's datagrams that carry no playable audio: nothing plays.
