@@ -7,9 +7,12 @@ JOBS ?= $(shell nproc)
 deps:
 	./scripts/install-deps
 
-build: deps
-	cmake -S . -B $(BUILD) -G Ninja
+# Configured once; afterwards the build tree re-runs CMake itself when a CMake file changes.
+build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD)
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja
 
 # Starts stavenor in the run directory that the build lays out (config.cfg, www/, announcements/),
 # logging start-up and errors.

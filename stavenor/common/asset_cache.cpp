@@ -1,5 +1,6 @@
 #include "common/asset_cache.h"
 
+#include "common/file_read.h"
 #include "common/logger.h"
 #include "common/paths.h"
 
@@ -199,17 +200,9 @@ int readCachedFile(const std::string& name, std::string& data, const std::string
         return ASSET_NOT_CACHED;
     }
     size_t size = std::min<uint64_t>(static_cast<uint64_t>(st.st_size), kMaxCachedAssetSize);
-    data.assign(size, '\0');
-    size_t done = 0;
-    while (done < size) {
-        ssize_t got = read(fd, data.data() + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
-    }
+    bool whole = read_exactly(fd, size, data);
     close(fd);
-    data.resize(done);
-    return done == size ? ASSET_READ : ASSET_NOT_CACHED;
+    return whole ? ASSET_READ : ASSET_NOT_CACHED;
 }
 
 void purgeAssetCache(const std::string& cacheDir)

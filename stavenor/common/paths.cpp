@@ -2,9 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -47,17 +50,23 @@ bool is_inside(const std::string& outer, const std::string& inner)
     return inner == outer || outer == "/" || inner.compare(0, outer.size() + 1, outer + "/") == 0;
 }
 
-std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative)
+// Refuses control characters and ".." segments outright, whether or not they would stay inside.
+static bool is_plain_relative(const std::string& relative)
 {
-    if (has_control_character(relative)) return std::nullopt;
-    // Refuse ".." segments outright, whether or not they would stay inside.
+    if (has_control_character(relative)) return false;
     size_t start = 0;
     while (start <= relative.size()) {
         size_t end = relative.find_first_of("/\\", start);
         if (end == std::string::npos) end = relative.size();
-        if (relative.compare(start, end - start, "..") == 0) return std::nullopt;
+        if (relative.compare(start, end - start, "..") == 0) return false;
         start = end + 1;
     }
+    return true;
+}
+
+std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative)
+{
+    if (!is_plain_relative(relative)) return std::nullopt;
 
     auto real_root = real_path(root.empty() ? "." : root);
     if (!real_root) return std::nullopt;
@@ -65,6 +74,25 @@ std::optional<std::string> resolve_inside(const std::string& root, const std::st
     if (!real) return std::nullopt;
     if (!is_inside(*real_root, *real)) return std::nullopt;
     return real;
+}
+
+int open_inside(const std::string& root, const std::string& relative, int root_fd)
+{
+    if (!is_plain_relative(relative)) return -1;
+    // The kernel walks the path in one step and refuses to leave the root on the way, links
+    // included. A walk that it refuses (an absolute link, a path starting with '/') or a kernel
+    // without the call is judged by real paths instead, which follow such links.
+    int dir_fd = root_fd >= 0 ? root_fd : open(root.empty() ? "." : root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0) return -1;
+    open_how how{};
+    how.flags = O_RDONLY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH;
+    int fd = static_cast<int>(syscall(SYS_openat2, dir_fd, relative.c_str(), &how, sizeof how));
+    int error = errno;
+    if (dir_fd != root_fd) close(dir_fd);
+    if (fd >= 0 || (error != EXDEV && error != ENOSYS)) return fd;
+    auto path = resolve_inside(root, relative);
+    return path ? open(path->c_str(), O_RDONLY | O_CLOEXEC) : -1;
 }
 
 static void remove_below(int dir_fd)

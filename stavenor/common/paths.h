@@ -27,6 +27,11 @@ bool is_inside(const std::string& outer, const std::string& inner);
 // or when the real path (symbolic links followed) lies outside the real root or does not exist.
 std::optional<std::string> resolve_inside(const std::string& root, const std::string& relative);
 
+// `relative` below `root` opened for reading (O_CLOEXEC), under the rules of resolve_inside;
+// -1 when they refuse it or it cannot be opened. `root_fd`, when not -1, is `root` already opened
+// (O_PATH | O_DIRECTORY is enough) and spares the walk to it.
+int open_inside(const std::string& root, const std::string& relative, int root_fd = -1);
+
 // Deletes everything below `path`; with `remove_itself` also `path`. Symbolic links are deleted,
 // never followed. Refuses "/", the working directory and anything that resolves to them.
 void remove_tree(const std::string& path, bool remove_itself);

@@ -8,6 +8,8 @@
 void init_default();
 void default_handler(http_request& request);
 void cleanup_default();
+// The server's answer to a path that names nothing: 404 with the text "none".
+void not_found(http_request& request);
 
 // "2014-04a (<build date> <build time>)", served at "/stavenorVersion".
 const std::string& version_text();

@@ -4,6 +4,7 @@
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/brelt.h"
 #include "handlers/cup/brelt/manager.h"
+#include "handlers/default.h"
 #include "handlers/updater_support.h"
 
 #include <glib.h>
@@ -206,7 +207,8 @@ void updater_handler(http_request& request)
     LOG(LOG_INFO, "UPDATER REQUEST `%s` `%s`", url.c_str(), units ? units->c_str() : "");
     const size_t slash = url.rfind('/');
     const size_t json = url.find(".json");
-    if (slash == std::string::npos || json == std::string::npos || json < slash) return;
+    // A path that names no command is unknown to the server as a whole.
+    if (slash == std::string::npos || json == std::string::npos || json < slash) return not_found(request);
     std::string command = url.substr(slash + 1, json - slash - 1);
     if (command.size() > COMMAND_MAX) command.clear();
 

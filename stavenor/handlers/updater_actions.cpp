@@ -4,6 +4,7 @@
 #include "common/logger.h"
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/brelt.h"
+#include "handlers/cup/brelt/command_line.h"
 #include "handlers/cup/brelt/manager.h"
 #include "handlers/updater_support.h"
 #include "include/configuration.h"
@@ -60,7 +61,7 @@ void disconnectRun(uint64_t run)
     runConnections.erase(it);
 }
 
-// Ties `wait` to the next end of `unit`'s program. Main loop only.
+// Ties `wait` to the next end of `unit`'s program, logging that end. Main loop only.
 void connectRun(Brelt* unit, const std::shared_ptr<ProgramWait>& wait)
 {
     const uint64_t run = ++lastRun;
@@ -143,10 +144,15 @@ ActionLine actionLine(UpdaterRequest& r, const std::string& type)
         if (!v) return {"", missing};
         return {std::string(word) + " " + quoted(*v), ""};
     };
-    auto fileLine = [&](const char* words) -> ActionLine {
+    // The unit empties and fills "/modules/<name>": a module name that leaves that directory is
+    // refused before any unit hears of it.
+    const ActionLine badModule{"", "invalid module name"};
+    auto fileLine = [&](const char* words, bool namesModule = false) -> ActionLine {
         std::string path;
         std::string error = filePath(path);
         if (!error.empty()) return {"", error};
+        const std::optional<std::string> module = namesModule ? moduleNameOf(path) : std::nullopt;
+        if (module && !isModuleName(*module)) return badModule;
         return {std::string(words) + " " + quoted(path), ""};
     };
 
@@ -165,11 +171,14 @@ ActionLine actionLine(UpdaterRequest& r, const std::string& type)
     if (type == "disUpload") return fileLine("send dis");
     if (type == "setRole") return required("role set", "role", "no role");
     if (type == "setDescription") return required("describe", "description", "no description");
-    if (type == "moduleUpload") return fileLine("module add");
-    if (type == "moduleUpgrade") return fileLine("module upgrade");
-    if (type == "moduleOverwrite") return fileLine("module overwrite");
+    if (type == "moduleUpload") return fileLine("module add", true);
+    if (type == "moduleUpgrade") return fileLine("module upgrade", true);
+    if (type == "moduleOverwrite") return fileLine("module overwrite", true);
     if (type == "announcementsUpload") return {"announcements update", ""};
-    if (type == "moduleRemove") return required("module remove", "name", "no module name");
+    if (type == "moduleRemove") {
+        ActionLine result = required("module remove", "name", "no module name");
+        return result.error.empty() && !isModuleName(*value("name")) ? badModule : result;
+    }
     if (type == "test") return {"test", ""};
     if (type == "passwd") return {"passwd", ""};
     return {"", "unknown action type"};
@@ -211,6 +220,8 @@ json_t* runAction(const std::vector<std::string>& ids, const std::string& type, 
         }
         unit->setDownloadDir(temporary);
         if (unit->queueCommand(line) == 0) {
+            // Nobody waits here; the page follows the program with "breltProgress".
+            connectRun(unit, std::make_shared<ProgramWait>());
             unit->runProgram();
             json_array_append_new(units, statusRecord(id));
         } else {
@@ -254,8 +265,15 @@ void blocking_run(UpdaterRequest& r, const BlockingRun& run)
     });
     if (!reached) return setError(r.reply, "the server is busy, try again");
     if (!refusal.empty()) return setError(r.reply, refusal);
-    if (!waitForProgram(*wait)) return setError(r.reply, "the unit's program does not advance");
-    if (run.consultOutcome && wait->failed) return setError(r.reply, "some error happened");
+    if (!waitForProgram(*wait)) {
+        // A program nobody waits for any more must not hold the unit: it ends here, failed.
+        run_on_main([&] {
+            Brelt* unit = UnitManager::instance() ? UnitManager::instance()->find(unitId) : nullptr;
+            if (unit && !wait->done) unit->abortProgram(-2, "the unit's program does not advance");
+        });
+        return setError(r.reply, "the unit's program does not advance");
+    }
+    if (wait->failed) return setError(r.reply, "some error happened");
     json_t* reply = r.reply;
     const bool answered = run_on_main([&] {
         Brelt* unit = UnitManager::instance() ? UnitManager::instance()->find(unitId) : nullptr;
@@ -335,7 +353,6 @@ void updater_modules(UpdaterRequest& r)
 {
     BlockingRun run;
     run.line = "module list";
-    run.consultOutcome = false;
     run.succeeded = [](Brelt* unit, json_t* reply) {
         json_t* list = json_array();
         for (const UnitModule& module : unit->getModules()) {

@@ -271,9 +271,16 @@ void updater_prepare_log(UpdaterRequest& r)
 {
     const std::string* entries = r.param("logEntries");
     if (!entries) return setError(r.reply, "no log specified");
-    std::ofstream out(temporary_directory() + "log.log", std::ios::binary | std::ios::trunc);
+    const std::string path = temporary_directory() + "log.log";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (out) out << *entries;
-    if (!out) LOG(LOG_ERROR, "updater: the log could not be written to %slog.log\n", temporary_directory().c_str());
+    out.close();  // a full disk often shows only when the last bytes leave the buffer
+    if (out) return;
+    LOG(LOG_ERROR, "updater: the log could not be written to %s\n", path.c_str());
+    // A cut log must not be served as the page's log.
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    setError(r.reply, "the log could not be written");
 }
 
 void updater_download_log(UpdaterRequest& r)

@@ -37,19 +37,19 @@ bool isPlainFileName(const std::string& value);
 // Checks each named parameter that is present; on the first unfit one sets an error and says false.
 bool checkLineValues(UpdaterRequest& r, std::initializer_list<const char*> names);
 
-// What a blocking run does before and after the unit's program.
+// What a blocking run does before and after the unit's program; a failed program answers
+// "some error happened".
 struct BlockingRun {
     std::string line;
     bool check = true;             // ask the unit whether it takes the line first
-    bool consultOutcome = true;    // a failed program answers "some error happened"
     std::string downloadDir;       // set on the unit before the line is queued, when not empty
     // Fills the success reply; runs on the main loop with the unit (still known to the manager).
     std::function<void(Brelt*, json_t*)> succeeded;
 };
 
 // Starts the line on the first unit and waits, on this thread, for the end of that program.
-// Gives up with an error when the program has not advanced for longer than the longest operation
-// time-out.
+// Gives up with an error, ending the program as failed, when it has not advanced for longer than
+// the longest operation time-out.
 void blocking_run(UpdaterRequest& r, const BlockingRun& run);
 
 // The commands of the handler, each answering into r.reply (or with an attachment).

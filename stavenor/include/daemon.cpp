@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -28,15 +29,17 @@ MHD_Daemon* daemon_handle = nullptr;
 uint16_t own_port = 0;
 
 // Closed until start-up has registered every handler; a request that arrives earlier waits.
+// Once open it stays open, so later requests pass without the lock.
 std::mutex gate_mutex;
 std::condition_variable gate_opened;
-bool gate_open = false;
+std::atomic<bool> gate_open = false;
 constexpr auto kStartUpWait = std::chrono::seconds(60);
 
 bool wait_for_gate()
 {
+    if (gate_open.load(std::memory_order_acquire)) return true;
     std::unique_lock lock(gate_mutex);
-    return gate_opened.wait_for(lock, kStartUpWait, [] { return gate_open; });
+    return gate_opened.wait_for(lock, kStartUpWait, [] { return gate_open.load(); });
 }
 
 // A client that sends nothing for this long loses its connection and its thread.
@@ -140,7 +143,8 @@ MHD_Result http_get_iterator(void* cls, MHD_ValueKind, const char* key, const ch
 }
 
 // A new file field: its name is reduced to a safe base name, its bytes go to a private file.
-void start_upload(connection_context& ctx, const char* key, const char* filename, const char* content_type)
+void start_upload(connection_context& ctx, const char* key, const char* filename, const char* content_type,
+                  size_t size)
 {
     request_param* item = add_param(ctx.params, key, std::nullopt, PARAM_POST);
     if (!item) return;
@@ -169,8 +173,10 @@ void start_upload(connection_context& ctx, const char* key, const char* filename
         return;
     }
     u.temp_path = temp;
-    LOG(LOG_HTTP, "http daemon handler - [POST] parameter handler has new parameter: %s [FILE] - saving to %s",
-        key, path.c_str());
+    LOG(LOG_HTTP,
+        "http daemon handler - [POST] parameter handler has new parameter: %s [FILE] - saving to %s and start "
+        "collecting chunks (%zu bytes)",
+        key, path.c_str(), size);
     ctx.uploads.push_back(std::move(u));
 }
 
@@ -192,12 +198,18 @@ MHD_Result http_post_iterator(void* cls, MHD_ValueKind, const char* key, const c
     if (item && off == 0 && item->size > 0) item = nullptr;
 
     if (filename) {
-        if (!item) {
-            start_upload(ctx, key, filename, content_type);
+        const bool later = item != nullptr;
+        if (!later) {
+            start_upload(ctx, key, filename, content_type, size);
             item = ctx.params.items.empty() ? nullptr : ctx.params.items.back().get();
         }
         upload* u = item ? ctx.upload_of(item) : nullptr;
         if (!u || u->fd < 0 || size == 0) return MHD_YES;
+        if (later)
+            LOG(LOG_HTTP,
+                "http daemon handler - [POST] parameter handler has existing parameter: %s [FILE] - saving to %s and "
+                "continue collecting chunks (%zu bytes)",
+                key, item->upload_path->c_str(), size);
         item->size += static_cast<int64_t>(size);
         for (size_t done = 0; done < size;) {
             ssize_t n = write(u->fd, data + done, size - done);

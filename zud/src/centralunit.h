@@ -176,6 +176,17 @@ private:
     Resource *commandTarget(const QString &resourceName, int *code);
     // A busy check, then the command queued.
     int queueUnlessBusy(const QList<Operation> &operations);
+    // A talk or a broadcast begun here: once its start is queued, its end is owed to the unit and
+    // goes out behind whatever keeps the unit busy; a start the unit refused needs no end.
+    struct Talk
+    {
+        Operation start;
+        Operation end;
+        enum State { Idle, Started, Refused } state = Idle;
+    };
+    int beginTalk(Talk &talk);
+    int endTalk(Talk &talk);
+    void talkRefused(const Operation &command, const QString &error);
     static QString kindWord(const Resource *resource);
     bool write(const QStringList &tokens);
     void dropLink();
@@ -209,6 +220,8 @@ private:
     QList<RadioControlWidget *> remoteWindows;
     Resource *overlordResource = nullptr;
     bool broadcastInProgress = false;
+    Talk pttTalk{{"ptt", "on"}, {"ptt", "off"}};
+    Talk broadcastTalk{{"broadcast", "start"}, {"broadcast", "end"}};
     QString systemName;
     QString systemDate;
     QString softwareVersion;

@@ -10,7 +10,9 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 // A gain stepped without overflow: a unit may report any number.
@@ -150,17 +152,59 @@ int CentralUnit::setRadioSilence(bool on)
 
 int CentralUnit::setPtt(bool on)
 {
-    return queueUnlessBusy({{"ptt", on ? "on" : "off"}});
+    return on ? beginTalk(pttTalk) : endTalk(pttTalk);
 }
 
 int CentralUnit::startBroadcast()
 {
-    return queueUnlessBusy({{"broadcast", "start"}});
+    return beginTalk(broadcastTalk);
 }
 
 int CentralUnit::endBroadcast()
 {
-    return queueUnlessBusy({{"broadcast", "end"}});
+    return endTalk(broadcastTalk);
+}
+
+int CentralUnit::beginTalk(Talk &talk)
+{
+    const int code = queueUnlessBusy({talk.start});
+    if (code == 0)
+        talk.state = Talk::Started;
+    return code;
+}
+
+// A key released before the unit answered the start must not leave the unit on air: the end is
+// never refused as busy, and the program sends it only after the start's reply. An end with no
+// start of ours known keeps the busy rule.
+int CentralUnit::endTalk(Talk &talk)
+{
+    switch (std::exchange(talk.state, Talk::Idle)) {
+    case Talk::Refused:
+        return -3;
+    case Talk::Idle:
+        return queueUnlessBusy({talk.end});
+    case Talk::Started:
+        break;
+    }
+    appendToProgram({talk.end});
+    return 0;
+}
+
+// Called with the command in flight when the unit refused it.
+void CentralUnit::talkRefused(const Operation &command, const QString &error)
+{
+    // The unit reports a broadcast of ours already on air: its end is still owed.
+    if (command == broadcastTalk.start && error == "already broadcasting")
+        return;
+    for (Talk *talk : {&pttTalk, &broadcastTalk}) {
+        if (command != talk->start)
+            continue;
+        const auto queuedEnd = std::find(std::next(current), program.end(), talk->end);
+        if (queuedEnd != program.end())
+            program.erase(queuedEnd);
+        else if (talk->state == Talk::Started)
+            talk->state = Talk::Refused;
+    }
 }
 
 int CentralUnit::setRoute(const QString &a, const QString &b)

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 const QString unitPort = QStringLiteral("22349");
 
@@ -80,8 +82,14 @@ int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, c
         QMessageBox::warning(nullptr, tr("Error"), tr("Provided IP Address is in use!"), QMessageBox::Close);
         return -3;
     }
-    if (!fitsConfigLine(name) || !fitsConfigLine(ipAddress) || !fitsConfigLine(password) || !fitsConfigLine(ttl)) {
-        qDebug() << "ERROR: a name, address or password holding '|', a TAB or a line break cannot be kept";
+    const std::pair<QString, QString> values[]{
+        {tr("name"), name}, {tr("IP Address"), ipAddress}, {tr("password"), password}, {tr("inactivity timeout"), ttl}};
+    for (const auto &[label, value] : values) {
+        if (fitsConfigLine(value))
+            continue;
+        qDebug() << "ERROR: a" << label << "holding '|', a TAB or a line break cannot be kept";
+        QMessageBox::warning(nullptr, tr("Error"), tr("Provided %1 cannot hold \"|\", a TAB or a line break!").arg(label),
+                             QMessageBox::Close);
         return -5;
     }
     ConfigNode *section = gConfig.set({"devices", name});

@@ -60,6 +60,7 @@ void CentralUnit::handleError()
     const QString command = mergeCommand(cmd);
     const QString error = replyTokens.value(1);
     qDebug() << "error from" << unitName << ":" << printableCommand(replyTokens);
+    talkRefused(cmd, error);
     const auto is = [&](const char *prefix) { return command.startsWith(prefix); };
 
     if (is("login")) {

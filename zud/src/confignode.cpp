@@ -1,12 +1,11 @@
 #include "confignode.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QFile>
-#include <QLocale>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <ctime>
 
 ConfigNode gConfig;
 QString gConfigFileName = QStringLiteral("zud.conf");
@@ -91,9 +90,12 @@ int ConfigNode::save(const QString &fileName)
         qDebug() << "ERROR: cannot write configuration" << fileName << ":" << file.errorString();
         return -1;
     }
-    // The header's date in ctime's form, which ends in a line break of its own.
-    const QByteArray header = "# config file "
-        + QLocale::c().toString(QDateTime::currentDateTime(), "ddd MMM d hh:mm:ss yyyy").toUtf8() + "\n\n";
+    // The header's date as ctime writes it ("Tue Apr  7 09:05:01 2026", English whatever the
+    // locale), which ends in a line break of its own.
+    const std::time_t now = std::time(nullptr);
+    char date[64] = "\n";
+    ctime_r(&now, date);
+    const QByteArray header = QByteArray("# config file ") + date + "\n";
     if (file.write(header) != header.size()) {
         qDebug() << "ERROR: cannot write configuration header" << fileName << ":" << file.errorString();
         file.cancelWriting();

@@ -586,12 +586,13 @@ void ConnectionsTreeWidget::removeRouteAction(QObject *payload)
 void ConnectionsTreeWidget::addCentralUnitAction()
 {
     auto *dialog = new NewUnitDialog;
-    if (dialog->exec() == QDialog::Accepted && manager) {
-        manager->addUnit(dialog->findChild<QLineEdit *>("nameLineEdit")->text(),
-                         dialog->findChild<QLineEdit *>("ipLineEdit")->text(),
-                         QString::number(dialog->findChild<QSpinBox *>("ttlSpinBox")->value()),
-                         dialog->findChild<QLineEdit *>("passwordLineEdit")->text());
-    }
+    // A value that zud.conf cannot hold is refused (-5): the dialog comes back with what was typed.
+    int added = -5;
+    while (added == -5 && dialog->exec() == QDialog::Accepted && manager)
+        added = manager->addUnit(dialog->findChild<QLineEdit *>("nameLineEdit")->text(),
+                                 dialog->findChild<QLineEdit *>("ipLineEdit")->text(),
+                                 QString::number(dialog->findChild<QSpinBox *>("ttlSpinBox")->value()),
+                                 dialog->findChild<QLineEdit *>("passwordLineEdit")->text());
     delete dialog;
 }
 

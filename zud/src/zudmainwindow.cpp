@@ -4,6 +4,7 @@
 #include "audio.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
+#include "columnfit.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
 #include "resource.h"
@@ -15,6 +16,9 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStyle>
+
+#include <algorithm>
 
 ZudMainWindow *gZudWindow = nullptr;
 
@@ -58,6 +62,7 @@ ZudMainWindow::ZudMainWindow(QWidget *parent)
     ui->connectionsTreeWidget->setSortingEnabled(true);
     ui->connectionsTreeWidget->hideColumn(2);
     ui->connectionsTreeWidget->hideColumn(3);
+    nameColumnFit = new ColumnFit(ui->connectionsTreeWidget, 0);
 }
 
 ZudMainWindow::~ZudMainWindow() = default;
@@ -71,9 +76,12 @@ void ZudMainWindow::restoreSettings()
 {
     QSettings settings;
     restoreGeometry(settings.value(geometryKey).toByteArray());
-    restoreState(settings.value(stateKey).toByteArray(), 0);
-    if (const int width = settings.value(column0Key).toInt())
+    if (restoreState(settings.value(stateKey).toByteArray(), 0))
+        dockFollowsText = false;
+    if (const int width = settings.value(column0Key).toInt()) {
+        nameColumnFit->stop();
         ui->connectionsTreeWidget->setColumnWidth(0, width);
+    }
     if (const int width = settings.value(column1Key).toInt())
         ui->connectionsTreeWidget->setColumnWidth(1, width);
     ui->connectionsTreeWidget->hideColumn(2);
@@ -85,8 +93,11 @@ void ZudMainWindow::closeEvent(QCloseEvent *event)
     QSettings settings;
     settings.setValue(geometryKey, saveGeometry());
     settings.setValue(stateKey, saveState(0));
-    settings.setValue(column0Key, ui->connectionsTreeWidget->columnWidth(0));
-    settings.setValue(column1Key, ui->connectionsTreeWidget->columnWidth(1));
+    // A width fitted to the contents is not the operator's: the next start fits again.
+    if (!nameColumnFit->isFitting()) {
+        settings.setValue(column0Key, ui->connectionsTreeWidget->columnWidth(0));
+        settings.setValue(column1Key, ui->connectionsTreeWidget->columnWidth(1));
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -177,6 +188,7 @@ int ZudMainWindow::updateGui()
     } else {
         ui->infoLabel->setText(row->text(0) == unit->name() ? unit->infoText() : QString());
     }
+    fitDetailsDock();
     updateButtons(states);
     ui->radioSilencePushButton->setEnabled(true);
     updating = true;
@@ -184,6 +196,23 @@ int ZudMainWindow::updateGui()
     ui->broadcastToPushButton->setEnabled(!unit->isBroadcastInProgress());
     updating = false;
     return 0;
+}
+
+// The form's dock is a few pixels wide and would hide the details behind a scroll bar: without a
+// stored layout it widens for a text wider than any before, up to half the window, so that a width
+// the operator chose stands until a wider text comes.
+void ZudMainWindow::fitDetailsDock()
+{
+    if (!dockFollowsText)
+        return;
+    const QMargins margins = ui->verticalLayout_3->contentsMargins();
+    const int around = ui->detailsDock->width() - ui->scrollArea->viewport()->width() + margins.left() + margins.right()
+        + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int wanted = std::min(ui->infoLabel->sizeHint().width() + around, width() / 2);
+    if (wanted <= std::max(dockTextWidth, ui->detailsDock->width()))
+        return;
+    dockTextWidth = wanted;
+    resizeDocks({ui->detailsDock}, {wanted}, Qt::Horizontal);
 }
 
 void ZudMainWindow::updateButtons(const QStringList &states)

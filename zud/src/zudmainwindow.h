@@ -10,6 +10,7 @@
 
 namespace Ui { class ZudMainWindow; }
 class CentralUnit;
+class ColumnFit;
 class ConnectionsTreeWidget;
 class QTreeWidgetItem;
 
@@ -70,10 +71,15 @@ private:
     CentralUnit *currentUnit() const;
     void pttOn();
     void pttOff();
+    void fitDetailsDock();
 
     std::unique_ptr<Ui::ZudMainWindow> ui;
     QTimer updateTimer;
     bool updating = false;
+    // Without stored widths the names and the details follow their contents (first start).
+    ColumnFit *nameColumnFit = nullptr;
+    bool dockFollowsText = true;
+    int dockTextWidth = 0;
     ResourceData current;
     // The unit that took "ptt on" or "broadcast start": the matching end goes to it, wherever
     // the selection moved meanwhile.

@@ -77,6 +77,17 @@ public:
         return out;
     }
 
+    // What the unit had on air for the console after the last talk command it took ("ptt",
+    // "broadcast").
+    QStringList onAir() const
+    {
+        QStringList last;
+        for (const QJsonObject &entry : log())
+            if (entry.contains("on air"))
+                last = entry["on air"].toVariant().toStringList();
+        return last;
+    }
+
     // True when some message came while the reply to an earlier one was still owed.
     bool anyEarly() const
     {

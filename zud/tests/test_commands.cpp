@@ -88,6 +88,7 @@ private slots:
     void init();
     void builders();
     void busyUnit();
+    void talkEndsBehindOtherCommands();
     void queuedDuringStartup();
     void defaultAction();
     void unansweredCallIsRejected();
@@ -243,6 +244,37 @@ void CommandsTest::busyUnit()
     QVERIFY(!cu->treeItem()->isDisabled());
     QCOMPARE(sent(), (QStringList{"gain|set|4|input|Radio1", "digit|PABX1|5"}));
     QCOMPARE(cu->disconnectFrom("Alice"), 0);
+}
+
+void CommandsTest::talkEndsBehindOtherCommands()
+{
+    CentralUnit *cu = unit();
+    QCOMPARE(cu->setPtt(true), 0);
+    QCOMPARE(cu->startBroadcast(), -2);
+    QVERIFY(waitIdle());
+    QCOMPARE(cu->startBroadcast(), 0);
+    QVERIFY(waitIdle());
+    // The ends of talks begun here wait behind a command in flight; other commands stay refused.
+    QVERIFY(hold(true));
+    QCOMPARE(cu->connectTo("Alice"), 0);
+    QCOMPARE(cu->setPtt(false), 0);
+    QCOMPARE(cu->endBroadcast(), 0);
+    QCOMPARE(cu->setRadioSilence(true), -2);
+    QTest::qWait(300);
+    QCOMPARE(sent(), (QStringList{"ptt|on", "broadcast|start", "connect|user|Alice"}));
+    QVERIFY(hold(false));
+    QVERIFY(waitIdle());
+    QCOMPARE(sent(), (QStringList{"ptt|off", "broadcast|end"}));
+    QCOMPARE(sim.onAir(), QStringList{});
+    // An end with no start of ours keeps the busy rule.
+    QVERIFY(hold(true));
+    QCOMPARE(cu->disconnectFrom("Alice"), 0);
+    QCOMPARE(cu->setPtt(false), -2);
+    QCOMPARE(cu->endBroadcast(), -2);
+    QVERIFY(hold(false));
+    QVERIFY(waitIdle());
+    QCOMPARE(sent(), QStringList{"disconnect|user|Alice"});
+    cu->treeItem()->setDisabled(false);
 }
 
 void CommandsTest::queuedDuringStartup()

@@ -100,6 +100,8 @@ private slots:
     void newUnitAddress_data();
     void newUnitAddress();
     void newUnitAdded();
+    void newUnitValueZudConfCannotHold_data();
+    void newUnitValueZudConfCannotHold();
     void centralUnitsFrame();
     void radioConnectionLoad_data();
     void radioConnectionLoad();
@@ -456,6 +458,46 @@ void DialogsTest::newUnitAdded()
     QVERIFY(!manager->findUnit("South"));
     QCOMPARE(readFile(gConfigFileName), before);
     QCOMPARE(manager->removeUnit("North"), 0);
+}
+
+void DialogsTest::newUnitValueZudConfCannotHold_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("box");
+    const QString name = R"(Error: Provided name cannot hold "|", a TAB or a line break!)";
+    const QString password = R"(Error: Provided password cannot hold "|", a TAB or a line break!)";
+    QTest::newRow("bar in the name") << "No|rth" << "pw" << name;
+    QTest::newRow("TAB in the name") << "No\trth" << "pw" << name;
+    QTest::newRow("bar in the password") << "North" << "p|w" << password;
+    QTest::newRow("TAB in the password") << "North" << "p\tw" << password;
+}
+
+// The operator is told which value was refused and gets the dialog back as typed; zud.conf stays.
+void DialogsTest::newUnitValueZudConfCannotHold()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(QString, box);
+    const QByteArray before = readFile(gConfigFileName);
+    BoxCollector boxes;
+    QStringList shownAgain;
+    boxes.onNextDialog([&](QDialog *dialog) {
+        dialog->findChild<QLineEdit *>("nameLineEdit")->setText(name);
+        dialog->findChild<QLineEdit *>("ipLineEdit")->setText("192.0.2.7");
+        dialog->findChild<QLineEdit *>("passwordLineEdit")->setText(password);
+        dialog->accept();
+        boxes.onNextDialog([&](QDialog *again) {
+            for (const char *field : {"nameLineEdit", "ipLineEdit", "passwordLineEdit"})
+                shownAgain << again->findChild<QLineEdit *>(field)->text();
+            again->reject();
+        });
+    });
+    gZudWindow->connectionsTree()->addCentralUnitAction();
+    QCOMPARE(boxes.texts, QStringList{box});
+    QCOMPARE(shownAgain, (QStringList{name, "192.0.2.7", password}));
+    QVERIFY(manager->centralUnits().isEmpty());
+    QCOMPARE(readFile(gConfigFileName), before);
 }
 
 void DialogsTest::centralUnitsFrame()

@@ -1,3 +1,4 @@
+#include "boxes.h"
 #include "centralunitmanager.h"
 #include "linkfixture.h"
 #include "logcapture.h"
@@ -7,6 +8,12 @@
 #include <QTimer>
 
 namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Closes the next warning box and keeps its text.
 void closeNextMessageBox(QString *text)
 {
@@ -60,10 +67,14 @@ void ManagerTest::refusesWhatZudConfCannotHold_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("password");
-    QTest::newRow("bar in the name") << "a|b" << "127.0.0.2" << "pw";
-    QTest::newRow("TAB in the address") << "a" << "127.0.0.2\t" << "pw";
-    QTest::newRow("line break in the password") << "a" << "127.0.0.2" << "p\nw";
-    QTest::newRow("carriage return in the name") << "a\r" << "127.0.0.2" << "pw";
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("bar in the name") << "a|b" << "127.0.0.2" << "pw" << "name";
+    QTest::newRow("TAB in the address") << "a" << "127.0.0.2\t" << "pw" << "IP Address";
+    QTest::newRow("line break in the password") << "a" << "127.0.0.2" << "p\nw" << "password";
+    QTest::newRow("carriage return in the name") << "a\r" << "127.0.0.2" << "pw" << "name";
+    QTest::newRow("bar in the address") << "a" << "127.0.0.2|" << "pw" << "IP Address";
+    QTest::newRow("TAB in the password") << "a" << "127.0.0.2" << "\tpw" << "password";
+    QTest::newRow("name and password: the name is told") << "a\nb" << "127.0.0.2" << "p|w" << "name";
 }
 
 void ManagerTest::refusesWhatZudConfCannotHold()
@@ -71,12 +82,18 @@ void ManagerTest::refusesWhatZudConfCannotHold()
     QFETCH(QString, name);
     QFETCH(QString, address);
     QFETCH(QString, password);
+    QFETCH(QString, refused);
     CentralUnitManager manager;
+    QCOMPARE(manager.addUnit("Nord", "127.0.0.3", "2", "pw1"), 0);
+    const QByteArray before = readAll(gConfigFileName);
     LogCapture log;
+    BoxCollector boxes;
     QCOMPARE(manager.addUnit(name, address, "2", password), -5);
     QVERIFY(log.contains("cannot be kept"));
-    QVERIFY(manager.centralUnits().isEmpty());
-    QVERIFY(!QFile::exists(gConfigFileName));
+    QCOMPARE(boxes.texts, QStringList{"Error: Provided " + refused + R"( cannot hold "|", a TAB or a line break!)"});
+    QCOMPARE(manager.centralUnits().size(), 1);
+    QCOMPARE(readAll(gConfigFileName), before);
+    QCOMPARE(manager.removeUnit("Nord"), 0);
 }
 
 void ManagerTest::duplicateNameIsToldFirst()

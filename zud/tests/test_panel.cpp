@@ -48,6 +48,8 @@ private slots:
     void monitorToggle();
     void spaceHeldSendsOnePtt();
     void pttEndsAtTheUnitThatTalks();
+    void talkEndsAfterSlowStart_data();
+    void talkEndsAfterSlowStart();
     void vox();
     void mute();
     void broadcasts();
@@ -291,6 +293,65 @@ void PanelTest::pttEndsAtTheUnitThatTalks()
     QTest::mouseRelease(ptt, Qt::LeftButton);
     settle();
     QCOMPARE(sentA(), QStringList{});
+    QCOMPARE(sentB(), QStringList{});
+}
+
+void PanelTest::talkEndsAfterSlowStart_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("refused");
+    for (const char *source : {"space", "single-unit broadcast", "vox"}) {
+        QTest::addRow("%s, start taken", source) << QString(source) << false;
+        QTest::addRow("%s, start refused", source) << QString(source) << true;
+    }
+}
+
+// A tap shorter than the unit takes to answer the start: the end follows the start's reply and
+// leaves the unit off air; a start the unit refused is not ended.
+void PanelTest::talkEndsAfterSlowStart()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, refused);
+    const bool broadcast = source == "single-unit broadcast";
+    const QString word = broadcast ? "broadcast" : "ptt";
+    const QStringList start{word, broadcast ? "start" : "on"};
+    const QStringList end{word, broadcast ? "end" : "off"};
+    QVERIFY(simA.control({{"do", "delay"}, {"prefix", word}, {"ms", 300}}));
+    if (refused)
+        QVERIFY(simA.control({{"do", "script"}, {"prefix", start.join(' ')},
+                              {"reply", QJsonArray{"error", broadcast ? "broadcast in progress" : "radio is busy"}}}));
+    const auto restore = qScopeGuard([&] {
+        simA.control({{"do", "delay"}, {"prefix", word}, {"ms", QJsonValue()}});
+        simA.control({{"do", "script"}, {"prefix", start.join(' ')}, {"reply", QJsonValue()}});
+    });
+    auto *single = widget<QPushButton>("broadcastToPushButton");
+    const auto talk = [&](bool on) {
+        if (source == "space") {
+            auto key = space(on ? QEvent::KeyPress : QEvent::KeyRelease, false);
+            QApplication::sendEvent(tree(), &key);
+        } else if (broadcast) {
+            on ? QTest::mousePress(single, Qt::LeftButton) : QTest::mouseRelease(single, Qt::LeftButton);
+        } else {
+            emit audio.voxChange(on);
+        }
+    };
+
+    select(row(unitA, "Alice"));
+    QSignalSpy done(unit(unitA), &CentralUnit::programSucceeded);
+    LogCapture log;
+    talk(true);
+    QTest::qWait(20);
+    talk(false);
+    // Released while the start's reply was still owed.
+    QVERIFY(!log.contains("response from"));
+    QVERIFY(done.wait(5000));
+    settle();
+    QStringList expected{start.join('|')};
+    if (!refused)
+        expected << end.join('|');
+    QCOMPARE(sentA(), expected);
+    QVERIFY(!simA.anyEarly());
+    QCOMPARE(simA.onAir(), QStringList{});
     QCOMPARE(sentB(), QStringList{});
 }
 

@@ -3,14 +3,22 @@
 #include "logger.h"
 #include "viewer.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -20,14 +28,85 @@ constexpr int START_ATTEMPTS = 3;
 constexpr int START_RETRY_PAUSE_MS = 200;
 // The server's orderly stop (SIGTERM) gets this long before it is killed.
 constexpr int STOP_BOUND_MS = 5000;
+// A killed leftover server gets this long to be gone (and to free its port) before ours starts.
+constexpr int KILL_BOUND_MS = 2000;
+
+const char* const SERVER_EXECUTABLE = "./bin/stavenor";
+
+// Through the system calls themselves: this C library's header declares them without C linkage.
+int pidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+int pidfdKill(int pidfd) { return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0)); }
+
+// True when the process runs the file `executable` names and belongs to this user (real user id).
+bool runsOurExecutable(pid_t pid, const struct stat& executable)
+{
+    const QByteArray proc = "/proc/" + QByteArray::number(pid);
+    struct stat running;
+    if (stat((proc + "/exe").constData(), &running) != 0 || running.st_dev != executable.st_dev ||
+        running.st_ino != executable.st_ino)
+        return false;
+    FILE* status = fopen((proc + "/status").constData(), "re");
+    if (!status) return false;
+    bool ours = false;
+    char line[256];
+    unsigned long realUid = 0;
+    while (fgets(line, sizeof line, status))
+        if (sscanf(line, "Uid: %lu", &realUid) == 1) {
+            ours = realUid == getuid();
+            break;
+        }
+    fclose(status);
+    return ours;
+}
+
+// Waits, within the bound, for a signalled process to end; its pidfd turns readable then.
+void awaitEnd(int pidfd, const QElapsedTimer& clock)
+{
+    for (;;) {
+        const qint64 left = KILL_BOUND_MS - clock.elapsed();
+        if (left <= 0) return;
+        pollfd ended{pidfd, POLLIN, 0};
+        const int n = poll(&ended, 1, static_cast<int>(left));
+        if (n >= 0 || errno != EINTR) return;
+    }
+}
 
 } // namespace
+
+// A server left behind by an earlier run would hold the port. Only a process that runs the very
+// file pym starts (same device and inode) under this user is ended: another installation's
+// server, a development build or anything else merely named so is never signalled. The process
+// is held by a pidfd from before it is checked, so a reused pid is never hit.
+void killProcessesByName(const char* executable)
+{
+    struct stat own;
+    if (stat(executable, &own) != 0) return;
+    DIR* proc = opendir("/proc");
+    if (!proc) return;
+    QElapsedTimer clock;
+    clock.start();
+    while (dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0 || pid == getpid()) continue;
+        const int pidfd = pidfdOpen(static_cast<pid_t>(pid));
+        if (pidfd < 0) continue;
+        if (runsOurExecutable(static_cast<pid_t>(pid), own)) {
+            LOG_MESSAGE(LOG_APP, QStringLiteral("old child process found - kill it!"));
+            if (pidfdKill(pidfd) == 0) awaitEnd(pidfd, clock);
+        }
+        close(pidfd);
+    }
+    closedir(proc);
+}
 
 stavenor::stavenor(QObject* parent)
     : QObject(parent)
     , process(new QProcess(this))
     , checkTimer(new QTimer(this))
 {
+    killProcessesByName(SERVER_EXECUTABLE);
+
     // No error reporting to exclude the server from here: said as where the exclusion is not tried.
     LOG_MESSAGE(LOG_APP, QStringLiteral("stavenor: WER disable failed"));
 
@@ -37,7 +116,7 @@ stavenor::stavenor(QObject* parent)
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setWorkingDirectory(QStringLiteral("./bin/"));
     // The program path is taken from pym's working directory, not from the child's.
-    process->setProgram(QFileInfo(QStringLiteral("./bin/stavenor")).absoluteFilePath());
+    process->setProgram(QFileInfo(QString::fromLatin1(SERVER_EXECUTABLE)).absoluteFilePath());
     const pid_t pymPid = getpid();
     process->setChildProcessModifier([pymPid] {
         dup2(STDERR_FILENO, STDOUT_FILENO);

@@ -6,6 +6,9 @@
 class QProcess;
 class QTimer;
 
+// Ends the processes that run the executable at this path; see stavenor.cpp for which ones.
+void killProcessesByName(const char* executable);
+
 class stavenor : public QObject
 {
     Q_OBJECT

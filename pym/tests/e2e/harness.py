@@ -73,6 +73,14 @@ class Display:
             os.makedirs(SHOTS_DIR, exist_ok=True)
             self.run("import", "-window", "root", os.path.join(SHOTS_DIR, name + ".png"))
 
+    def capture(self, window):
+        """(width, height, rgb bytes) of what a window shows now."""
+        data = subprocess.run(["import", "-window", str(window), "-depth", "8", "ppm:-"], capture_output=True,
+                              env={**os.environ, "DISPLAY": self.name}, check=True).stdout
+        magic, width, height, maximum, pixels = data.split(maxsplit=4)
+        assert magic == b"P6" and maximum == b"255", data[:20]
+        return int(width), int(height), pixels
+
     def close_window(self, window):
         """Asks a window to close as a window manager would (WM_DELETE_WINDOW)."""
         x11 = ctypes.CDLL("libX11.so.6")

@@ -17,8 +17,8 @@ def log_classes(log):
     return set(re.findall(r"\] LOG \((0x[0-9a-f]+)\) - ", log))
 
 
-def curl_version():
-    r = subprocess.run(["curl", "-s", "--max-time", "5", "http://127.0.0.1:8765/stavenorVersion"],
+def curl_version(port=8765):
+    r = subprocess.run(["curl", "-s", "--max-time", "5", f"http://127.0.0.1:{port}/stavenorVersion"],
                        capture_output=True)
     return r.returncode == 0 and r.stdout
 
@@ -142,6 +142,64 @@ class StartupTest(unittest.TestCase):
         self.screen.key(box, "Return")
         self.assertTrue(wait_until(lambda: not self.screen.windows(ERROR_BOX), 5))
         self.assertEqual(self.close(pym, window), 0)
+
+    def test_the_splash_bar_moves(self):
+        pym = self.start()
+        splash = wait_until(lambda: self.screen.windows("^splash$"), 10)
+        self.assertTrue(splash, "the splash never mapped")
+        time.sleep(0.3)  # the bar's first frames
+        first = self.screen.capture(splash[0])
+        time.sleep(0.3)
+        second = self.screen.capture(splash[0])
+        self.screen.screenshot("startup-splash-bar")
+        self.assertTrue(self.screen.windows("^splash$"), "the splash went before the second look")
+
+        # The bar is the splash's bottom row; the black frame around the splash is left out.
+        def bar(shot, rows=30):
+            width, height, pixels = shot
+            return [tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3])
+                    for y in range(height - 1 - rows, height - 1) for x in range(1, width - 1)]
+
+        self.assertEqual(first[:2], (464, 197))
+        # Coloured, not merely the grey of the bar's own frame.
+        coloured = sum(1 for r, g, b in bar(first) if max(r, g, b) - min(r, g, b) > 40)
+        self.assertGreater(coloured, 1000, "the bar draws white on white")
+        self.assertTrue(bar(first) != bar(second), "the bar stood still")
+        self.assertIsNotNone(pym.main_window(timeout=10))
+
+    def test_a_leftover_server_of_pym_own_file_is_ended(self):
+        # One left running from pym's own bin/ holds the port; a byte-identical copy of that bin/
+        # elsewhere (another file) runs on another port.
+        bin_dir = self.run_dir.path("bin")
+        other = os.path.join(self.config_home, "other-bin")
+        shutil.copytree(bin_dir, other)
+        with open(os.path.join(other, "config.cfg")) as f:
+            config = f.read()
+        with open(os.path.join(other, "config.cfg"), "w") as f:
+            f.write(config.replace("port = 8765;", "port = 8766;"))
+        servers = []
+        for directory in (bin_dir, other):
+            servers.append(subprocess.Popen([os.path.join(directory, "stavenor")], cwd=directory,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            self.addCleanup(servers[-1].wait)
+            self.addCleanup(servers[-1].kill)
+        leftover, elsewhere = servers
+        self.assertTrue(wait_until(curl_version, 10), "the leftover server never answered")
+        self.assertTrue(wait_until(lambda: curl_version(8766), 10), "the other server never answered")
+
+        pym = self.start()
+        self.assertTrue(pym.wait_log("old child process found - kill it!"))
+        window = self.wait_shown(pym)
+        self.assertEqual(leftover.poll(), -signal.SIGKILL)
+        self.assertIsNone(elsewhere.poll(), "pym ended a stavenor from another directory")
+        self.assertTrue(curl_version(8766))
+        server = pym.server()
+        self.assertIsNotNone(server)
+        self.assertNotEqual(server, leftover.pid)
+        self.assertTrue(curl_version())
+        self.assertEqual(pym.log().count("old child process found - kill it!"), 1)
+        self.assertEqual(self.close(pym, window), 0)
+        self.assertIsNone(elsewhere.poll())
 
     def test_small_screen_silent_log_and_killed_pym(self):
         small = Display(2, 1023, 768)

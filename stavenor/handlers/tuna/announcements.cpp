@@ -63,8 +63,7 @@ bool registerAnnouncement(TunaHandler& store, const std::string& name, const std
 
 // One file found by the scan: registered when it is an acceptable WAV file named "<name>.wav...",
 // kept unregistered when acceptable but named otherwise, deleted when not acceptable.
-void scanFile(TunaHandler& store, const std::string& path, const std::string& entry, const struct stat& status,
-              const std::string& languageId)
+void scanFile(TunaHandler& store, const std::string& path, const std::string& entry, const std::string& languageId)
 {
     unsigned char header[kWavHeaderBytes];
     int64_t got = readWholeFile(path, header, sizeof header);
@@ -72,9 +71,8 @@ void scanFile(TunaHandler& store, const std::string& path, const std::string& en
 
     int format = 0;
     int rate = 0;
-    int32_t declared = got == static_cast<int64_t>(sizeof header)
-                           ? checkWavFile(header, sizeof header, static_cast<uint64_t>(status.st_size), format, rate)
-                           : 0;
+    int32_t declared =
+        got == static_cast<int64_t>(sizeof header) ? checkWavHeader(header, sizeof header, format, rate) : 0;
     if (declared <= 0) {
         LOG(LOG_INFO, "unlink %s\n", path.c_str());
         if (unlink(path.c_str()) != 0) LOG(LOG_ERROR, "unlink %s: %s", path.c_str(), strerror(errno));
@@ -142,18 +140,6 @@ int32_t checkWavHeader(const unsigned char* header, size_t count, int& format, i
     return static_cast<int32_t>(le32(header + 4) + 8u);
 }
 
-int32_t checkWavFile(const unsigned char* header, size_t count, uint64_t fileSize, int& format, int& rate)
-{
-    int32_t declared = checkWavHeader(header, count, format, rate);
-    if (declared <= 0) return declared;
-    if (fileSize <= kWavHeaderBytes) return 0;
-    if (static_cast<uint64_t>(declared) != fileSize) {
-        LOG(LOG_INFO, "RIFF size %d != file size %llu!\n", declared, static_cast<unsigned long long>(fileSize));
-        return kWavWrongSize;
-    }
-    return declared;
-}
-
 int64_t wavDuration(int64_t size, int rate, int format)
 {
     int64_t perMillisecond = static_cast<int64_t>(rate / 1000) * (format == kWavPcm ? 2 : 1);
@@ -192,11 +178,11 @@ void TunaHandler::scanAnnouncements()
                 std::string filePath = path + "/" + file->d_name;
                 struct stat fileStatus;
                 if (lstat(filePath.c_str(), &fileStatus) != 0 || !S_ISREG(fileStatus.st_mode)) continue;
-                scanFile(*this, filePath, file->d_name, fileStatus, language);
+                scanFile(*this, filePath, file->d_name, language);
             }
             closedir(directory);
         } else if (S_ISREG(status.st_mode)) {
-            scanFile(*this, path, entry->d_name, status, kCommonLanguage);
+            scanFile(*this, path, entry->d_name, kCommonLanguage);
         }
     }
     closedir(root);
@@ -312,7 +298,7 @@ void uploadAnnouncement(TunaHandler& store, const param_list& params, std::strin
     bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
     int format = 0;
     int rate = 0;
-    int32_t result = bytes.size() < kWavHeaderBytes ? 0 : checkWavFile(bytes.data(), bytes.size(), bytes.size(), format, rate);
+    int32_t result = bytes.size() < kWavHeaderBytes ? 0 : checkWavHeader(bytes.data(), bytes.size(), format, rate);
     if (result <= 0) {
         replyError(reply, uploadError(result));
         return;

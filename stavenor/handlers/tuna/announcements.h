@@ -19,9 +19,6 @@ inline constexpr size_t kMaxAnnouncementBytes = 1048576;
 inline constexpr int kWavPcm = 1;  // 16-bit linear
 inline constexpr int kWavUlaw = 7; // 8-bit µ-law
 
-// checkWavFile's result for a file whose RIFF size is not its length.
-inline constexpr int32_t kWavWrongSize = -9;
-
 // Reads up to `length` bytes of the file into `buffer`: `length` when all came, fewer when the
 // file ends first, 0 when it cannot be opened, -1 on a read error. A symbolic link is not followed.
 int64_t readWholeFile(const std::string& path, unsigned char* buffer, size_t length);
@@ -30,12 +27,9 @@ int64_t readWholeFile(const std::string& path, unsigned char* buffer, size_t len
 // -3 no "WAVE", -4 no "fmt ", -5 format not PCM or µ-law, -6 not mono, -7 rate not 8000 or 16000,
 // -8 bits per sample not 16 for PCM or 8 for µ-law. Otherwise the declared length (RIFF chunk
 // size + 8, wrapping as a signed 32-bit number). `format` and `rate` receive what was read.
+// A result above 0 is an acceptable announcement; what follows the header is not looked at, so
+// a padding byte or a trailing chunk after the RIFF chunk is kept as it is.
 int32_t checkWavHeader(const unsigned char* header, size_t count, int& format, int& rate);
-
-// checkWavHeader, then the header against the whole file of `fileSize` bytes: a file that ends
-// with its header (no samples) gives 0, a declared length that is not the file's length gives
-// kWavWrongSize. A result above 0 is an acceptable announcement of that length.
-int32_t checkWavFile(const unsigned char* header, size_t count, uint64_t fileSize, int& format, int& rate);
 
 // Playing time in milliseconds of a file of `size` bytes (header included).
 int64_t wavDuration(int64_t size, int rate, int format);

@@ -2,6 +2,7 @@
 import io
 import json
 import os
+import re
 import shutil
 import struct
 import sys
@@ -40,7 +41,7 @@ def error(description):
 
 class Announcements(unittest.TestCase):
     def setUp(self):
-        self.server = Server(args=("-l", "0x1"), files={"announcements/.keep": ""})
+        self.server = Server(args=("-l", "0x1001"), files={"announcements/.keep": ""})
         self.addCleanup(self.server.close)
         self.files = tempfile.mkdtemp(prefix="announcement-files-")
         self.addCleanup(shutil.rmtree, self.files, True)
@@ -85,13 +86,25 @@ class Announcements(unittest.TestCase):
         _, english = self.command(REPOSITORY, languageId="English")
         self.assertEqual(english, [["beep", "", ""]])
 
+    def test_upload_is_logged_chunk_by_chunk(self):
+        data = wav(frames=100000)  # many chunks of the daemon's POST buffer
+        self.assertEqual(self.upload(data, "long.wav", name="long"), SUCCESS)
+        prefix = r"http daemon handler - \[POST\] parameter handler has "
+        first = re.findall(prefix + r"new parameter: file \[FILE\] - saving to (\S+) and start collecting chunks "
+                           r"\((\d+) bytes\)\n", self.server.stderr())
+        later = re.findall(prefix + r"existing parameter: file \[FILE\] - saving to (\S+) and continue collecting "
+                           r"chunks \((\d+) bytes\)\n", self.server.stderr())
+        self.assertEqual(len(first), 1, first)
+        self.assertTrue(first[0][0].endswith("/long.wav"), first)
+        self.assertTrue(later, "no later chunk")
+        self.assertEqual({path for path, _ in later}, {first[0][0]})
+        self.assertEqual(sum(int(size) for _, size in first + later), len(data))
+
     def test_unacceptable_files_get_their_errors(self):
         good = wav()
         cases = [
             ("stereo", wav(channels=2), "not mono"),
-            ("header without data", wav(frames=0), "unknown (0)"),
-            ("RIFF size too large", with_riff_size(good, len(good) + 100), "unknown (-9)"),
-            ("RIFF size too small", with_riff_size(good, 36), "unknown (-9)"),
+            ("RIFF size wrapping negative", with_riff_size(good, 0x80000000), "unknown (-2147483640)"),
             ("8-bit PCM", wav(width=1), "wrong bits per sample"),
             ("44100 Hz", wav(rate=44100), "wrong sampling rate"),
             ("not a WAV file", b"ID3" + b"\0" * 100, "not WAV file"),
@@ -126,10 +139,31 @@ class Announcements(unittest.TestCase):
         body, _ = self.command(REPOSITORY, command="new_file", file="/etc/passwd", name="stolen")
         self.assertEqual(body, error("no file"))
 
+    def test_what_follows_the_header_is_not_judged(self):
+        good = wav()
+        cases = [
+            ("padding byte", good + b"\0", "1000"),
+            ("trailing chunk", good + b"LIST\4\0\0\0INFO", "1000"),
+            ("header without data", wav(frames=0), "0"),
+            ("RIFF size beyond the file", with_riff_size(good, len(good) + 92), "1000"),  # the bytes received
+            ("RIFF size short of the file", with_riff_size(good, 36), "1000"),
+        ]
+        for what, data, duration in cases:
+            with self.subTest(what):
+                self.assertEqual(self.upload(data, code="English", name="clip"), SUCCESS)
+                self.assertEqual(self.server.read("announcements/English/clip.wav"), data)
+                _, listed = self.command(REPOSITORY, languageId="English")
+                self.assertEqual([(row[0], row[2]) for row in listed], [("clip", duration)])
+                body, _ = self.command(REPOSITORY, command="delete_file", code="English", name="clip")
+                self.assertEqual(body, SUCCESS)
+
     def test_start_up_scan_registers_the_repository(self):
         self.server.close()  # the port is the new server's
+        padded = wav() + b"\0"
         server = Server(args=("-l", "0x1"), files={
             "announcements/English/hi.wav": wav(),
+            "announcements/English/padded.wav": padded,
+            "announcements/English/long.wav": with_riff_size(wav(), 16044 + 92),
             "announcements/gong.wav": wav(rate=16000),
             "announcements/English/notes.txt": "not a sound\n",
             "announcements/German/stereo.wav": wav(channels=2),
@@ -137,8 +171,12 @@ class Announcements(unittest.TestCase):
         self.addCleanup(server.close)
         self.assertFalse(os.path.exists(server.path("announcements/English/notes.txt")))
         self.assertFalse(os.path.exists(server.path("announcements/German/stereo.wav")))
+        self.assertEqual(server.read("announcements/English/padded.wav"), padded)
         _, english = self.command(REPOSITORY, languageId="English")
-        self.assertEqual(sorted((row[0], row[2]) for row in english), [("gong", ""), ("hi", "1000")])
+        # The duration follows the length the header declares, not the file's.
+        self.assertEqual(sorted((row[0], row[2]) for row in english),
+                         [("gong", ""), ("hi", "1000"), ("long", "1006"), ("padded", "1000")])
+        self.assertEqual(self.upload(padded, code="English", name="padded"), SUCCESS)
         _, languages = self.command("/tuna/list/globalOverviewLanguages.json")
         for language in ("English", "German"):
             self.assertIn(language, languages["name"])

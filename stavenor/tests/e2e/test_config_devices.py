@@ -7,6 +7,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
+from conf_text import branch  # noqa: E402
 from harness import DATA_DIR, Server, curl  # noqa: E402
 
 FIXTURE = os.path.join(DATA_DIR, "config", "devices.conf")
@@ -15,30 +16,6 @@ FIXTURE = os.path.join(DATA_DIR, "config", "devices.conf")
 def read(path):
     with open(path, "rb") as f:
         return f.read()
-
-
-def branch(text, *path):
-    """The lines below the node at `path` (keys from the top level), indented from 0; None when the
-    path is not there."""
-    lines = [line for line in text.split(b"\n") if line.startswith((b"|", b"\t"))]
-    at, depth = 0, 0
-    for key in path:
-        while at < len(lines):
-            level = len(lines[at]) - len(lines[at].lstrip(b"\t"))
-            if level < depth:
-                return None
-            if level == depth and lines[at].lstrip(b"\t").split(b"|")[1] == key.encode():
-                break
-            at += 1
-        else:
-            return None
-        at, depth = at + 1, depth + 1
-    out = []
-    for line in lines[at:]:
-        if len(line) - len(line.lstrip(b"\t")) < depth:
-            break
-        out.append(line[depth:])
-    return b"\n".join(out)
 
 
 def names(table):

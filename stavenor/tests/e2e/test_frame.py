@@ -92,9 +92,15 @@ class DocumentRoot(unittest.TestCase):
     def setUpClass(cls):
         big = os.urandom(6 * 1024 * 1024)
         cls.big = big
+        # Small files go out from memory, larger ones from the file: both sides of the limit.
+        cls.at_limit, cls.over_limit = os.urandom(16 * 1024), os.urandom(16 * 1024 + 1)
         cls.server = Server(files={"www/index.html": "<p>home</p>", "www/big.bin": big, "www/app.js": "x=1",
-                                   "www/sub/README": "plain", "secret.txt": "do not serve"})
+                                   "www/sub/README": "plain", "secret.txt": "do not serve",
+                                   "www/at-limit.bin": cls.at_limit, "www/over-limit.bin": cls.over_limit})
         os.symlink(cls.server.path("secret.txt"), cls.server.path("www/escape.txt"))
+        # A link that stays inside the root is served, whether its target is written absolute or not.
+        os.symlink(cls.server.path("www/app.js"), cls.server.path("www/absolute.js"))
+        os.symlink("sub/README", cls.server.path("www/near"))
 
     @classmethod
     def tearDownClass(cls):
@@ -106,6 +112,10 @@ class DocumentRoot(unittest.TestCase):
             ("/app.js", 200, "text/javascript; charset=utf-8", b"x=1"),
             # A file without an extension has no type; the daemon library sends no empty header.
             ("/sub/README", 200, None, b"plain"),
+            ("/absolute.js", 200, "text/javascript; charset=utf-8", b"x=1"),
+            ("/near", 200, None, b"plain"),
+            ("/at-limit.bin", 200, "text/plain; charset=utf-8", self.at_limit),
+            ("/over-limit.bin", 200, "text/plain; charset=utf-8", self.over_limit),
             ("/missing.html", 404, "text/html; charset=utf-8", b"none"),
             ("/sub", 404, "text/html; charset=utf-8", b"none"),
             ("/tuna", 404, "text/html; charset=utf-8", b"none"),

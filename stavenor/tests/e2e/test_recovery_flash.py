@@ -111,6 +111,9 @@ class Flash(unittest.TestCase):
         data, polls = self.full_recovery(64)
         lines = self.lines_after_recon()
         self.assertEqual(self.recon_lines, RECON)
+        # The reconnaissance and the flash program's system information each say the size their own way.
+        self.assertIn(" - memory size is 64 MB\n", self.server.stderr())
+        self.assertIn(" - memory size is 64M\n", self.server.stderr())
         addresses = json.loads(page("send_server_address")[2])
         expected = ["nop", "bdinfo", f"set ipaddr {addresses['centralUnitAddress']}",
                     f"set serverip {addresses['serverAddress']}", "tftp 0x9000000 cu_image",

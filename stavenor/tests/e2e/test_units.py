@@ -69,8 +69,10 @@ class Discovery(UnitsCase):
             ("/updater/list.json.json", a, 200, lambda j: j == {}),
             ("/updater/" + "b" * 128 + ".json", a, 200, lambda j: j == {}),
             ("/updater/brelt.json", a.lower(), 200, lambda j: j == {"status": "error", "description": "no unit"}),
-            ("/updater/x.json/breltList", None, 500, None),
-            ("/updater/breltList", None, 500, None),
+            ("/updater/x.json/breltList", None, 404, None),
+            ("/updater/x.json/y", None, 404, None),
+            ("/updater/", None, 404, None),
+            ("/updater/breltList", None, 404, None),
         ]
         for path, units, status, check in cases:
             with self.subTest(path=path, units=units):

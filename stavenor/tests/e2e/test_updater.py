@@ -20,7 +20,9 @@ def query(target, /, **params):
     return target + "?" + urllib.parse.urlencode(params)
 
 
-class Updater(UnitsCase):
+class UpdaterCase(UnitsCase):
+    """The updater's requests as the page makes them, and what the units saw."""
+
     def get(self, command, **params):
         status, body = curl(query(f"/updater/{command}.json", **params))
         self.assertEqual(status, 200, body)
@@ -59,6 +61,8 @@ class Updater(UnitsCase):
             time.sleep(0.02)
         self.fail(f"no end of program: {seen[-3:]}")
 
+
+class Updater(UpdaterCase):
     def test_reboot_and_progress(self):
         unit = Unit(mac(1), 6)
         unit.reboot_silence = 1.0

@@ -66,7 +66,7 @@ int32_t check(const std::string& file)
 {
     int format = 0;
     int rate = 0;
-    return checkWavFile(reinterpret_cast<const unsigned char*>(file.data()), file.size(), file.size(), format, rate);
+    return checkWavHeader(reinterpret_cast<const unsigned char*>(file.data()), file.size(), format, rate);
 }
 
 void writeFile(const fs::path& path, const std::string& content)
@@ -103,9 +103,12 @@ TEST(WavCheck, AcceptsExactlyTheUnitsFormatsAndSizes)
         {"44100 Hz", makeWav({.rate = 44100}), -7},
         {"8-bit PCM", makeWav({.bits = 8}), -8},
         {"16-bit u-law", makeWav({.format = kWavUlaw}), -8},
-        {"header without samples", makeWav({.dataBytes = 0}), 0},
-        {"RIFF size too large", makeWav({.riffSizeError = 100}), kWavWrongSize},
-        {"RIFF size too small", makeWav({.riffSizeError = -2}), kWavWrongSize},
+        // Only the header counts: the declared length is taken as it is, whatever follows.
+        {"header without samples", makeWav({.dataBytes = 0}), 44},
+        {"RIFF size beyond the file", makeWav({.riffSizeError = 100}), 16144},
+        {"padding byte after the RIFF chunk", makeWav({}) + '\0', 16044},
+        {"RIFF size short of the file", makeWav({.riffSizeError = -2}), 16042},
+        {"RIFF size zero", makeWav({.riffSizeError = -16036}), 8},
         {"RIFF size wrapping negative", makeWav({.riffSizeError = 0x7fffffff}), static_cast<int32_t>(0x80003eabu)},
     };
     for (const Case& c : cases) EXPECT_EQ(check(c.file), c.result) << c.what;
@@ -188,6 +191,9 @@ TEST_F(Announcements, ScanRegistersAcceptableFilesAndDeletesTheOthers)
     writeFile("announcements/German/stereo.wav", makeWav({.channels = 2}));
     writeFile("announcements/German/empty.wav", makeWav({.dataBytes = 0}));
     writeFile("announcements/German/cut.wav", makeWav({}).substr(0, 1000));
+    writeFile("announcements/German/padded.wav", makeWav({}) + '\0');
+    writeFile("announcements/German/tagged.wav", makeWav({}) + std::string("LIST\4\0\0\0INFO", 12));
+    writeFile("announcements/German/wrapped.wav", makeWav({.riffSizeError = 0x7fffffff}));
     writeFile("announcements/German/short.wav", "RIFF");
     writeFile("announcements/plain", makeWav({})); // acceptable but no ".wav": kept, not listed
     writeFile("announcements/.hidden.wav", "ignored");
@@ -199,23 +205,33 @@ TEST_F(Announcements, ScanRegistersAcceptableFilesAndDeletesTheOthers)
 
     EXPECT_EQ(repository(), (std::map<std::string, std::string>{
                                 {"bye/English", "16044 8000 PCM 1000"},
+                                {"cut/German", "16044 8000 PCM 1000"}, // the declared length, not the file's
+                                {"empty/German", "44 8000 PCM 0"},
                                 {"fast/Common", "16044 16000 PCM 500"},
                                 {"hello/Common", "16044 8000 PCM 1000"},
                                 {"hello/English", "16044 8000 u-Law 2000"},
+                                {"padded/German", "16044 8000 PCM 1000"},
+                                {"tagged/German", "16044 8000 PCM 1000"},
                             }));
     std::vector<std::string> files = names("audioFiles");
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"bye", "fast", "hello"}));
-    EXPECT_EQ(store().audioFileCounts, (std::map<std::string, int32_t>{{"bye", 1}, {"fast", 1}, {"hello", 2}}));
+    EXPECT_EQ(files, (std::vector<std::string>{"bye", "cut", "empty", "fast", "hello", "padded", "tagged"}));
+    EXPECT_EQ(store().audioFileCounts, (std::map<std::string, int32_t>{{"bye", 1},
+                                                                        {"cut", 1},
+                                                                        {"empty", 1},
+                                                                        {"fast", 1},
+                                                                        {"hello", 2},
+                                                                        {"padded", 1},
+                                                                        {"tagged", 1}}));
     std::vector<std::string> languages = names("globalOverviewLanguages");
     std::sort(languages.begin(), languages.end());
     EXPECT_EQ(languages, (std::vector<std::string>{"English", "German"}));
 
-    for (const char* gone : {"English/notes.txt", "German/stereo.wav", "German/empty.wav", "German/cut.wav",
-                             "German/short.wav"})
+    for (const char* gone : {"English/notes.txt", "German/stereo.wav", "German/short.wav", "German/wrapped.wav"})
         EXPECT_FALSE(fs::exists(fs::path("announcements") / gone)) << gone;
     for (const char* kept : {"announcements/plain", "announcements/.hidden.wav", "outside/keep.wav",
-                             "announcements/link.wav", "announcements/English/bye.wav.bak"})
+                             "announcements/link.wav", "announcements/English/bye.wav.bak",
+                             "announcements/German/padded.wav", "announcements/German/tagged.wav"})
         EXPECT_TRUE(fs::exists(fs::symlink_status(kept))) << kept;
 }
 
@@ -300,10 +316,12 @@ TEST_F(Repository, UploadStoresOnlyAcceptableFiles)
         {"16-bit PCM mono 8000 Hz", makeWav({}), nullptr},
         {"8-bit u-law 16000 Hz", makeWav({.format = kWavUlaw, .rate = 16000, .bits = 8}), nullptr},
         {"exactly the limit", exactlyTheLimit, nullptr},
+        {"header without samples", makeWav({.dataBytes = 0}), nullptr},
+        {"padding byte after the RIFF chunk", makeWav({}) + '\0', nullptr},
+        {"RIFF size beyond the file", makeWav({.riffSizeError = 1000}), nullptr},
+        {"RIFF size short of the file", makeWav({.riffSizeError = -100}), nullptr},
+        {"RIFF size wrapping negative", makeWav({.riffSizeError = 0x7fffffff}), "unknown (-2147467605)"},
         {"stereo", makeWav({.channels = 2}), "not mono"},
-        {"header without samples", makeWav({.dataBytes = 0}), "unknown (0)"},
-        {"RIFF size too large", makeWav({.riffSizeError = 1000}), "unknown (-9)"},
-        {"RIFF size too small", makeWav({.riffSizeError = -100}), "unknown (-9)"},
         {"MP3", std::string("ID3\x04\0\0\0\0\0\0", 10) + std::string(100, 'x'), "not WAV file"},
         {"20 bytes", makeWav({}).substr(0, 20), "unknown (0)"},
         {"IEEE float", makeWav({.format = 3, .bits = 32}), "not pcm nor ulaw"},

@@ -280,7 +280,8 @@ TEST_F(ConfigNetwork, ExportedTexts)
          "\t\t\t\t\t\t|enabled| = |1|\n\t\t\t\t\t|type| = |3|\n\t\t\t\t|radio3|\n\t\t\t\t\t|ospf|\n"
          "\t\t\t\t\t\t|area| = |5|\n\t\t\t\t\t\t|enabled| = |1|\n\t\t\t\t\t\t|priority|\n\t\t\t\t\t|type| = |5|\n"
          "\t\t\t|static routes|\n"},
-        {"the PPP links' routing by each link's own row, also for two links of one name",
+        {"the PPP links' routing by each link's own row, also for two links of one name; another unit's "
+         "link under the empty name",
          {{"centralUnits", otherUnit},
           {"pppProperties", {{"id", "p1"}, {"name", "uplink"}, {"parentId", "id90"}, {"parentType", "centralUnit"}}},
           {"pppProperties", {{"id", "p2"}, {"name", "uplink"}, {"parentId", "id90"}, {"parentType", "centralUnit"}}},
@@ -288,6 +289,8 @@ TEST_F(ConfigNetwork, ExportedTexts)
           {"routingProtocols", {{"parentId", "id90"}, {"pppId", "p2"}, {"parentType", "ppp"}, {"ospf3", "true"}}},
           {"routingProtocols", {{"parentId", "id90"}, {"pppId", "p1"}, {"parentType", "ppp"}, {"ripng", "true"}}},
           {"routingProtocols", {{"parentId", "id90"}, {"pppId", "p9"}, {"parentType", "ppp"}, {"rip", "true"}}}},
+         "\t\t\t|routing|\n\t\t\t\t||\n\t\t\t\t\t|rip|\n\t\t\t\t\t\t|enabled| = |1|\n"
+         "\t\t\t\t\t\t|receive version| = |2|\n\t\t\t\t\t\t|send version| = |2|\n\t\t\t\t\t|type| = |4|\n"
          "\t\t\t\t|ospf-router-id|\n\t\t\t\t|ospf3-router-id|\n\t\t\t\t|ppp12|\n\t\t\t\t\t|ripng|\n"
          "\t\t\t\t\t\t|enabled| = |1|\n\t\t\t\t\t|type| = |4|\n\t\t\t\t|ppp13|\n\t\t\t\t\t|ospf3|\n"
          "\t\t\t\t\t\t|area|\n\t\t\t\t\t\t|enabled| = |1|\n\t\t\t\t\t\t|priority|\n\t\t\t\t\t|type| = |4|\n"
@@ -308,7 +311,8 @@ TEST_F(ConfigNetwork, ExportedTexts)
     }
 }
 
-// A static route's target, read and written back: the text stays as it was.
+// A static route's target, read and written back: the text stays as it was. A "/" makes a subnet
+// only before the last "." (or without any "."); otherwise the target is a host address, whole.
 TEST_F(ConfigNetwork, StaticRouteTargets)
 {
     struct Case {
@@ -318,8 +322,9 @@ TEST_F(ConfigNetwork, StaticRouteTargets)
     } cases[] = {
         {"10.1.2.3", "10.1.2.3", false},
         {"10.1.0.0/255.255.0.0", "10.1.0.0 / 255.255.0.0", true},
-        {"192.168.2.0/24", "192.168.2.0 / 24", true},
-        {"0.0.0.0/0", "0.0.0.0 / 0", true},
+        {"192.168.2.0/24", "192.168.2.0/24", false},
+        {"0.0.0.0/0", "0.0.0.0/0", false},
+        {"10.1/16.0", "10.1 / 16.0", true},
         {"fe80::/10", "fe80:: / 10", true},
     };
     for (const auto& c : cases) {
@@ -340,7 +345,7 @@ TEST_F(ConfigNetwork, StaticRouteTargets)
                   std::string::npos);
     }
 
-    // Only routes that can be written back: a target and a gateway, an interface of this unit.
+    // Every route with a target and a gateway, also an empty one or a device the unit lacks.
     import("|nodes|\n\t|U|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_link|\n"
            "\t\t\t|static routes|\n"
            "\t\t\t\t|a|\n\t\t\t\t\t|target ip| = |10.0.0.1|\n"                                      // no target
@@ -351,13 +356,24 @@ TEST_F(ConfigNetwork, StaticRouteTargets)
            "\t\t\t\t|f|\n\t\t\t\t\t|route target| = |10.0.0.6|\n\t\t\t\t\t|target device| = |br0|\n"
            "\t\t\t\t\t|target ip| = |10.0.0.66|\n"
            "\t\t\t\t|g|\n\t\t\t\t\t|metric| = |3|\n\t\t\t\t\t|route target| = |10.0.0.7|\n\t\t\t\t\t|target device| = |br0|\n"
+           "\t\t\t\t|h|\n\t\t\t\t\t|route target| = |10.0.0.8|\n\t\t\t\t\t|target ip|\n"               // empty gateway
            "\t|V|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp0|\n\t\t\t\t\t|endpoint| = |@ppp_x|\n");
     std::vector<std::string> routes;
     for (RowMap& row : rows("staticRouting"))
-        routes.push_back(row["targetAddressAddress"] + " " + row["gatewayInterface"] + " " + row["gatewayInterfaceName"] +
-                         " " + row["gatewayIpAddressAddress"] + " " + row["metric"]);
-    EXPECT_EQ(routes, (std::vector<std::string>{"10.0.0.5 true link  ", "10.0.0.6 false  10.0.0.66 ",
-                                                "10.0.0.7 true U Ethernet  3"}));
+        routes.push_back(row["targetAddress"] + " " + row["targetAddressAddress"] + " " + row["gatewayInterface"] + " " +
+                         row["gatewayInterfaceName"] + " " + row["gatewayIpAddress"] + " " +
+                         row["gatewayIpAddressAddress"] + " " + row["metric"]);
+    EXPECT_EQ(routes, (std::vector<std::string>{"true  false  true 10.0.0.1 ", "true 10.0.0.4 true  false  ",
+                                                "true 10.0.0.5 true link false  ", "true 10.0.0.6 false  true 10.0.0.66 ",
+                                                "true 10.0.0.7 true U Ethernet false  3", "true 10.0.0.8 false  true  "}));
+    // The export leaves out empty values and a route through no interface of the unit; the next
+    // load then skips what lacks its target or gateway.
+    std::string text = exported();
+    EXPECT_EQ(text.find("10.0.0.4"), std::string::npos);
+    for (const char* written : {"\t\t\t\t|0|\n\t\t\t\t\t|target ip| = |10.0.0.1|\n",
+                                "\t\t\t\t|3|\n\t\t\t\t\t|metric| = |3|\n\t\t\t\t\t|route target| = |10.0.0.7|\n",
+                                "\t\t\t\t|4|\n\t\t\t\t\t|route target| = |10.0.0.8|\n"})
+        EXPECT_NE(text.find(written), std::string::npos) << written;
 }
 
 // The routing node holds the unit's router ids and its services beside the routed interfaces:
@@ -384,16 +400,18 @@ TEST_F(ConfigNetwork, RoutingNodeReadsOnlyInterfaces)
     EXPECT_EQ(ethernet["ospf2"] + ethernet["rip"] + ethernet["ripng"] + ethernet["ospf3"], "truetruefalsefalse");
     EXPECT_EQ(ethernet["ospf2Area"], "0.0.0.1");
     EXPECT_EQ(ethernet["ripSendVersion"], "1");
-    EXPECT_EQ(ethernet["ripReceiveVersion"], "2"); // as the export would write it
+    EXPECT_EQ(ethernet["ripReceiveVersion"], ""); // as the file gives it
     auto services = rows("services");
     ASSERT_EQ(services.size(), 1u);
     EXPECT_EQ(services[0]["ospf"] + services[0]["ospf3"] + services[0]["rip"] + services[0]["ripng"] + services[0]["bgp"],
               "truetruetruetruetrue");
 
-    // A unit without a routing node still gets its interfaces' rows, as the saved file will have one.
-    import("|nodes|\n\t|U|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_l|\n");
+    // A routing node without settings gives every interface its row; no routing node gives none.
+    import("|nodes|\n\t|U|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_l|\n"
+           "\t\t\t|routing|\n\t|V|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_m|\n");
     routing = rows("routingProtocols");
     ASSERT_EQ(routing.size(), 2u);
+    EXPECT_EQ(routing[0]["name"], "U");
     EXPECT_EQ(routing[1]["name"], "U @ppp_l");
     EXPECT_EQ(routing[1]["parentType"], "ppp");
     EXPECT_EQ(routing[1]["pppId"], rows("pppProperties").at(0)["id"]);
@@ -495,7 +513,8 @@ TEST_F(ConfigNetwork, SipAccountsTrunksAndAliases)
                           row["password"] + "|" + row["callNumber"] + "|" + row["callerId"]);
     EXPECT_EQ(aliases, (std::vector<std::string>{"sip_account_1001|account|" + unit + "||pw|1001|",
                                                  "sip_account_bare|account|" + unit + "||||",
-                                                 "sip_Anna|operator|" + anna + "|2001|||", // no operator Ghost
+                                                 "sip_Anna|operator|" + anna + "|2001|||",
+                                                 "sip_Ghost|operator||9|||", // kept without an operator
                                                  "sip_Bob|operator|" + bob + "||||"}));
     auto trunks = rows("sipTrunks");
     ASSERT_EQ(trunks.size(), 1u);
@@ -505,7 +524,7 @@ TEST_F(ConfigNetwork, SipAccountsTrunksAndAliases)
 
     std::string text = exported();
     EXPECT_NE(text.find("\t|sip aliases|\n\t\t|Anna| = |2001|\n\t\t|Bob|\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("Ghost"), std::string::npos);
+    EXPECT_EQ(text.find("Ghost"), std::string::npos); // an alias is written under its operator's name
     EXPECT_NE(text.find("\t\t\t|accounts|\n\t\t\t\t|1001|\n\t\t\t\t\t|number| = |1001|\n\t\t\t\t\t|password| = |pw|\n"
                         "\t\t\t\t|bare|\n\t\t\t|trunks|\n\t\t\t\t|pabx|\n\t\t\t\t\t|codec| = |g722|\n"
                         "\t\t\t\t\t|target| = |10.0.0.1|\n"),

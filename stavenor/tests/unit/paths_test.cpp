@@ -1,7 +1,10 @@
+#include "common/file_read.h"
 #include "common/paths.h"
 #include "handlers/default.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -41,6 +44,34 @@ TEST_F(Tree, ResolveStaysInsideTheRoot)
     EXPECT_EQ(resolve_inside(root, "sub/file.txt"), fs::canonical(base / "root/sub/file.txt").string());
     for (const char* bad : {"../outside/secret", "sub/../sub/file.txt", "link/secret", "missing", "sub/\x01"})
         EXPECT_EQ(resolve_inside(root, bad), std::nullopt) << bad;
+}
+
+// The kernel's walk below an open root and the real-path check behind it answer alike, links
+// included, whether the caller opened the root or not.
+TEST_F(Tree, OpenInsideStaysInsideTheRoot)
+{
+    fs::create_symlink("sub/file.txt", base / "root/near");
+    fs::create_symlink(base / "root/sub/file.txt", base / "root/absolute");
+    fs::create_symlink("../outside/secret", base / "root/up");
+    const std::string root = (base / "root").string();
+    const int root_fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(root_fd, 0);
+    const struct {
+        const char* relative;
+        bool opened;
+    } cases[] = {
+        {"sub/file.txt", true}, {"near", true},  {"absolute", true},         {"/sub/file.txt", true},
+        {"up", false},          {"link/secret", false}, {"../outside/secret", false},
+        {"sub/../sub/file.txt", false}, {"missing", false}, {"sub/\x01", false},
+    };
+    for (const auto& c : cases)
+        for (int given : {-1, root_fd}) {
+            int fd = open_inside(root, c.relative, given);
+            std::string data;
+            EXPECT_EQ(fd >= 0 && read_exactly(fd, 2, data) && data == "in", c.opened) << c.relative << " " << given;
+            if (fd >= 0) close(fd);
+        }
+    close(root_fd);
 }
 
 TEST_F(Tree, RemoveTreeNeverFollowsLinksOut)

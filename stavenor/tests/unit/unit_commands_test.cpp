@@ -41,6 +41,9 @@ TEST(CommandLine, ModuleNames)
     EXPECT_EQ(moduleNameOf("/tmp/x_module_rundis"), "rundis");
     EXPECT_EQ(moduleNameOf("x_module__a_b"), "_a");
     EXPECT_EQ(moduleNameOf("intercom_1.2.mod"), std::nullopt);
+    EXPECT_EQ(moduleNameOf("cu_module_.._1.mod"), "..");
+    for (const char* name : {"intercom", "a..b", "_a"}) EXPECT_TRUE(isModuleName(name)) << name;
+    for (const char* name : {"", ".", "..", "../dis", "x/../..", "/"}) EXPECT_FALSE(isModuleName(name)) << name;
 }
 
 // A unit whose job can be read back: names in order, '~' before a marked one, ':weight' when it
@@ -119,6 +122,12 @@ TEST(UnitCommands, Version4)
         {"module upgrade cu_module_intercom_1.mod", "take,send file,~stop,~list directory," + addTail + ",start,release"},
         {"module overwrite cu_module_rundis_1.mod", "take,send file,~stop," + addTail + ",~start,release"},
         {"module add intercom_1.mod", ""},
+        // Names that would reach beyond "/modules" queue nothing.
+        {"module remove ..", "", -10},
+        {"module remove \"x/../..\"", "", -10},
+        {"module remove \"\"", "", -10},
+        {"module add /t/cu_module_.._1.mod", "", -10},
+        {"module upgrade /t/cu_module_../dis_1.mod", "", -10},
         {"module add", ""},
         {"describe \"my unit\"", "take,set description,release"},
         {"role list", "take,list roles,release"},

@@ -120,8 +120,16 @@ TEST_F(Runner, EveryJobEnds)
     take->end(true); // a late verdict of the dropped job reaches nobody
     EXPECT_EQ(ran, std::vector<std::string>{"take"});
     EXPECT_EQ(endings.size(), 2u);
-    // A job dropped with its unit object tells its listeners too.
+    // A job whose waiter gives up on it ends there, failed; with none running nothing happens.
     unit->setStatus(Brelt::UP);
+    add("take", 10);
+    unit->runProgram();
+    unit->abortProgram(-2, "stalled");
+    unit->abortProgram(-2, "stalled");
+    EXPECT_EQ(endings.size(), 3u);
+    EXPECT_EQ(endings.back(), "failed stalled");
+    EXPECT_EQ(unit->getProgramState(), 1);
+    // A job dropped with its unit object tells its listeners too.
     add("take", 10);
     unit->runProgram();
     unit.reset();

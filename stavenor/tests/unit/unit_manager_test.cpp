@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -156,14 +158,22 @@ TEST_F(Units, VersionChangeReplacesTheUnit)
 {
     announce(1, 6);
     Brelt* old = unit(1);
+    std::vector<std::string> endings;
+    old->programFailed.connect([&](const std::string&, const std::string& reason) { endings.push_back(reason); });
+    old->queueCommand("reboot");
+    old->runProgram();
     announce(1, 7); // removes the version-6 object (deleted on the next idle pass)
     EXPECT_EQ(unit(1), nullptr);
+    EXPECT_EQ(endings, std::vector<std::string>{"unit dropped"});
     announce(1, 7); // still reaching the old object through the broadcast: changes nothing
     runFor(50);
     announce(1, 7);
     ASSERT_NE(unit(1), nullptr);
     EXPECT_NE(unit(1), old);
     EXPECT_EQ(unit(1)->getProtocolVersion(), 7);
+    // The program cut by the change reads as failed on the new object, not as a success.
+    EXPECT_EQ(unit(1)->getProgramState(), 1);
+    EXPECT_EQ(unit(1)->getResultCode(), -2);
 }
 
 TEST_F(Units, ManagerRelaysStatusAndDeletesUnitsInOrder)

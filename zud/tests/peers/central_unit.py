@@ -14,6 +14,8 @@ usage: central_unit.py [--address 127.0.0.2] [--port 22349] [--password TEXT] [-
   --log FILE         every message received, one JSON object a line:
                        {"t": seconds, "conn": n, "tokens": [...], "early": bool}
                      "early" is true when the message came while a reply was still owed;
+                     after an "ok" to "ptt on"/"ptt off" or "broadcast start"/"broadcast end"
+                     what the connection has on air: {"t", "conn", "on air": ["broadcast", "ptt"]};
                      connections are logged as {"t": .., "conn": n, "event": "open" | "close"}
   --control PATH     a Unix stream socket taking one JSON object a line, answered "ok\\n" or
                      "error <why>\\n" (see CONTROL below)
@@ -39,6 +41,10 @@ CONTROL, one JSON object a line:
   {"do": "split", "bytes": N}         as --split
   {"do": "glue", "on": BOOL}          as --glue
   {"do": "hold", "on": BOOL}          keep replies back while on; switching it off sends them
+  {"do": "delay", "prefix": "ptt", "ms": 300 | null}
+                                      wait this long before replying to commands whose tokens,
+                                      joined by blanks, start with the prefix (null: the usual
+                                      delay); replies still go out in the order of the commands
   {"do": "script", "prefix": "list users", "reply": [...] | null}
                                       answer commands whose tokens, joined by blanks, start with
                                       the prefix with this reply (null removes the script)
@@ -206,6 +212,8 @@ class Connection:
         self.number = number
         self.decoder = Decoder()
         self.owed = 0  # replies not yet sent
+        self.last_due = 0.0  # replies keep the order of the commands
+        self.on_air = set()
 
 
 class CentralUnit:
@@ -221,6 +229,7 @@ class CentralUnit:
         self.hold = False
         self.close_on_accept = args.close_on_accept
         self.scripts = {}
+        self.delays = {}
         self.connections = []
         self.count = 0
         self.timers = []  # (due, connection, reply)
@@ -278,12 +287,31 @@ class CentralUnit:
             conn.sock.close()
             self.record(conn=conn.number, event="close")
 
-    def reply_for(self, tokens):
+    @staticmethod
+    def by_prefix(table, tokens, default):
         text = " ".join(tokens)
-        for prefix in sorted(self.scripts, key=len, reverse=True):
+        for prefix in sorted(table, key=len, reverse=True):
             if text.startswith(prefix):
-                return self.scripts[prefix]
-        return self.model.reply(tokens, self.password)
+                return table[prefix]
+        return default
+
+    def reply_for(self, tokens):
+        scripted = self.by_prefix(self.scripts, tokens, None)
+        return scripted if scripted is not None else self.model.reply(tokens, self.password)
+
+    TALKS = {("ptt", "on"): ("ptt", True), ("ptt", "off"): ("ptt", False),
+             ("broadcast", "start"): ("broadcast", True), ("broadcast", "end"): ("broadcast", False)}
+
+    def go_on_air(self, conn, tokens, reply):
+        talk = self.TALKS.get(tuple(tokens))
+        if talk is None or reply[:1] != ["ok"]:
+            return
+        what, on = talk
+        if on:
+            conn.on_air.add(what)
+        else:
+            conn.on_air.discard(what)
+        self.record(conn=conn.number, **{"on air": sorted(conn.on_air)})
 
     def on_message(self, conn, tokens):
         self.record(conn=conn.number, tokens=tokens, early=conn.owed > 0)
@@ -291,8 +319,11 @@ class CentralUnit:
             self.on_ktx(conn, tokens)
             return  # the radio server's texts are not answered
         conn.owed += 1
-        due = time.monotonic() + self.args.reply_delay / 1000.0
-        self.timers.append((due, conn, self.reply_for(tokens)))
+        delay = self.by_prefix(self.delays, tokens, self.args.reply_delay)
+        conn.last_due = max(conn.last_due, time.monotonic() + delay / 1000.0)
+        reply = self.reply_for(tokens)
+        self.go_on_air(conn, tokens, reply)
+        self.timers.append((conn.last_due, conn, reply))
 
     def on_ktx(self, conn, tokens):
         radio, text = (tokens + ["", ""])[1:3]
@@ -368,6 +399,11 @@ class CentralUnit:
                 self.scripts.pop(cmd["prefix"], None)
             else:
                 self.scripts[cmd["prefix"]] = cmd["reply"]
+        elif do == "delay":
+            if cmd["ms"] is None:
+                self.delays.pop(cmd["prefix"], None)
+            else:
+                self.delays[cmd["prefix"]] = float(cmd["ms"])
         elif do == "password":
             self.password = cmd["text"]
         elif do == "ktx":

@@ -99,11 +99,7 @@ void Brelt::setStatus(int value)
     LOG(LOG_BRELT, "\n");
     if (value == DOWN) {
         isInteractive();
-        if (getFlag("program running")) {
-            protocol->reset();
-            controlStatus = NOT_RESPONDING;
-            abandonProgram(-2, "unit down");
-        }
+        abortProgram(-2, "unit down");
     } else if (value == LOCKED) {
         isSilent();
     }
@@ -203,6 +199,20 @@ int Brelt::getProgramState()
 {
     if (getFlag("program running")) return 2;
     return failed ? 1 : 0;
+}
+
+void Brelt::abortProgram(int code, const std::string& reason)
+{
+    if (!getFlag("program running")) return;
+    protocol->reset();
+    controlStatus = NOT_RESPONDING;
+    abandonProgram(code, reason);
+}
+
+void Brelt::takeOutcome(const Outcome& outcome)
+{
+    failed = outcome.failed;
+    resultCode = outcome.resultCode;
 }
 
 void Brelt::appendOperation(Operation* operation)

@@ -64,6 +64,16 @@ public:
     int getBeardLength() const { return beardLength; }
     int getResultCode() const { return failed ? resultCode : 0; }
     int getProgramState();
+    // Ends the running program as failed with `code` (the unit's queue dropped, control in doubt);
+    // nothing when none runs.
+    void abortProgram(int code, const std::string& reason);
+    // How the last program ended: what an object that replaces this one for the same unit reports.
+    struct Outcome {
+        bool failed = false;
+        int32_t resultCode = 0;
+    };
+    Outcome getOutcome() const { return {failed, resultCode}; }
+    void takeOutcome(const Outcome& outcome);
     int getOverallCurrent() const { return weightBefore + currentProgress; }
     int getOverallTotal() const { return weightTotal; }
     std::string getProgressText() const { return progressText; }

@@ -113,41 +113,46 @@ void BreltV4::appendFirmwareSwap(const std::string& fileName, bool stopFirst)
     appendOperation(restart);
 }
 
-bool BreltV4::queueModuleCommand(const Tokens& t)
+std::optional<int> BreltV4::queueModuleCommand(const Tokens& t)
 {
-    if (t.size() < 3 || t[0] != "module") return false;
+    if (t.size() < 3 || t[0] != "module") return std::nullopt;
     const std::string& verb = t[1];
-    if (verb == "remove") {
-        const std::string& module = t[2];
+    const bool removal = verb == "remove";
+    if (!removal && verb != "add" && verb != "upgrade" && verb != "overwrite") return std::nullopt;
+    // A file that names no module is no module command.
+    const std::optional<std::string> named = removal ? t[2] : moduleNameOf(t[2]);
+    if (!named) return std::nullopt;
+    if (!isModuleName(*named)) {
+        LOG(LOG_BRELT, "brelt %s : refused module name `%s`\n", getMac().c_str(), named->c_str());
+        return -10;
+    }
+    const std::string& module = *named;
+    if (removal) {
         appendTake();
         appendOperation(marked(new StopOperation(this, module)));
         appendOperation(new RmDir(this, "/modules/" + module));
         appendOperation(new ModRescanOperation(this));
         appendRelease();
-        return true;
+        return 0;
     }
-    if (verb != "add" && verb != "upgrade" && verb != "overwrite") return false;
-    // A file that names no module is no module command.
-    const std::optional<std::string> module = moduleNameOf(t[2]);
-    if (!module) return false;
-    const bool rundis = *module == "rundis";
+    const bool rundis = module == "rundis";
     appendTake();
     const std::string file = appendUpload(t[2]);
-    appendOperation(marked(new StopOperation(this, *module)));
+    appendOperation(marked(new StopOperation(this, module)));
     auto untar = new Untar(this, file, "/tmp");
     untar->setTarget("/");
     if (verb == "add") {
-        appendOperation(marked(new RmDirContent(this, "/modules/" + *module)));
+        appendOperation(marked(new RmDirContent(this, "/modules/" + module)));
     } else if (verb == "upgrade") {
-        auto ls = marked(new LsDir(this, "/modules/" + *module + "/etc"));
+        auto ls = marked(new LsDir(this, "/modules/" + module + "/etc"));
         ls->setListOption(8);
         appendOperation(ls);
-        untar->setExclusion("modules/" + *module + "/etc");
+        untar->setExclusion("modules/" + module + "/etc");
     }
     appendOperation(untar);
     appendOperation(new RmFile(this, file, "/tmp"));
     appendOperation(new ModRescanOperation(this));
-    auto start = new StartOperation(this, *module);
+    auto start = new StartOperation(this, module);
     if (rundis) start->setMarked();
     appendOperation(start);
     if (verb == "add" && rundis) {
@@ -159,7 +164,7 @@ bool BreltV4::queueModuleCommand(const Tokens& t)
     } else {
         appendRelease();
     }
-    return true;
+    return 0;
 }
 
 std::optional<int> BreltV4::queueShared(const Tokens& t, const std::string& line)
@@ -195,7 +200,7 @@ std::optional<int> BreltV4::queueShared(const Tokens& t, const std::string& line
         appendOperation(send);
         return 0;
     }
-    if (queueModuleCommand(t)) return 0;
+    if (std::optional<int> result = queueModuleCommand(t)) return result;
     if (t.size() >= 2 && t[0] == "describe") {
         appendTake();
         appendOperation(new SetDescriptionOperation(this, t[1]));

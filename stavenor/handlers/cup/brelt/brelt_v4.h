@@ -32,5 +32,7 @@ protected:
     void appendFirmwareSwap(const std::string& fileName, bool stopFirst);
 
 private:
-    bool queueModuleCommand(const Tokens& t);
+    // None when the line is no module command; -10 for a module name that is no directory of
+    // "/modules" (the job would remove another directory).
+    std::optional<int> queueModuleCommand(const Tokens& t);
 };

@@ -44,3 +44,8 @@ std::optional<std::string> moduleNameOf(const std::string& fileToken)
     const size_t end = fileToken.find('_', start + 1);
     return fileToken.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
+
+bool isModuleName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}

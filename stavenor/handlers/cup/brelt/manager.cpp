@@ -13,7 +13,11 @@ std::map<std::string, Brelt*> unitMap;
 
 namespace {
 UnitManager* theManager = nullptr;
-}
+// Outcomes of unit objects taken out for a protocol change, by unit id. Main loop only.
+std::map<std::string, Brelt::Outcome> replacedOutcomes;
+} // namespace
+
+void keepOutcomeForReplacement(const Brelt& unit) { replacedOutcomes[unit.getMac()] = unit.getOutcome(); }
 
 UnitManager::UnitManager()
 {
@@ -79,6 +83,7 @@ void UnitManager::onAnnouncement(const uint8_t* frame, size_t length, const std:
     if (!frameCrcGood(header) || !readAnnouncement(header, announcement)) return;
     LOG(LOG_BRELT, "brelt about to be added (%d)\n", header->v);
     Brelt* unit = createUnit(header->v, unitId, Brelt::UP);
+    if (auto kept = replacedOutcomes.extract(unitId)) unit->takeOutcome(kept.mapped());
     unit->feedAnnouncement(header);
     unit->statusChanged.connect(sigc::mem_fun(*this, &UnitManager::relayUnitSignal));
     unitMap[unitId] = unit;

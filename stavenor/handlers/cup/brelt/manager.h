@@ -34,5 +34,9 @@ public:
     sigc::signal<void(Brelt*)> unitDown;
 };
 
+// Keeps how the last program of `unit` ended for the object that the unit's next announcement
+// creates, so that a unit replaced in mid-program never reads as one whose program succeeded.
+void keepOutcomeForReplacement(const Brelt& unit);
+
 // The unit object of the class that serves protocol version `version`.
 Brelt* createUnit(int version, const std::string& unitId, int initialStatus);

@@ -89,7 +89,8 @@ private:
     void reconOnUBootParams(GByteArray* text);
     void reconOnLinuxInfo(GByteArray* text);
     // The "flashsize" and "ethaddr" lines of a boot loader's "bdinfo" listing, when received whole.
-    void readSystemInfo(const GByteArray* text);
+    // The reconnaissance and the flash program each write the size's unit their own way.
+    void readSystemInfo(const GByteArray* text, const char* sizeUnit);
 
     // The flash program (proc_flash).
     int flashBuildProgram();

@@ -189,7 +189,7 @@ void RecoverySession::flashDetermineSystemInfo()
 void RecoverySession::flashOnSystemInfo(GByteArray* text)
 {
     setOperationProgress(1, 1, "");
-    readSystemInfo(text);
+    readSystemInfo(text, "M");
     stepDone.emit();
 }
 

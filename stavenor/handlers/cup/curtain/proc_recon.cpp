@@ -68,7 +68,7 @@ void RecoverySession::reconDetermineParameters()
     }
 }
 
-void RecoverySession::readSystemInfo(const GByteArray* text)
+void RecoverySession::readSystemInfo(const GByteArray* text, const char* sizeUnit)
 {
     // "flashsize", its padding, "=" and a blank fill 14 characters; the value is 0x and 8 digits.
     const std::string size = receivedField(text, "flashsize", 14, 10);
@@ -76,7 +76,7 @@ void RecoverySession::readSystemInfo(const GByteArray* text)
     const unsigned long long bytes = size.size() == 10 ? strtoull(size.c_str(), &end, 0) : 0;
     if (end && *end == '\0' && bytes > 0 && bytes <= 0xFFFFFFFFull) {
         flashSizeMb = static_cast<int32_t>(bytes >> 20);
-        LOG(LOG_CURTAIN, "memory size is %d MB\n", flashSizeMb);
+        LOG(LOG_CURTAIN, "memory size is %d%s\n", flashSizeMb, sizeUnit);
     }
     const std::string address = receivedField(text, "ethaddr", 14, kMacLength);
     if (isMacText(address)) {
@@ -89,7 +89,7 @@ void RecoverySession::reconOnUBootParams(GByteArray* text)
 {
     LOG(LOG_CURTAIN, "got U-Boot parameters\n");
     setOperationProgress(1, 1, "");
-    readSystemInfo(text);
+    readSystemInfo(text, " MB");
     stepDone.emit();
 }
 

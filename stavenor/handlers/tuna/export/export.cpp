@@ -55,9 +55,8 @@ void buildConfigurationTree(ExportContext& ex)
     ConfigNode& system = *ex.root.makePath("system");
     ConfigNode& nodes = *ex.root.makePath("nodes");
 
-    writeSystemSettings(ex, system);
-    // The devices of all units, once; also without settings, which must not cost the devices.
-    writeDevices(ex, system, nodes);
+    // The devices of all units, once, and only beside the settings.
+    if (writeSystemSettings(ex, system)) writeDevices(ex, system, nodes);
     writeDate(ex, system);
     writeTransceivers(ex, system);
     writeMicrophones(ex, system);

@@ -10,8 +10,7 @@ void writeGlobalPhoneBook(ExportContext& ex, ConfigNode& system)
     ConfigNode& book = *system.makePath("global phone book");
     ex.forEachRow("globalOverviewPhoneBook", [&](RowMap& row) {
         ConfigNode& entry = *book.addChild(column(row, "name"));
-        // Written even when empty: the import takes only entries that have it.
-        entry.addChild("type", column(row, "contactType"));
+        entry.addValue("type", column(row, "contactType"));
         entry.addValue("telephone number", column(row, "contactNumber"));
         entry.addValue("sip address", column(row, "sipAddress"));
     });

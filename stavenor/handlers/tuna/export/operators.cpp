@@ -28,8 +28,10 @@ void writeOperators(ExportContext& ex, const RowMap& row, ConfigNode& user)
     user.addValue("phone book mode", column(row, "phonebook"));
     user.addValue("side tone", flag(column(row, "sideTone")));
 
+    // The import switches the automatics on by their keys' presence, so a switch that is on keeps
+    // its key also when it names nothing.
     if (column(row, "automaticRadio") == "true") {
-        user.addValue("automatic radio", ex.nameOf(column(row, "automaticRadioId")));
+        user.addChild("automatic radio", ex.nameOf(column(row, "automaticRadioId")));
         user.addValue("radio priority", column(row, "radioPriority"));
         user.addValue("radio crosstalk", flag(column(row, "radioCrosstalk")));
         user.addChild("radio mode", column(row, "radioExclusive") == "true" ? "exclusive" : "shared");
@@ -37,9 +39,9 @@ void writeOperators(ExportContext& ex, const RowMap& row, ConfigNode& user)
 
     // Each automatic counts only with the one before it.
     if (column(row, "conferenceEnabled") == "true") {
-        user.addValue("automatic conference", column(row, "conference"));
+        user.addChild("automatic conference", column(row, "conference"));
         if (column(row, "secondConferenceEnabled") == "true") {
-            user.addValue("secondary conference", column(row, "secondConference"));
+            user.addChild("secondary conference", column(row, "secondConference"));
             if (column(row, "followOperatorEnabled") == "true")
                 user.addValue("follow user", ex.nameOf(column(row, "followOperator")));
         }

@@ -49,8 +49,7 @@ void writeTransceivers(ExportContext& ex, ConfigNode& system)
         model.addValue("signal delay", column(row, "transmitReceiveDelay"));
         model.addValue("signal fade", column(row, "receiveTransmitDelay"));
         model.addValue("direction", column(row, "duplex"));
-        // Written even when empty: the import reads a missing key as "analog".
-        model.addChild("connection type", column(row, "type"));
+        model.addValue("connection type", column(row, "type"));
         ConfigNode& capabilities = *model.addChild("capabilities");
         if (column(row, "capabilityMorvexAsciiCommands") == "true") capabilities.addChild("morvex ascii commands");
     });

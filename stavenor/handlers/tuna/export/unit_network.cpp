@@ -184,14 +184,20 @@ void writeDynamicRouting(ExportContext& ex, const std::string& unitId, ConfigNod
         }
     });
 
-    // Each PPP link by its own row, so that two links of one name keep their own settings.
+    // Each PPP link of the unit by its own row, so that two links of one name keep their own
+    // settings. A row of a link that the unit does not have is written under the empty name.
     TextMap linkInterfaces; // pppProperties id -> interface name
     forEachPppLink(ex, unitId, [&](RowMap& link, const std::string& interfaceName) {
         linkInterfaces[column(link, "id")] = interfaceName;
     });
     ex.forEachRow("routingProtocols", routingRowsOf("ppp", unitId), [&](RowMap& row) {
-        auto found = linkInterfaces.find(column(row, "pppId"));
-        if (found != linkInterfaces.end()) writeRoutingProtocol(found->second, "4", row, routing);
+        auto own = linkInterfaces.find(column(row, "pppId"));
+        if (own != linkInterfaces.end()) {
+            writeRoutingProtocol(own->second, "4", row, routing);
+            return;
+        }
+        ex.forEachRowWhere("pppProperties", "id", column(row, "pppId"),
+                           [&](RowMap&) { writeRoutingProtocol(std::string(), "4", row, routing); });
     });
 }
 

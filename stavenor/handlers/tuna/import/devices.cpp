@@ -103,14 +103,6 @@ std::string readValue(const ConfigNode& node, const char* key)
 
 bool isTelephone(const std::string& type) { return type.rfind("MVQ-2TS", 0) == 0; }
 
-// The device kinds, and the unit models of the family for crew stations and telephones. No type at
-// all is a crew station without a model.
-bool knownModel(const std::string& type)
-{
-    return type.empty() || type == "transceiver" || type == "USB headset" || type == "COM" || type == "MVQ-2GM" ||
-           modelNames.count(type) != 0;
-}
-
 // The endpoint that a device's port is carried to, as a row of its own owned by the device.
 void readDeviceEndpoint(ImportContext& im, const std::string& name, const char* parentType, const std::string& parentId)
 {
@@ -415,11 +407,6 @@ void readDevices(ImportContext& im, const ConfigNode& root)
 
         const std::string type = readValue(*device, "type");
         LOG(LOG_INFO, "%s: typ [%s] %d", "readDevices", type.c_str(), isTelephone(type) ? 1 : 0);
-        if (!knownModel(type)) {
-            LOG(LOG_ERROR, "device [%s]: unknown model [%s], not imported", name.c_str(), type.c_str());
-            continue;
-        }
-
         RowMap row;
         row["name"] = name;
         row["breltID"] = unitId;
@@ -434,6 +421,7 @@ void readDevices(ImportContext& im, const ConfigNode& root)
         } else if (isTelephone(type)) {
             readTelephone(im, *device, ports, type, row);
         } else {
+            // Any other type, also none or one this program does not know, is a crew station's model.
             readCrewStation(im, *device, ports, type, row);
         }
     }

@@ -236,8 +236,7 @@ void runPasses(ImportContext& im, const ConfigNode& root)
         for (const auto& unit : nodes->children) {
             std::string unitId = im.objectId(IdKind::Unit, unit->key);
             if (const ConfigNode* node = unit->get("network")) readInterfaces(im, unitId, *node);
-            // Every unit gets its interfaces' routing rows, also without a "routing" node.
-            readDynamicRouting(im, unitId, unit->get("network", "routing"));
+            if (const ConfigNode* node = unit->get("network", "routing")) readDynamicRouting(im, unitId, *node);
         }
     }
 

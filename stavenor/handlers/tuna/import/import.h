@@ -112,8 +112,8 @@ void readSipTrunks(ImportContext& im, const std::string& unitId, const ConfigNod
 void readDevices(ImportContext& im, const ConfigNode& root);
 // Second pass over "nodes", per unit.
 void readInterfaces(ImportContext& im, const std::string& unitId, const ConfigNode& network);
-// "network"/"routing" (null: none; the unit's interfaces still get their rows).
-void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode* routing);
+// "network"/"routing": a row for each of the unit's routable interfaces, with the node's settings.
+void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode& routing);
 // Top-level "network": the audio routes.
 void readRoutes(ImportContext& im, const ConfigNode& network);
 // The endpoint of that name: of that unit (its name) and its devices, or, without a unit, the one

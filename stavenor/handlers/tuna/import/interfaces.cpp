@@ -36,43 +36,49 @@ void readPppLinks(ImportContext& im, const std::string& unitId, const ConfigNode
     }
 }
 
+// A target is a subnet ("address/mask") when its "/" stands before the last "." (or it has no "."
+// at all); "10.1.0.0/16" is a host address taken whole.
+bool isSubnet(const std::string& target)
+{
+    size_t slash = target.find('/');
+    size_t dot = target.rfind('.');
+    return slash != std::string::npos && (dot == std::string::npos || slash < dot);
+}
+
 void readStaticRoutes(ImportContext& im, const std::string& unitId, const ConfigNode& routes)
 {
     const TextMap& interfaces = im.interfaceNames[unitId];
     for (const ConfigNode* route : numberedEntries(routes)) {
-        // Only a route that the export can write back: a target, and a gateway address or an
-        // interface of this unit.
-        std::string target, gatewayIp, device, interfaceName;
-        if (!route->getString("route target", target)) continue;
-        bool viaAddress = route->getString("target ip", gatewayIp);
-        if (!viaAddress) {
-            if (!route->getString("target device", device)) continue;
-            auto found = interfaces.find(device);
-            if (found == interfaces.end() || found->second.empty()) continue;
-            interfaceName = found->second;
-        }
+        const ConfigNode* target = route->get("route target");
+        if (!target) continue;
+        const ConfigNode* gatewayIp = route->get("target ip");
+        const ConfigNode* device = route->get("target device");
+        if (!gatewayIp && !device) continue;
 
         RowMap row;
-        row["id"] = im.freshId();
-        row["breltID"] = unitId;
-        // Any "/" makes a subnet, with a mask in either form: 10.1.0.0/255.255.0.0 or 10.1.0.0/16.
-        size_t slash = target.find('/');
-        bool subnet = slash != std::string::npos;
-        row["targetSubnet"] = subnet ? "true" : "false";
-        row["targetAddress"] = subnet ? "false" : "true";
-        if (subnet) {
-            row["targetSubnetAddress"] = target.substr(0, slash);
-            row["targetSubnetMask"] = target.substr(slash + 1);
+        row["targetSubnet"] = "false";
+        row["targetAddress"] = "false";
+        if (isSubnet(target->value)) {
+            size_t slash = target->value.find('/');
+            row["targetSubnet"] = "true";
+            row["targetSubnetAddress"] = target->value.substr(0, slash);
+            row["targetSubnetMask"] = target->value.substr(slash + 1);
         } else {
-            row["targetAddressAddress"] = target;
+            row["targetAddress"] = "true";
+            row["targetAddressAddress"] = target->value;
         }
         readText(*route, "metric", row, "metric");
-        row["gatewayIpAddress"] = viaAddress ? "true" : "false";
-        row["gatewayInterface"] = viaAddress ? "false" : "true";
-        if (viaAddress)
-            row["gatewayIpAddressAddress"] = gatewayIp;
-        else
-            row["gatewayInterfaceName"] = interfaceName;
+        row["id"] = im.freshId();
+        row["breltID"] = unitId;
+        row["gatewayIpAddress"] = gatewayIp ? "true" : "false";
+        row["gatewayInterface"] = gatewayIp ? "false" : "true";
+        if (gatewayIp) {
+            row["gatewayIpAddressAddress"] = gatewayIp->value;
+        } else {
+            // A device that is none of the unit's interfaces leaves the route without a name.
+            auto found = interfaces.find(device->value);
+            if (found != interfaces.end()) row["gatewayInterfaceName"] = found->second;
+        }
         im.insert("staticRouting", row);
     }
 }

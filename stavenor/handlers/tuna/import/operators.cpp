@@ -15,17 +15,15 @@ bool operatorRowExists(ImportContext& im, const std::string& id)
     return statement.next();
 }
 
-// The automatic radio, only when it names a radio: a reference to nothing would turn the automatic
-// off on the next load of the file that the export writes.
+// The automatics are switched on by their keys' presence; a name that resolves to nothing leaves
+// the switch on with an empty reference.
 void readAutomaticRadio(ImportContext& im, const ConfigNode& user, RowMap& row)
 {
     row["automaticRadio"] = "false";
-    std::string radio;
-    user.getString("automatic radio", radio);
-    std::string radioId = referencedId(im, radio, {IdKind::Radio});
-    if (radioId.empty()) return;
+    const ConfigNode* radio = user.get("automatic radio");
+    if (!radio) return;
     row["automaticRadio"] = "true";
-    row["automaticRadioId"] = radioId;
+    row["automaticRadioId"] = referencedId(im, radio->value, {IdKind::Radio});
     std::string crosstalk;
     user.getString("radio crosstalk", crosstalk);
     row["radioCrosstalk"] = boolText(crosstalk);
@@ -37,23 +35,23 @@ void readAutomaticRadio(ImportContext& im, const ConfigNode& user, RowMap& row)
 }
 
 // The automatic conference, the secondary one and the operator to follow, each only with the one
-// before it, and each only when it names something (the export writes no empty one).
+// before it.
 void readAutomaticConferences(ImportContext& im, const ConfigNode& user, RowMap& row)
 {
     row["conferenceEnabled"] = "false";
     row["secondConferenceEnabled"] = "false";
     row["followOperatorEnabled"] = "false";
-    std::string conference, second, follow;
-    if (!user.getString("automatic conference", conference)) return;
-    row["conference"] = conference;
+    const ConfigNode* conference = user.get("automatic conference");
+    if (!conference) return;
+    row["conference"] = conference->value;
     row["conferenceEnabled"] = "true";
-    if (!user.getString("secondary conference", second)) return;
-    row["secondConference"] = second;
+    const ConfigNode* second = user.get("secondary conference");
+    if (!second) return;
+    row["secondConference"] = second->value;
     row["secondConferenceEnabled"] = "true";
-    user.getString("follow user", follow);
-    std::string followId = referencedId(im, follow, {IdKind::Operator});
-    if (followId.empty()) return;
-    row["followOperator"] = followId;
+    const ConfigNode* follow = user.get("follow user");
+    if (!follow) return;
+    row["followOperator"] = referencedId(im, follow->value, {IdKind::Operator});
     row["followOperatorEnabled"] = "true";
 }
 

@@ -122,9 +122,7 @@ void readKeypadButtons(ImportContext& im, const std::string& operatorId, const s
                                        {IdKind::Radio, IdKind::Conference, IdKind::Operator, IdKind::Speaker,
                                         IdKind::PhoneLine, IdKind::Telephone, IdKind::Unit, IdKind::Event});
         row["remoteUser"] = referencedId(im, row["remoteUser"], {IdKind::Operator});
-        // The conference's radio is on only when it names a radio: the export writes it only then.
-        if (function == "connect to conference")
-            row["conferenceRadioActive"] = conferenceRadio && !row["radio"].empty() ? "true" : "false";
+        if (function == "connect to conference") row["conferenceRadioActive"] = conferenceRadio ? "true" : "false";
 
         im.insert("keypadDisplayButton", row);
     }

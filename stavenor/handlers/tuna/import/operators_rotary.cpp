@@ -7,18 +7,16 @@ namespace {
 
 constexpr int kPositions = 16;
 
-// One of the position's radios ("radio" or "radio 2" and their keys). On only when it names a
-// radio: the export writes the radio's other keys only then.
+// One of the position's radios ("radio" or "radio 2" and their keys), on when the key names one,
+// also a radio that the configuration does not know.
 void readRadio(ImportContext& im, const ConfigNode& position, const std::string& key, const std::string& column,
                RowMap& row)
 {
     row[column] = "false";
     std::string name;
-    position.getString(key, name);
-    std::string radioId = referencedId(im, name, {IdKind::Radio});
-    if (radioId.empty()) return;
+    if (!position.getString(key, name)) return;
     row[column] = "true";
-    row[column + "Chosen"] = radioId;
+    row[column + "Chosen"] = referencedId(im, name, {IdKind::Radio});
     std::string crosstalk;
     position.getString(key + " crosstalk", crosstalk);
     row[column + "Crosstalk"] = boolText(crosstalk);
@@ -29,15 +27,14 @@ void readRadio(ImportContext& im, const ConfigNode& position, const std::string&
         row[column + (mode->value == "exclusive" ? "Exclusive" : "Shared")] = "true";
 }
 
-// The partner of a position: the first of user, conference and phone line that names something.
-// One that names nothing is dropped, as the export would drop it.
+// The partner of a position: the first of user, conference and phone line that is given. Only
+// that one becomes an id.
 void readPartner(ImportContext& im, RowMap& row)
 {
     auto partner = [&](const char* column, const char* type, std::initializer_list<IdKind> kinds) {
         std::string& value = row[column];
         if (value.empty()) return false;
         value = referencedId(im, value, kinds);
-        if (value.empty()) return false;
         row["type"] = type;
         return true;
     };
@@ -65,17 +62,13 @@ void readRotaryDialButtons(ImportContext& im, const std::string& operatorId, con
         readText(*position, "phone number", row, "phoneNumber");
         readText(*position, "set retranslation", row, "retransmission");
 
-        // A data route needs both of its endpoints.
+        // A data route is given by both of its endpoints' names.
         row["route"] = "false";
         std::string source, destination;
-        position->getString("source endpoint", source);
-        position->getString("destination endpoint", destination);
-        std::string sourceId = referencedEndpoint(im, source);
-        std::string destinationId = referencedEndpoint(im, destination);
-        if (!sourceId.empty() && !destinationId.empty()) {
+        if (position->getString("source endpoint", source) && position->getString("destination endpoint", destination)) {
             row["route"] = "true";
-            row["routeSource"] = sourceId;
-            row["routeDestination"] = destinationId;
+            row["routeSource"] = referencedEndpoint(im, source);
+            row["routeDestination"] = referencedEndpoint(im, destination);
         }
 
         readRadio(im, *position, "radio", "radio", row);

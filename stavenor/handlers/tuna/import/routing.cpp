@@ -32,11 +32,8 @@ Protocols readProtocols(const ConfigNode& iface)
     p.ripng = iface.get("ripng") != nullptr;
     p.ospf2 = iface.get("ospf") != nullptr;
     p.ospf3 = iface.get("ospf3") != nullptr;
-    if (p.rip) {
-        // The export knows only versions 1 and 2, and writes 2 for anything but 1.
-        p.ripSendVersion = valueAt(iface, "rip", "send version") == "1" ? "1" : "2";
-        p.ripReceiveVersion = valueAt(iface, "rip", "receive version") == "1" ? "1" : "2";
-    }
+    p.ripSendVersion = valueAt(iface, "rip", "send version");
+    p.ripReceiveVersion = valueAt(iface, "rip", "receive version");
     p.ospf2Area = valueAt(iface, "ospf", "area");
     p.ospf2Priority = valueAt(iface, "ospf", "priority");
     p.ospf3Area = valueAt(iface, "ospf3", "area");
@@ -96,7 +93,7 @@ std::vector<RowMap> rowsOf(ImportContext& im, const std::string& table, const st
 
 } // namespace
 
-void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode* routing)
+void readDynamicRouting(ImportContext& im, const std::string& unitId, const ConfigNode& routing)
 {
     std::vector<Interface> interfaces;
     std::vector<Radio> radios;
@@ -150,8 +147,7 @@ void readDynamicRouting(ImportContext& im, const std::string& unitId, const Conf
             if (radio.on(line)) return &radio;
         return nullptr;
     };
-    static const ConfigNode noSettings;
-    for (const auto& child : (routing ? *routing : noSettings).children) {
+    for (const auto& child : routing.children) {
         const std::string& key = child->key;
         // Beside the interfaces stand the unit's router ids and the services it runs.
         if (key == "ospf-router-id" || key == "ospf3-router-id" || key == "ospf" || key == "ospfv3" || key == "rip" ||

@@ -8,12 +8,9 @@ void readSipAliases(ImportContext& im, const ConfigNode& aliases, const std::str
     for (const auto& child : aliases.children) {
         RowMap row;
         if (unitId.empty()) {
-            // An alias belongs to an operator; one of a name that no operator bears could never be
-            // written back.
-            std::string operatorId = im.idOf(IdKind::Operator, child->key);
-            if (operatorId.empty()) continue;
+            // An alias of a name that no operator bears is kept without its operator.
             row["id"] = im.freshId();
-            row["parentId"] = operatorId;
+            row["parentId"] = im.idOf(IdKind::Operator, child->key);
             row["type"] = "operator";
             row["alias"] = child->value;
             row["name"] = "sip_" + child->key;

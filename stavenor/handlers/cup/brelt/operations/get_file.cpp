@@ -109,8 +109,10 @@ void GetFileOperation::onPart(const FrameHeader* part)
     }
     progressTotal = partCount;
     sendFragmentAck(part);
-    armTimeout();
     if (number != lastPart) {
+        // Only a new part is progress: a unit that keeps repeating one it sees no acknowledgement
+        // for must not hold the download open for ever.
+        armTimeout();
         const size_t length = part->pl - FRAME_HEADER_SIZE;
         if (fwrite(part->payload(), 1, length, file) != length) {
             failDownload();

@@ -49,7 +49,10 @@ void InfoOperation::parseAnnouncement(const FrameHeader* header)
     } else if (version != a.version) {
         if (unit->isMarked()) return;
         // The unit changed its protocol: its next announcement creates it anew with the right class.
+        // A program cut here has failed, also for the new object.
         cleanup();
+        unit->abortProgram(-2, "unit dropped");
+        keepOutcomeForReplacement(*unit);
         removeUnit(unit);
         return;
     }
