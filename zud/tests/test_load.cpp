@@ -202,7 +202,7 @@ void LoadTest::bigUserList()
     QTest::qWait(100);
     checkAnswering(delay, watch);
     QVERIFY(unit->findResource(userName(users - 1), "user"));
-    // The next status report (the unit's alive) puts the rows in key order.
+    // The new rows stand in key order once the view has sorted them, when the loop turns.
     QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
 }
 
