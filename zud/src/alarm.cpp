@@ -16,8 +16,8 @@ AlarmsBranch::AlarmsBranch(const QString &name, QTreeWidgetItem *parentRow, QObj
 
 void AlarmsBranch::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/alarms.png"));
-    gZudWindow->updateGui();
+    item->setIcon(0, rowIcon(":/icons/images/alarms.png"));
+    gZudWindow->updateGuiLater();
 }
 
 Alarm::Alarm(const QString &name, const QString &text, AlarmsBranch *branch, QTreeWidgetItem *parentRow,
@@ -41,6 +41,6 @@ Alarm::~Alarm()
 
 void Alarm::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/alarm_active.png"));
-    gZudWindow->updateGui();
+    item->setIcon(0, rowIcon(":/icons/images/alarm_active.png"));
+    gZudWindow->updateGuiLater();
 }

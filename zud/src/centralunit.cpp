@@ -124,7 +124,7 @@ int CentralUnit::closeConnection(bool reconnect)
 
 void CentralUnit::setLinkState(const QString &icon, const QString &toolTip)
 {
-    item->setIcon(0, QIcon(icon));
+    item->setIcon(0, rowIcon(icon));
     item->setToolTip(0, toolTip);
 }
 
@@ -145,9 +145,8 @@ void CentralUnit::connectionEstablished()
     item->setDisabled(false);
     routesBranch->treeItem()->setHidden(false);
     alarmsBranch->treeItem()->setHidden(false);
-    auto *gps = new Gps("coordinates", item);
-    gps->setCentralUnit(this);
-    unitResources.append(gps);
+    // The list is empty here: the last link's close removed everything.
+    adoptResource(new Gps("coordinates", item));
 
     appendToProgram({
         {"login", gOperatorName, QString::number(rtpSource->port()), password},

@@ -3,6 +3,7 @@
 #include "wireformat.h"
 
 #include <QAbstractSocket>
+#include <QHash>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -169,6 +170,8 @@ private:
     void refreshAfterRadioSilence();
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
+    // Every resource enters and leaves the list through these two, which keep the name index.
+    void adoptResource(Resource *resource);
     void deleteResource(Resource *resource);
     Resource *commandTarget(const QString &resourceName, int *code);
     // A busy check, then the command queued.
@@ -210,6 +213,9 @@ private:
     std::list<Operation>::iterator current = program.end();
     QTreeWidgetItem *item;
     QList<Resource *> unitResources;
+    // The same resources by name: a unit may report tens of thousands, and every report looks
+    // one up. Names are unique in the list (addResource replaces a namesake).
+    QHash<QString, Resource *> resourcesByName;
     QList<Endpoint *> unitEndpoints;
     QList<RadioControlWidget *> remoteWindows;
     Resource *overlordResource = nullptr;

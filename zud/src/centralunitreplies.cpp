@@ -51,7 +51,7 @@ void CentralUnit::handleStatus()
     }
     if (!handled)
         qDebug() << "status message dropped @" << unitName;
-    gZudWindow->connectionsTree()->sortItems(3, Qt::AscendingOrder);
+    gZudWindow->connectionsTree()->sortByKey();
 }
 
 void CentralUnit::handleError()

@@ -17,6 +17,7 @@
 #include <QTreeWidgetItem>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // A decimal number from the unit; what is no number (or does not fit) counts as 0.
@@ -37,10 +38,8 @@ QList<Resource *> CentralUnit::resourcesOfType(const QString &type) const
 
 Resource *CentralUnit::findResource(const QString &resourceName, const QString &type) const
 {
-    for (Resource *resource : unitResources)
-        if (resource->name() == resourceName && (type.isEmpty() || resource->typeName() == type))
-            return resource;
-    return nullptr;
+    Resource *resource = resourcesByName.value(resourceName);
+    return resource && (type.isEmpty() || resource->typeName() == type) ? resource : nullptr;
 }
 
 Resource *CentralUnit::resourceForItem(const QTreeWidgetItem *row) const
@@ -64,8 +63,17 @@ Resource *CentralUnit::routeForItem(const QTreeWidgetItem *row) const
     return nullptr;
 }
 
+void CentralUnit::adoptResource(Resource *resource)
+{
+    resource->setCentralUnit(this);
+    unitResources.append(resource);
+    resourcesByName.insert(resource->name(), resource);
+}
+
 void CentralUnit::deleteResource(Resource *resource)
 {
+    unitResources.removeOne(resource);
+    resourcesByName.remove(resource->name());
     if (resource == overlordResource)
         overlordResource = nullptr;
     if (resource->typeName() == "radio")
@@ -82,7 +90,6 @@ int CentralUnit::addResource(const QString &resourceName, const QString &type, c
             qDebug() << "ERROR: resource" << resourceName << "already exists";
             return -3;
         }
-        unitResources.removeOne(existing);
         deleteResource(existing);
         replaced = true;
     }
@@ -108,8 +115,7 @@ int CentralUnit::addResource(const QString &resourceName, const QString &type, c
         qDebug() << "ERROR: unknown resource type" << type;
         return -300;
     }
-    resource->setCentralUnit(this);
-    unitResources.append(resource);
+    adoptResource(resource);
     if (state == "busy")
         resource->setBusy();
     qDebug() << (replaced ? "redefined" : "added") << resourceName << "@" << unitName;
@@ -124,7 +130,6 @@ int CentralUnit::removeResource(const QString &resourceName)
         qDebug() << "ERROR: no resource" << resourceName << "@";
         return -3;
     }
-    unitResources.removeOne(resource);
     deleteResource(resource);
     qDebug() << "removed" << resourceName << "@" << unitName;
     return 0;
@@ -140,8 +145,11 @@ int CentralUnit::removeAllResources()
 {
     if (unitResources.isEmpty())
         return -3;
-    while (!unitResources.isEmpty())
-        deleteResource(unitResources.takeFirst());
+    // Taken off all at once: one by one from the front would move the rest every time.
+    const QList<Resource *> all = std::exchange(unitResources, {});
+    resourcesByName.clear();
+    for (Resource *resource : all)
+        deleteResource(resource);
     return 0;
 }
 
@@ -385,7 +393,7 @@ void CentralUnit::manageUserStatus()
             if (!conference) {
                 addResource(t[4], "conference", QString());
                 conference = static_cast<Conference *>(findResource(t[4], "conference"));
-                gZudWindow->connectionsTree()->sortItems(3, Qt::AscendingOrder);
+                gZudWindow->connectionsTree()->sortByKey();
             }
             if (conference) {
                 conference->setStatus(StatusIncomingCall);

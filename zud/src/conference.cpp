@@ -17,11 +17,11 @@ Conference::Conference(const QString &name, QTreeWidgetItem *parentRow, QObject 
 
 void Conference::refreshRow(const QString &statusText)
 {
-    item->setIcon(0, QIcon(participants.isEmpty() ? ":/icons/images/conference_empty.png"
+    item->setIcon(0, rowIcon(participants.isEmpty() ? ":/icons/images/conference_empty.png"
                                                   : ":/icons/images/conference_full.png"));
     item->setText(1, statusText);
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 void Conference::updateGui()

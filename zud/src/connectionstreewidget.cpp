@@ -13,6 +13,7 @@
 #include "route.h"
 
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -53,7 +54,31 @@ QString ownConferenceName()
     return "dC~" + gOperatorName;
 }
 
-ConnectionsTreeWidget::ConnectionsTreeWidget(QWidget *parent) : QTreeWidget(parent) {}
+namespace {
+constexpr int sortKeyColumn = 3;
+}
+
+ConnectionsTreeWidget::ConnectionsTreeWidget(QWidget *parent) : QTreeWidget(parent)
+{
+    // With sorting on and this indicator the view itself keeps rows in key order as they come,
+    // one sort per event-loop turn; the units' requests then cost nothing.
+    header()->setSortIndicator(sortKeyColumn, Qt::AscendingOrder);
+    // Every row is one line with a small icon: the view need not measure tens of thousands of
+    // them to place one.
+    setUniformRowHeights(true);
+    sortTimer.setSingleShot(true);
+    connect(&sortTimer, &QTimer::timeout, this, [this] {
+        if (!isSortingEnabled() || header()->sortIndicatorSection() != sortKeyColumn
+            || header()->sortIndicatorOrder() != Qt::AscendingOrder)
+            sortItems(sortKeyColumn, Qt::AscendingOrder);
+    });
+}
+
+void ConnectionsTreeWidget::sortByKey()
+{
+    if (!sortTimer.isActive())
+        sortTimer.start(0);
+}
 
 CentralUnit *ConnectionsTreeWidget::unitForItem(const QTreeWidgetItem *row) const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QTreeWidget>
 
 class CentralUnit;
@@ -17,6 +18,11 @@ public:
     explicit ConnectionsTreeWidget(QWidget *parent = nullptr);
 
     void setUnitManager(CentralUnitManager *unitManager) { manager = unitManager; }
+    // Rows stand in the order of their sort keys (hidden column 3, ascending). The units ask for
+    // it after every report; the sort runs once when the event loop next turns, however many
+    // reports came meanwhile, and only when the tree is sorted by another column (the operator
+    // clicked a header) or not at all.
+    void sortByKey();
     // The unit of a row: the row's own text, its parent's or its grandparent's names one.
     CentralUnit *unitForItem(const QTreeWidgetItem *row) const;
     // The menu of a row (none: only the entries without a unit), made with the tree as parent;
@@ -77,6 +83,7 @@ private:
 
     QPointer<QMenu> contextMenu;
     CentralUnitManager *manager = nullptr;
+    QTimer sortTimer;
 };
 
 // The console's own conference on demand: "dC~" and the operator's name.

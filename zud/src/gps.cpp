@@ -22,9 +22,9 @@ Gps::Gps(const QString &name, QTreeWidgetItem *parentRow, QObject *parent) : Res
 void Gps::updateGui()
 {
     item->setText(1, validity);
-    item->setIcon(0, QIcon(":/icons/images/world.png"));
+    item->setIcon(0, rowIcon(":/icons/images/world.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString Gps::degreesText(double radians, char positive, char negative)

@@ -41,7 +41,7 @@ void Radio::updateGui()
     item->setText(1, currentStatus == StatusConnected ? tr("connected") : QString());
     item->setIcon(0, QIcon(stateImage()));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString Radio::description() const

@@ -6,6 +6,7 @@
 
 #include <QBrush>
 #include <QDebug>
+#include <QHash>
 #include <QTreeWidgetItem>
 
 Resource::Resource(QObject *parent) : QObject(parent)
@@ -48,6 +49,15 @@ int callTimeoutMs()
     bool ok = false;
     const int value = node ? node->value.toInt(&ok) : 0;
     return ok && value > 0 ? value : 5000;
+}
+
+QIcon rowIcon(const QString &picture)
+{
+    static QHash<QString, QIcon> icons;
+    auto it = icons.constFind(picture);
+    if (it == icons.constEnd())
+        it = icons.insert(picture, QIcon(picture));
+    return *it;
 }
 
 int Resource::setStatus(int newStatus)
@@ -201,7 +211,7 @@ int Resource::addMonitorSource(const QString &source, const QString &mode, const
         return -3;
     sources.insert(source, {mode, gain});
     updateGui();
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
     return 0;
 }
 
@@ -211,7 +221,7 @@ int Resource::removeMonitorSource(const QString &source)
     if (!sources.remove(source))
         return -3;
     updateGui();
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
     return 0;
 }
 

@@ -131,3 +131,7 @@ protected:
 
 // The call time-out of "system/call timeout" in ms: 5000 when missing or not a positive number.
 int callTimeoutMs();
+
+// The icon of a picture in the resources, read once: a QIcon made from a file name reads the
+// picture again, and rows change their icon with every report.
+QIcon rowIcon(const QString &picture);

@@ -16,8 +16,8 @@ RouteBranch::RouteBranch(const QString &name, QTreeWidgetItem *parentRow, QObjec
 
 void RouteBranch::updateGui()
 {
-    item->setIcon(0, QIcon(":/icons/images/route_dir.png"));
-    gZudWindow->updateGui();
+    item->setIcon(0, rowIcon(":/icons/images/route_dir.png"));
+    gZudWindow->updateGuiLater();
 }
 
 // The lesser name first, so the same pair always gives the same route.
@@ -34,8 +34,8 @@ Route::Route(const QString &a, const QString &b, QTreeWidgetItem *parentRow, QOb
 
 void Route::updateGui()
 {
-    item->setIcon(0, QIcon(established ? ":/icons/images/link.png" : ":/icons/images/link_break.png"));
-    gZudWindow->updateGui();
+    item->setIcon(0, rowIcon(established ? ":/icons/images/link.png" : ":/icons/images/link_break.png"));
+    gZudWindow->updateGuiLater();
 }
 
 int Route::setEstablished()

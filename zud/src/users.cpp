@@ -37,9 +37,9 @@ void User::updateGui()
     else if (currentStatus == StatusCalling)
         word = tr("calling");
     item->setText(1, word);
-    item->setIcon(0, QIcon(busy ? ":/icons/images/user_busy.png" : ":/icons/images/user_free.png"));
+    item->setIcon(0, rowIcon(busy ? ":/icons/images/user_busy.png" : ":/icons/images/user_free.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString User::description() const
@@ -83,7 +83,7 @@ void TelephoneLine::updateGui()
     else if (busy)
         word = tr("busy");
     item->setText(1, word);
-    item->setIcon(0, QIcon(":/icons/images/" + images + (busy ? "_busy.png" : "_free.png")));
+    item->setIcon(0, rowIcon(":/icons/images/" + images + (busy ? "_busy.png" : "_free.png")));
     if (unit) {
         item->setToolTip(0, tr("monitoring:") + listMonitors(sources, "\n--", "\n") + "\n" + tr("monitored by:")
                                 + listMonitors(destinations, "\n--", "\n"));
@@ -155,9 +155,9 @@ Speaker::Speaker(const QString &name, QTreeWidgetItem *parentRow, QObject *paren
 void Speaker::updateGui()
 {
     item->setText(1, currentStatus == StatusConnected ? tr("connected") : busy ? tr("busy") : QString());
-    item->setIcon(0, QIcon(busy ? ":/icons/images/speaker_busy.png" : ":/icons/images/speaker_free.png"));
+    item->setIcon(0, rowIcon(busy ? ":/icons/images/speaker_busy.png" : ":/icons/images/speaker_free.png"));
     item->setToolTip(0, description());
-    gZudWindow->updateGui();
+    gZudWindow->updateGuiLater();
 }
 
 QString Speaker::description() const
@@ -190,6 +190,6 @@ void Overlord::updateGui()
     else if (currentStatus == StatusCalling || currentStatus == StatusIncomingCall)
         word = tr("calling");
     item->setText(1, word);
-    item->setIcon(0, QIcon(":/icons/images/overlord.png"));
-    gZudWindow->updateGui();
+    item->setIcon(0, rowIcon(":/icons/images/overlord.png"));
+    gZudWindow->updateGuiLater();
 }

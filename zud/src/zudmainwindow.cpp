@@ -57,6 +57,8 @@ ZudMainWindow::ZudMainWindow(QWidget *parent)
         resourceButton->hide();
     if (Audio *audio = Audio::instance())
         connect(audio, &Audio::voxChange, this, &ZudMainWindow::onVoxChange);
+    updateTimer.setSingleShot(true);
+    connect(&updateTimer, &QTimer::timeout, this, &ZudMainWindow::updateGui);
     ui->connectionsTreeWidget->setSortingEnabled(true);
     ui->connectionsTreeWidget->hideColumn(2);
     ui->connectionsTreeWidget->hideColumn(3);
@@ -155,6 +157,12 @@ CentralUnit *ZudMainWindow::selectedUnit() const
 CentralUnit *ZudMainWindow::currentUnit() const
 {
     return gCentralUnitManager ? gCentralUnitManager->findUnit(current.first) : nullptr;
+}
+
+void ZudMainWindow::updateGuiLater()
+{
+    if (!updateTimer.isActive())
+        updateTimer.start(0);
 }
 
 int ZudMainWindow::updateGui()

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -28,6 +29,10 @@ public:
     void restoreSettings();
     // Shows the selected row's buttons: 0, -400 nothing selected, -412 the row is no unit's.
     int updateGui();
+    // What a changed resource asks for: updateGui once when the event loop next turns, however
+    // many resources changed meanwhile (a unit may report tens of thousands at once, and the
+    // unit's details walk all of them).
+    void updateGuiLater();
     void updateButtons(const QStringList &states);
 
 public slots:
@@ -69,6 +74,7 @@ private:
     void fitDetailsDock();
 
     std::unique_ptr<Ui::ZudMainWindow> ui;
+    QTimer updateTimer;
     bool updating = false;
     // Without stored widths the names and the details follow their contents (first start).
     ColumnFit *nameColumnFit = nullptr;

@@ -34,6 +34,9 @@ CONTROL, one JSON object a line:
   {"do": "listen", "on": BOOL}        accept connections, or refuse them
   {"do": "close-on-accept", "on": BOOL}
   {"do": "send", "tokens": [...]}     send one message on every open connection
+  {"do": "flood", "messages": [[...], ...], "rate": N}
+                                      send these messages on every open connection, N a second,
+                                      each in a write of its own
   {"do": "raw", "hex": "..."}         send these bytes on every open connection
   {"do": "split", "bytes": N}         as --split
   {"do": "glue", "on": BOOL}          as --glue
@@ -230,6 +233,10 @@ class CentralUnit:
         self.connections = []
         self.count = 0
         self.timers = []  # (due, connection, reply)
+        self.flood = []  # encoded messages; the first flood_sent of them are out
+        self.flood_start = 0.0
+        self.flood_rate = 1.0
+        self.flood_sent = 0
         self.held = []
         self.listener = None
         self.ktx_ids = "KTX:200:{radio}:300"
@@ -369,6 +376,11 @@ class CentralUnit:
         elif do == "send":
             for conn in list(self.connections):
                 self.write(conn, encode(cmd["tokens"]))
+        elif do == "flood":
+            self.flood = [encode(tokens) for tokens in cmd["messages"]]
+            self.flood_rate = float(cmd["rate"])
+            self.flood_start = time.monotonic()
+            self.flood_sent = 0
         elif do == "raw":
             for conn in list(self.connections):
                 self.write(conn, bytes.fromhex(cmd["hex"]))
@@ -409,6 +421,8 @@ class CentralUnit:
             deadlines = [t[0] for t in self.timers]
             if self.alive_interval > 0:
                 deadlines.append(self.next_alive)
+            if self.flood_sent < len(self.flood):
+                deadlines.append(self.flood_start + self.flood_sent / self.flood_rate)
             timeout = max(0.0, min(deadlines) - now) if deadlines else None
             for key, _ in self.sel.select(timeout):
                 kind, conn = key.data
@@ -457,6 +471,10 @@ class CentralUnit:
                     self.held.append((conn, reply))
                 else:
                     self.send_reply(conn, reply)
+            while self.flood_sent < len(self.flood) and now >= self.flood_start + self.flood_sent / self.flood_rate:
+                for conn in list(self.connections):
+                    self.write(conn, self.flood[self.flood_sent])
+                self.flood_sent += 1
             if self.alive_interval > 0 and now >= self.next_alive:
                 self.next_alive = now + self.alive_interval
                 for conn in list(self.connections):

@@ -1,0 +1,244 @@
+// A unit that floods the console must not freeze it: while a list reply of 55,000 users is
+// handled, and while status reports come at 1,000 a second into a tree of 6,000 rows, the event
+// loop keeps turning, a second console's raise request is taken within a second, and the tree
+// keeps its order.
+#include "linkfixture.h"
+#include "resource.h"
+#include "singleinstance.h"
+
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QRegularExpression>
+
+#include <functional>
+
+namespace {
+constexpr qint64 answerBoundMs = 1000;
+
+// Milliseconds on the clock that "%{time boot}" stamps on a console's log lines.
+qint64 clockMs()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
+QString userName(int n)
+{
+    return QString("u%1").arg(n, 5, 10, QChar('0'));
+}
+
+// A unit model of `count` free users.
+QString writeModel(const QTemporaryDir &dir, int count)
+{
+    QJsonArray users;
+    for (int n = 0; n < count; ++n)
+        users.append(QJsonObject{{"kind", "user"}, {"name", userName(n)}, {"status", "free"}});
+    const QString path = dir.filePath(QString("model-%1.json").arg(count));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(QJsonDocument(QJsonObject{{"users", users}}).toJson(QJsonDocument::Compact));
+    return path;
+}
+
+// Every row below `parent`, depth first, by its column-0 text.
+void collectRows(const QTreeWidgetItem *parent, QStringList &rows)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        rows.append(parent->child(i)->text(0));
+        collectRows(parent->child(i), rows);
+    }
+}
+
+QStringList rowOrder()
+{
+    QStringList rows;
+    collectRows(gZudWindow->connectionsTree()->invisibleRootItem(), rows);
+    return rows;
+}
+
+bool inKeyOrder(const QTreeWidgetItem *parent)
+{
+    for (int i = 0; i < parent->childCount(); ++i)
+        if ((i > 0 && parent->child(i - 1)->text(3) > parent->child(i)->text(3)) || !inKeyOrder(parent->child(i)))
+            return false;
+    return true;
+}
+
+// The longest time the event loop went without turning, seen by a 20 ms timer.
+class LoopWatch
+{
+public:
+    LoopWatch()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clockMs();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        timer.start(20);
+    }
+    qint64 longestGapMs() const { return longest; }
+
+private:
+    QTimer timer;
+    qint64 last = clockMs();
+    qint64 longest = 0;
+};
+
+// A second start of the console, which asks the running one (this test) to come to the front.
+class SecondConsole
+{
+public:
+    SecondConsole()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_MESSAGE_PATTERN", "%{time boot} %{message}");
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.start(ZUD_BINARY, QStringList{});
+    }
+    ~SecondConsole()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+
+    // When it sent its raise request, by its own log; -1 while it has not.
+    qint64 requestSentMs()
+    {
+        log += process.readAllStandardError();
+        static const QRegularExpression line(R"((\d+)\.(\d{3}) a console is running already)");
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(log));
+        return match.hasMatch() ? match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong() : -1;
+    }
+
+private:
+    QTemporaryDir dir;
+    QProcess process;
+    QByteArray log;
+};
+
+void quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    // Tens of thousands of debug lines would bury the test's own output.
+    if (type != QtDebugMsg)
+        fprintf(stderr, "%s\n", qPrintable(message));
+}
+}
+
+class LoadTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void bigUserList();
+    void statusFlood();
+
+private:
+    // Starts a second console, then runs `meanwhile`, and waits until this one took the second's
+    // raise request; the delay.
+    qint64 raiseDelayMs(const std::function<void()> &meanwhile = {});
+    // Both bounds, with the figures in the test's output.
+    void checkAnswering(qint64 delay, const LoopWatch &watch);
+
+    QTemporaryDir dir;
+    SingleInstance instance;
+    qint64 raisedAt = -1;
+};
+
+void LoadTest::initTestCase()
+{
+    qInstallMessageHandler(quiet);
+    makeMainWindow();
+    gZudWindow->show();
+    QVERIFY(instance.listen());
+    connect(&instance, &SingleInstance::raiseRequested, this, [this] { raisedAt = clockMs(); });
+}
+
+void LoadTest::init()
+{
+    raisedAt = -1;
+}
+
+qint64 LoadTest::raiseDelayMs(const std::function<void()> &meanwhile)
+{
+    SecondConsole second;
+    if (meanwhile)
+        meanwhile();
+    if (!QTest::qWaitFor([&] { return raisedAt >= 0; }, 20000))
+        return std::numeric_limits<qint64>::max();
+    const qint64 sent = second.requestSentMs();
+    return sent >= 0 ? raisedAt - sent : std::numeric_limits<qint64>::max();
+}
+
+void LoadTest::checkAnswering(qint64 delay, const LoopWatch &watch)
+{
+    qInfo("raise request answered after %lld ms; the event loop stood still for %lld ms at most", delay,
+          watch.longestGapMs());
+    QVERIFY2(delay < answerBoundMs, qPrintable(QString("raise request answered after %1 ms").arg(delay)));
+    QVERIFY2(watch.longestGapMs() < answerBoundMs,
+             qPrintable(QString("the event loop stood still for %1 ms").arg(watch.longestGapMs())));
+}
+
+void LoadTest::bigUserList()
+{
+    constexpr int users = 55000;
+    SimUnit sim;
+    QVERIFY(sim.start({"--model", writeModel(dir, users), "--reply-delay", "500"}));
+    auto unit = makeUnit();
+    unit->treeItem()->setExpanded(true);
+    // The list reply is kept back until the second console is on its way, so that its request
+    // comes while this one takes the reply.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.messages().contains("list|users"), 10000);
+    QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    // The unit's row selected: its details walk every resource whenever the panel refreshes.
+    unit->treeItem()->setSelected(true);
+
+    LoopWatch watch;
+    const qint64 delay = raiseDelayMs([&] { QVERIFY(sim.control({{"do", "hold"}, {"on", false}})); });
+    QTRY_COMPARE_WITH_TIMEOUT(unit->resources().size(), users + 1, 60000);
+    // A turn of the loop after the reply, to see how long the view's sort stood it still.
+    QTest::qWait(100);
+    checkAnswering(delay, watch);
+    QVERIFY(unit->findResource(userName(users - 1), "user"));
+    // The new rows stand in key order once the view has sorted them, when the loop turns.
+    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+}
+
+void LoadTest::statusFlood()
+{
+    constexpr int users = 6000;
+    constexpr int reports = 3000;
+    SimUnit sim;
+    QVERIFY(sim.start({"--model", writeModel(dir, users), "--reply-delay", "0"}));
+    auto unit = makeUnit();
+    unit->treeItem()->setExpanded(true);
+    QSignalSpy started(unit.get(), &CentralUnit::programSucceeded);
+    QVERIFY(started.wait(60000));
+    QCOMPARE(unit->resources().size(), users + 1);
+    QTRY_VERIFY(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()));
+    const QStringList before = rowOrder();
+
+    // Users turn busy with a peer and free again; the last report says when all were handled.
+    QJsonArray flood;
+    for (int n = 0; n + 1 < reports; ++n) {
+        const QString user = userName(n * 7 % users);
+        flood.append(n % 2 ? QJsonArray{"status", "user", user, "free"}
+                           : QJsonArray{"status", "user", user, "busy", "user", userName((n + 1) % users)});
+    }
+    flood.append(QJsonArray{"status", "user", userName(users - 1), "busy", "user", "last"});
+    Resource *last = unit->findResource(userName(users - 1));
+    last->treeItem()->setSelected(true);
+    QVERIFY(sim.control({{"do", "flood"}, {"messages", flood}, {"rate", 1000}}));
+
+    LoopWatch watch;
+    QTRY_VERIFY(unit->findResource(userName(0))->isBusy());
+    const qint64 delay = raiseDelayMs();
+    QTRY_VERIFY_WITH_TIMEOUT(last->isConnectedTo("last"), 30000);
+    checkAnswering(delay, watch);
+    QCOMPARE(rowOrder(), before);
+}
+
+QTEST_MAIN(LoadTest)
+#include "test_load.moc"
