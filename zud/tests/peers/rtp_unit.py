@@ -54,15 +54,21 @@ def listen(args):
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sock.bind(address(args.bind))
     sock.settimeout(0.05)
+    # Arrival times as the kernel stamped them: under load this process may read datagrams late.
+    sock.setsockopt(socket.SOL_SOCKET, getattr(socket, "SO_TIMESTAMPNS", 35), 1)  # 35 on Linux
     records = []
-    begin = time.monotonic()
+    begin = time.time()
     with open(args.log, "w") as log:
-        while time.monotonic() - begin < args.seconds:
+        while time.time() - begin < args.seconds:
             try:
-                data, source = sock.recvfrom(65536)
+                data, ancillary, _, source = sock.recvmsg(65536, socket.CMSG_SPACE(16))
             except socket.timeout:
                 continue
-            record = {"t": time.monotonic() - begin, "size": len(data), "header": data[:12].hex(),
+            seconds, nanoseconds = struct.unpack("qq", ancillary[0][2][:16])
+            arrived = seconds + nanoseconds / 1e9 - begin
+            if arrived >= args.seconds:
+                break
+            record = {"t": arrived, "size": len(data), "header": data[:12].hex(),
                       "source": source[0], "port": source[1], "payload": data[12:].hex()}
             log.write(json.dumps(record) + "\n")
             records.append(record)
