@@ -39,6 +39,14 @@ class Driver:
         with open(self.log.name, "rb") as f:
             return f.read().decode(errors="replace")
 
+    def wait_text(self, text, count=1, timeout=10):
+        """The log once it holds `text` `count` times: a transfer is logged only after its last ACK,
+        which the server may take after the client has already ended."""
+        deadline = time.time() + timeout
+        while self.text().count(text) < count and time.time() < deadline:
+            time.sleep(0.05)
+        return self.text()
+
     def close(self):
         self.proc.terminate()
         self.proc.wait(10)
@@ -113,7 +121,8 @@ class RealClients(unittest.TestCase):
                 t.join()
             for out, result in results.items():
                 self.check(image, result, out)
-            self.assertEqual(driver.text().count("file successfuly sent to 127.0.0.1:"), 3)
+            sent = "file successfuly sent to 127.0.0.1:"
+            self.assertEqual(driver.wait_text(sent, 3).count(sent), 3)
 
 
 class ByteExact(unittest.TestCase):
@@ -161,10 +170,8 @@ class ByteExact(unittest.TestCase):
         self.client.send(tftp.ack(2), peer)
         self.assertEqual(self.expect()[0], b"\x00\x03\x00\x03" + self.IMAGE[2200:])
         self.client.send(tftp.ack(3), peer)
-        deadline = time.time() + 2
-        while "file successfuly sent to" not in self.driver.text() and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertIn(f"file successfuly sent to 127.0.0.1:{self.client.sock.getsockname()[1]}", self.driver.text())
+        self.assertIn(f"file successfuly sent to 127.0.0.1:{self.client.sock.getsockname()[1]}",
+                      self.driver.wait_text("file successfuly sent to"))
 
     def test_a_new_image_serves_later_requests_only(self):
         self.client.send(tftp.request(tftp.RRQ, "x"))
