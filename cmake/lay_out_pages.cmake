@@ -1,0 +1,18 @@
+# Copies the pages into a new directory beside DESTINATION and renames it into place, so that a
+# running server never serves a half-copied tree.
+file(GLOB_RECURSE files RELATIVE ${SOURCE} ${SOURCE}/*.html ${SOURCE}/*.js ${SOURCE}/*.css ${SOURCE}/*.svg)
+list(FILTER files EXCLUDE REGEX "^(node_modules|tests)/")
+set(staging ${DESTINATION}.new)
+file(REMOVE_RECURSE ${staging})
+foreach(file ${files})
+    get_filename_component(dir ${file} DIRECTORY)
+    file(COPY ${SOURCE}/${file} DESTINATION ${staging}/${dir})
+endforeach()
+file(MAKE_DIRECTORY ${staging}/lib)
+file(COPY_FILE ${LIBRARY} ${staging}/lib/preact-htm.js)
+file(REMOVE_RECURSE ${DESTINATION}.old)
+if(EXISTS ${DESTINATION})
+    file(RENAME ${DESTINATION} ${DESTINATION}.old)
+endif()
+file(RENAME ${staging} ${DESTINATION})
+file(REMOVE_RECURSE ${DESTINATION}.old)

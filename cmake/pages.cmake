@@ -1,0 +1,21 @@
+# The browser pages: web/ of the sources, with the component library from web/node_modules (which
+# scripts/install-deps installs from web/package-lock.json), laid out as a run directory's www/.
+set(PAGES_SOURCE_DIR ${PROJECT_SOURCE_DIR}/web)
+set(PAGES_LIBRARY ${PAGES_SOURCE_DIR}/node_modules/htm/preact/standalone.module.js)
+if(NOT EXISTS ${PAGES_LIBRARY})
+    message(FATAL_ERROR "${PAGES_LIBRARY} is missing: run scripts/install-deps (make does)")
+endif()
+file(GLOB_RECURSE PAGES_FILES CONFIGURE_DEPENDS
+    ${PAGES_SOURCE_DIR}/*.html ${PAGES_SOURCE_DIR}/*.js ${PAGES_SOURCE_DIR}/*.css ${PAGES_SOURCE_DIR}/*.svg)
+list(FILTER PAGES_FILES EXCLUDE REGEX "/(node_modules|tests)/")
+
+# lay_out_pages(<target> <www directory>)
+function(lay_out_pages target destination)
+    add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
+        COMMAND ${CMAKE_COMMAND} -DSOURCE=${PAGES_SOURCE_DIR} -DLIBRARY=${PAGES_LIBRARY}
+            -DDESTINATION=${destination} -P ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
+        COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
+        DEPENDS ${PAGES_FILES} ${PAGES_LIBRARY} ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
+        COMMENT "Laying out the pages in ${destination}")
+    add_custom_target(${target} ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
+endfunction()
