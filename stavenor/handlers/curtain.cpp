@@ -1,6 +1,7 @@
 #include "handlers/curtain.h"
 
 #include "common/logger.h"
+#include "handlers/cup/ui/port_details.h"
 #include "include/params.h"
 
 #include <cstring>
@@ -110,6 +111,11 @@ void curtain_handler(http_request& request)
             } else {
                 record.number = REQ_PROGRESS;
             }
+        } else if (command && *command == "portDetails") {
+            // Beyond the dispatcher's requests: the page's view of every port, read on the main loop.
+            const std::string details = recovery_port_details();
+            if (details.empty()) return; // the main loop did not answer: the server frame's error page
+            return answer(request, 200, details);
         } else {
             const Command* known = nullptr;
             for (const Command& entry : kCommands) {

@@ -61,6 +61,13 @@ public:
 
     int getConsoleKind() const { return consoleKind; }
     int getFlashSizeMb() const { return flashSizeMb; }
+    bool isFlashing() const { return flashing; }
+    // A reconnaissance is loaded and has not ended yet.
+    bool isReconnoitring() const { return programLoaded && !flashing; }
+    bool isManualMac() const { return manualMac; }
+    bool isManualDate() const { return manualDate; }
+    bool keepsDataPartition() const { return keepDataPartition; }
+    size_t imageSize() const { return image ? image->size() : 0; }
 
     sigc::signal<void(int)> userActivityRequested;
     sigc::signal<void(int, int, int, int, const std::string&)> progressChanged;
