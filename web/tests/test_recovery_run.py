@@ -1,0 +1,114 @@
+"""A whole recovery from the recovery page, as a technician does it: the unit's port, an image
+refused and one taken, Start, the progress, the unit's MAC and date questions answered in the page's
+dialogs, the end, the flash holding the image, a reload during the run, and a second run."""
+import hashlib
+import unittest
+
+from pages import By
+from recovery_support import MIB, RecoveryPageTest
+
+MAC = "00:a0:c6:ab:cd:ef"
+
+
+class WholeRecovery(RecoveryPageTest):
+    console_options = {"mode": "uboot", "flash_mb": 32, "mac": MAC}
+
+    def answer(self, title, field, value):
+        b = self.browser
+        b.wait_text(title)
+        b.type(field, value)
+        b.click("Send to the unit")
+        b.wait_gone(title)
+
+    def test_a_recovery_from_port_to_done_and_again(self):
+        b = self.browser
+        b.open("/curtain.html")
+        # The port with what its reconnaissance found.
+        b.wait_text("boot loader")
+        b.wait_text(MAC)
+        b.wait_text("32 MiB")
+        b.shot("recovery-ports")
+        self.choose_port()
+
+        # Manual answers: the page asks the questions.
+        for label in ("Automatic date", "Automatic MAC address"):
+            box = b.field(label)
+            self.assertTrue(box.is_selected(), label)
+            box.click()
+        self.wait_port(lambda p: not p["automaticDate"] and not p["automaticMacAddress"] and p["keepDataPartition"])
+        self.assertFalse(b.field("Automatic date").is_selected())
+
+        # A 31 MiB image is refused in words, before anything reaches the server.
+        small, _ = self.image(31 * MIB)
+        b.choose_file("Choose image…", small)
+        b.wait_text("is refused")
+        self.assertIn("31 MiB", b.text())
+        self.assertIn("exactly 32 MiB or 64 MiB", b.text())
+        self.assertEqual(self.port()["imageSize"], 0)
+        self.assertNotIn("Loaded:", b.text())
+        self.assertFalse(b.button("Start").is_enabled())
+
+        path, data = self.image(32 * MIB, "unit-32.bin")
+        b.choose_file("Choose image…", path)
+        b.wait_text("Loaded:")
+        self.assertIn("unit-32.bin (32 MiB)", b.text())
+        self.assertNotIn("is refused", b.text())
+        self.wait_port(lambda p: p["imageSize"] == 32 * MIB)
+        b.shot("recovery-image")
+
+        b.click("Start")
+        b.wait_text("Writing the unit")
+        running = self.follow("flashing system")
+        b.shot("recovery-running")
+
+        self.assertTrue(self.port()["flashing"])
+        b.wait_text("recovery running")
+
+        # Leaving during the run asks first; staying keeps the page as it was.
+        b.click("Updater")
+        b.wait(lambda: b.driver.switch_to.alert, 5, "the browser to ask before leaving").dismiss()
+        b.wait_text("Writing the unit")
+        self.assertEqual(b.driver.find_element(By.ID, "webModule").get_attribute("value"), "3")
+        # A page opened anew picks the run up from the server's answers.
+        b.click("Updater")
+        b.wait(lambda: b.driver.switch_to.alert, 5, "the browser to ask before leaving").accept()
+        b.wait(lambda: b.driver.find_element(By.ID, "webModule").get_attribute("value") == "2")
+        b.open("/curtain.html")
+        b.wait_text("Writing the unit", timeout=10)
+        self.assertTrue(b.button("Start").get_attribute("disabled"))
+        running += self.follow("asks for its MAC address", timeout=120)
+        b.shot("recovery-question")
+        self.assertEqual(b.field("MAC address").get_attribute("value"), MAC)
+        self.answer("The unit asks for its MAC address", "MAC address", "00:A0:C6:AB:CD:01")
+        self.answer("The unit asks for the date and time", "Date and time", "2024-05-17 14:05")
+        running += self.follow("Finished", timeout=60)
+        b.shot("recovery-done")
+
+        self.assertEqual(running, sorted(running), "the overall progress only rises")
+        self.assertGreaterEqual(len(set(running)), 8, running)
+        self.assertEqual(running[-1], 100)
+        lines = self.unit.lines
+        self.assertEqual(lines[lines.index("go 0") + 1:], ["00:a0:c6:ab:cd:01", "2024-05-17 14:05", "n"])
+        self.assertEqual(self.flash_digest(), hashlib.sha256(data).hexdigest())
+        self.assertFalse(self.port()["flashing"])
+
+        # A second run, with another image. The unit now runs its system: the page asks for a power cycle.
+        second, data2 = self.image(32 * MIB, "unit-32-second.bin")
+        b.choose_file("Choose image…", second)
+        b.wait_text("unit-32-second.bin (32 MiB)")
+        b.click("Start")
+        b.wait_text("Power Cycle Central Unit", timeout=20)
+        self.assertIn("Waiting for you: power-cycle the unit.", b.text())
+        self.unit.power_on()
+        b.wait_gone("Power Cycle Central Unit", timeout=20)
+        self.follow("asks for its MAC address", timeout=120)
+        self.answer("The unit asks for its MAC address", "MAC address", "00:a0:c6:ab:cd:02")
+        self.answer("The unit asks for the date and time", "Date and time", "2024-05-18 08:30")
+        self.follow("Finished", timeout=60)
+        self.assertEqual(self.flash_digest(), hashlib.sha256(data2).hexdigest())
+        self.assertEqual(self.unit.fetched, [32 * MIB, 32 * MIB])
+        self.assertEqual(b.console_errors(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
