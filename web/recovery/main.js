@@ -1,6 +1,6 @@
 // The recovery page: choose the unit's serial port, check the addresses and settings, load the image,
 // then one Start runs the whole recovery with its progress and questions.
-import {html, useCallback, useState} from "../lib/preact-htm.js";
+import {html, useCallback, useEffect, useState} from "../lib/preact-htm.js";
 import {startPage} from "../common/frame.js";
 import {describe, usePolling} from "../common/ui.js";
 import * as curtain from "../common/api/curtain.js";
@@ -28,6 +28,8 @@ function Recovery() {
     usePolling(refresh, PORTS_MS);
     const port = ports?.find(p => p.selected);
     const run = useRun(port);
+    // A run's start and end change what the ports show: asked at once, not at the next round.
+    useEffect(() => void refresh(), [run.phase]);
     const locked = isActive(run.phase) || !!port?.flashing;
     return html`<h1>Recovery of a central unit</h1>
         <div class="recovery">

@@ -32,7 +32,7 @@ export function Ports({ports, error, locked, refresh}) {
                 <td><label class="port-choice"><input type="radio" name="port" value=${port.name}
                     checked=${port.selected} disabled=${locked || select.pending}
                     onChange=${() => choose(port.name)}/> ${port.name}</label></td>
-                <td class=${"console " + (port.console === "unknown" && !port.checking ? "missing" : "")}>${consoleText(port)}</td>
+                <td class=${"console " + (consoleText(port) === "no answer" ? "missing" : "")}>${consoleText(port)}</td>
                 <td class="mono">${port.macAddress || "—"}</td>
                 <td>${port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—"}</td>
             </tr>`)}</tbody>

@@ -136,7 +136,7 @@ export function RunPanel({run, port, image, setImage}) {
     const overall = data.overallOperationProgress ?? 0;
     const current = data.currentOperationProgress ?? 0;
     const step = data.currentOperationDescription || "";
-    const showBars = phase !== "idle" && phase !== "starting";
+    const showBars = phase !== "idle" && phase !== "starting" && data.overallOperationProgress !== undefined;
 
     const headline = {
         idle: port && image ? `Ready: Start recovers the unit on ${port.name}.` : "Choose a port and an image, then press Start.",
