@@ -155,7 +155,7 @@ export function RunPanel({run, port, image, setImage}) {
         proposal=${phase === "mac" ? (port?.macAddress || "") : formatDate()}
         answer=${(/** @type {string} */ value) => run.answer(phase, value)} close=${() => setDialogShown(false)}/>`;
 
-    return html`<section class=${"panel run " + phase} aria-labelledby="run-title">
+    return html`<section class="panel run" aria-labelledby="run-title">
         <h2 id="run-title">5. Recovery</h2>
         <p class=${"headline " + phase} role="status" aria-live="polite">${headline}</p>
         ${phase === "power" && html`<div class="user-info" role="alert">
