@@ -206,7 +206,8 @@ class Pym:
         return next((pid for pid, name in children(self.proc.pid).items() if name == "stavenor"), None)
 
     def main_window(self, timeout=15):
-        found = wait_until(lambda: self.display.windows("^" + re.escape(TITLE) + "$"), timeout)
+        # The title names the module that the page shows, before the product: "Configuration - ...".
+        found = wait_until(lambda: self.display.windows("^(.* - )?" + re.escape(TITLE) + "$"), timeout)
         return found[0] if found else None
 
     def settings(self):
