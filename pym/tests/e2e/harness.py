@@ -68,6 +68,25 @@ class Display:
         self.run("xdotool", "windowfocus", "--sync", str(window))
         self.run("xdotool", "key", keys)
 
+    def click(self, x, y):
+        # (A move with --sync onto where the pointer already is would wait for a motion that never comes.)
+        self.run("xdotool", "mousemove", str(x), str(y), "sleep", "0.1", "click", "1")
+
+    def answer(self, dialog, text):
+        """Types text into a file dialog's name field and accepts it, once the dialog has the keyboard."""
+        self.run("xdotool", "windowfocus", "--sync", str(dialog))
+        # Keys sent before a busy dialog has its focus and name field set up would be lost, and the
+        # Return alone would accept the proposed name.
+        wait_until(lambda: self.run("xdotool", "getwindowfocus").strip() == str(dialog), 5)
+        time.sleep(0.5)
+        # The name goes through the clipboard: xdotool types a character that the keyboard map
+        # lacks ("ü") through a key it remaps for the moment, which pym may read back too late.
+        subprocess.run(["xclip", "-selection", "clipboard"], input=text.encode(), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env={**os.environ, "DISPLAY": self.name})
+        self.run("xdotool", "key", "ctrl+a")
+        self.run("xdotool", "key", "ctrl+v")
+        self.run("xdotool", "key", "Return")
+
     def screenshot(self, name):
         if SHOTS_DIR:
             os.makedirs(SHOTS_DIR, exist_ok=True)

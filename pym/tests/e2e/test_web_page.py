@@ -82,22 +82,6 @@ class WebPageTest(unittest.TestCase):
             self.assertEqual(self.screen.titled(title), [], f"a window {title!r}")
             time.sleep(0.1)
 
-    def answer(self, dialog, text):
-        """Types text into a file dialog's name field and accepts it, once the dialog has the keyboard."""
-        self.screen.run("xdotool", "windowfocus", "--sync", str(dialog))
-        # Keys sent before a busy dialog has its focus and name field set up would be lost, and the
-        # Return alone would accept the proposed name.
-        wait_until(lambda: self.screen.run("xdotool", "getwindowfocus").strip() == str(dialog), 5)
-        time.sleep(0.5)
-        # The name goes through the clipboard: xdotool types a character that the keyboard map
-        # lacks ("ü") through a key it remaps for the moment, which pym may read back too late.
-        subprocess.run(["xclip", "-selection", "clipboard"], input=text.encode(), check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       env={**os.environ, "DISPLAY": self.screen.name})
-        self.screen.run("xdotool", "key", "ctrl+a")
-        self.screen.run("xdotool", "key", "ctrl+v")
-        self.screen.run("xdotool", "key", "Return")
-
     def confirm_overwrite(self, dialog):
         # The question has a title; the name field's completer, which may still be open, has none.
         box = wait_until(lambda: [w for w in self.screen.all_windows()
@@ -110,8 +94,7 @@ class WebPageTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: window not in self.screen.all_windows(), 5))
 
     def click_upload(self):
-        # (A move with --sync onto where the pointer already is would wait for a motion that never comes.)
-        self.screen.run("xdotool", "mousemove", *map(str, UPLOAD_FIELD), "sleep", "0.1", "click", "1")
+        self.screen.click(*UPLOAD_FIELD)
 
     def posted(self, path):
         """The upload request that carried the file with this path in "filePath"."""
@@ -155,7 +138,7 @@ class WebPageTest(unittest.TestCase):
         dialog = self.new_window("Open intercom configuration file")
         time.sleep(0.5)
         self.screen.screenshot("upload-conf-dialog")
-        self.answer(dialog, os.path.join(folder, "site a.conf"))
+        self.screen.answer(dialog, os.path.join(folder, "site a.conf"))
         self.wait_title("Configuration - site a.conf - " + TITLE)
         self.assertIsNotNone(self.posted(os.path.join(folder, "site a.conf")), "#uploadRealPath did not hold the path")
         uploaded = self.run_dir.path("bin", "tmp", "site a.conf")
@@ -166,7 +149,7 @@ class WebPageTest(unittest.TestCase):
         # The next dialog starts in that folder: a bare name is taken from there.
         self.click_upload()
         dialog = self.new_window("Open intercom configuration file")
-        self.answer(dialog, "other.conf")
+        self.screen.answer(dialog, "other.conf")
         self.wait_title("Configuration - other.conf - " + TITLE)
         self.assertIsNotNone(self.posted(os.path.join(folder, "other.conf")))
 
@@ -200,7 +183,7 @@ class WebPageTest(unittest.TestCase):
         dialog = self.new_window("Save File")
         time.sleep(0.5)
         self.screen.screenshot("save-configuration-dialog")
-        self.answer(dialog, chosen)
+        self.screen.answer(dialog, chosen)
         self.assertTrue(self.pym.wait_log("save file as : " + chosen, 10))
         written = chosen + ".conf"
         self.assertTrue(wait_until(lambda: os.path.exists(written), 10), os.listdir(folder))
@@ -227,7 +210,7 @@ class WebPageTest(unittest.TestCase):
         dialog = self.new_window("Save File")
         time.sleep(0.5)
         self.screen.screenshot("download-dialog")
-        self.answer(dialog, target)
+        self.screen.answer(dialog, target)
         self.confirm_overwrite(dialog)
         box = self.new_window("Save file")
         self.screen.screenshot("download-saved")
@@ -254,7 +237,7 @@ class WebPageTest(unittest.TestCase):
                 f.write(old)
             self.go("/big.tar")
             dialog = self.new_window("Save File")
-            self.answer(dialog, target)
+            self.screen.answer(dialog, target)
             self.confirm_overwrite(dialog)
             box = self.new_window("Error saving file", timeout=20)
             self.screen.screenshot("download-disk-full")
@@ -274,7 +257,7 @@ class WebPageTest(unittest.TestCase):
                     pass
             self.go("/tuna/configurationFile.json?command=save_file&saveAs=1")
             dialog = self.new_window("Save File")
-            self.answer(dialog, os.path.join(folder, "site"))
+            self.screen.answer(dialog, os.path.join(folder, "site"))
             box = self.new_window("Error saving file")
             self.dismiss(box)
             self.assertEqual(sorted(os.listdir(folder)), ["big.tar", "filler"])

@@ -1,0 +1,112 @@
+"""The real recovery page in pym: reached through the header's "Recovery" link, it names the window,
+and an image chosen through pym's own file dialog reaches the server.
+
+pym's stavenor is offered one serial port, the simulated unit console behind a pseudo-terminal
+(stavenor/tests/peers/boot_console.py): the page sends an image to the selected port's unit only.
+The page is steered with the pointer at places of its 1024 x 768 layout, and every step is checked
+through the server.
+"""
+import filecmp
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "..", "stavenor", "tests", "peers"))
+from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+import boot_console  # noqa: E402
+
+MIB = 1 << 20
+MAC = "00:a0:c6:ab:cd:ef"
+RECOVERY_LINK = (287, 18)  # the header's "Recovery"
+# The first port's radio button; the port's name, /tmp/tmpXXXXXXXX/unit, takes two lines beside it.
+PORT_RADIO = (43, 156)
+CHOOSE_IMAGE = (598, 180)  # "Choose image…"
+
+
+def port_details():
+    """The server's answer to "portDetails" ({} when it gives none)."""
+    r = subprocess.run(["curl", "-s", "--max-time", "5", "http://127.0.0.1:8765/curtain/?command=portDetails"],
+                       capture_output=True, text=True)
+    try:
+        return json.loads(r.stdout)
+    except ValueError:
+        return {}
+
+
+class RecoveryPageInPym(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp()
+        cls.unit = boot_console.BootConsole(os.path.join(cls.dir, "unit"), mode="uboot", flash_mb=32, mac=MAC)
+        cls.screen = Display(1, 1024, 768)
+        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
+        cls.run_dir = RunDir()
+        # pym hands its environment to the stavenor it starts.
+        os.environ["STAVENOR_SERIAL_PORTS"] = cls.unit.link
+        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
+        cls.window = cls.pym.main_window(timeout=20)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.pym.kill()
+        sys.stderr.write("--- pym's log\n" + "".join(line + "\n" for line in cls.pym.log().splitlines()
+                                                       if " LOG (" in line))
+        os.environ.pop("STAVENOR_SERIAL_PORTS", None)
+        cls.unit.go_away()
+        cls.screen.stop()
+        cls.run_dir.close()
+        shutil.rmtree(cls.config_home, ignore_errors=True)
+        shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def port(self):
+        return next((p for p in port_details().get("ports", []) if p["name"] == self.unit.link), None)
+
+    def click_until(self, place, done, what, tries=5):
+        """Clicks until done() holds: the page draws what it learns from its polls a moment later."""
+        for _ in range(tries):
+            self.screen.click(*place)
+            found = wait_until(done, 2)
+            if found:
+                return found
+        self.fail(f"{what}: nothing after {tries} clicks")
+
+    def test_1_the_recovery_link_names_the_window(self):
+        self.assertIsNotNone(self.window, "the main window never showed")
+        self.assertTrue(wait_until(lambda: self.screen.title(self.window) == "Configuration - " + TITLE, 10),
+                        self.screen.title(self.window))
+        # The title comes with the page's markup, its header a moment later.
+        self.click_until(RECOVERY_LINK, lambda: self.screen.title(self.window) == "Curtain - " + TITLE,
+                         "the header's Recovery link")
+        self.assertTrue(self.pym.wait_log("element load finished: success\n\"http://127.0.0.1:8765/curtain.html\"", 5))
+        self.assertIn("webview: module changed to curtain", self.pym.log())
+
+    def test_2_an_image_chosen_in_pyms_dialog_is_taken(self):
+        image = os.path.join(self.dir, "unit image.bin")
+        with open(image, "wb") as f:
+            f.write(os.urandom(32 * MIB))
+        port = wait_until(lambda: (p := self.port()) and p["console"] == "boot loader" and p, 20)
+        self.assertTrue(port, port_details())
+        self.assertEqual((port["macAddress"], port["flashSizeMb"], port["imageSize"]), (MAC, 32, 0))
+
+        self.click_until(PORT_RADIO, lambda: self.port()["selected"], "choosing the port")
+        dialog = self.click_until(CHOOSE_IMAGE, lambda: self.screen.titled("Open intercom image file"),
+                                  "the image's file dialog")[0]
+        self.screen.screenshot("recovery-image-dialog")
+        self.screen.answer(dialog, image)
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10), "the dialog stayed")
+
+        taken = wait_until(lambda: self.port()["imageSize"] == 32 * MIB, 20)
+        self.assertTrue(taken, self.port())
+        uploaded = self.run_dir.path("bin", "tmp", os.path.basename(image))
+        self.assertTrue(filecmp.cmp(uploaded, image, shallow=False))
+        self.assertEqual(self.screen.title(self.window), "Curtain - " + TITLE)
+        self.assertFalse(self.port()["flashing"])
+        self.screen.screenshot("recovery-image-taken")
+
+
+if __name__ == "__main__":
+    unittest.main()
