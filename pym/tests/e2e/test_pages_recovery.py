@@ -65,11 +65,11 @@ class RecoveryPageInPym(unittest.TestCase):
     def port(self):
         return next((p for p in port_details().get("ports", []) if p["name"] == self.unit.link), None)
 
-    def click_until(self, place, done, what, tries=5):
+    def click_until(self, place, done, what, tries=5, wait=2):
         """Clicks until done() holds: the page draws what it learns from its polls a moment later."""
         for _ in range(tries):
             self.screen.click(*place)
-            found = wait_until(done, 2)
+            found = wait_until(done, wait)
             if found:
                 return found
         self.fail(f"{what}: nothing after {tries} clicks")
@@ -94,7 +94,7 @@ class RecoveryPageInPym(unittest.TestCase):
 
         self.click_until(PORT_RADIO, lambda: self.port()["selected"], "choosing the port")
         dialog = self.click_until(CHOOSE_IMAGE, lambda: self.screen.titled("Open intercom image file"),
-                                  "the image's file dialog")[0]
+                                  "the image's file dialog", wait=5)[0]
         self.screen.screenshot("recovery-image-dialog")
         self.screen.answer(dialog, image)
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10), "the dialog stayed")
