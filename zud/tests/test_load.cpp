@@ -16,6 +16,7 @@
 
 namespace {
 constexpr qint64 answerBoundMs = 1000;
+constexpr int maxChangesPerTurn = 2000;
 
 // Milliseconds on the clock that "%{time boot}" stamps on a console's log lines.
 qint64 clockMs()
@@ -95,6 +96,30 @@ private:
     QTimer timer;
     qint64 last = threadCpuMs();
     qint64 longest = 0;
+};
+
+// The most row changes the tree saw between two turns of the event loop: how much of a unit's
+// traffic one turn took on, whatever the machine's speed.
+class TurnWatch
+{
+public:
+    TurnWatch()
+    {
+        QObject::connect(gZudWindow->connectionsTree()->model(), &QAbstractItemModel::dataChanged, &context,
+                         [this] { ++changes; });
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            most = std::max(most, changes);
+            changes = 0;
+        });
+        timer.start(0);
+    }
+    int mostChangesPerTurn() const { return most; }
+
+private:
+    QObject context;
+    QTimer timer;
+    int changes = 0;
+    int most = 0;
 };
 
 // A second start of the console, which asks the running one (this test) to come to the front.
@@ -313,6 +338,7 @@ void LoadTest::unpacedFlood()
     QVERIFY(sim.control({{"do", "flood"}, {"messages", round}, {"rate", 0}}));
 
     LoopWatch watch;
+    TurnWatch turns;
     QTRY_VERIFY(unit->findResource(witness)->isBusy());
     const qint64 delay = raiseDelayMs();
     // The flood went on past the request: the unit still had rounds to start.
@@ -323,8 +349,13 @@ void LoadTest::unpacedFlood()
                          {"messages", QJsonArray{QJsonArray{"status", "user", last->name(), "busy", "user", "last"}}},
                          {"rate", 1000}}));
     QTRY_VERIFY_WITH_TIMEOUT(last->isConnectedTo("last"), 60000);
-    qInfo("%d rounds of %lld reports", roundsStarted(), qint64(round.size()));
+    qInfo("%d rounds of %lld reports; at most %d row changes in one turn of the event loop", roundsStarted(),
+          qint64(round.size()), turns.mostChangesPerTurn());
     checkAnswering(delay, watch);
+    // One turn takes on a bounded share of the flood (a few hundred row changes), not all that
+    // one read of the link brings (thousands).
+    QVERIFY2(turns.mostChangesPerTurn() < maxChangesPerTurn,
+             qPrintable(QString("%1 row changes in one turn").arg(turns.mostChangesPerTurn())));
     QVERIFY(!unit->findResource(witness)->isBusy());
     for (const QString &user : floodedUsers)
         QVERIFY2(!unit->findResource(user)->isBusy(), qPrintable(user + " was left busy"));
