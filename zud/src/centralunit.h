@@ -216,6 +216,8 @@ private:
     MessageReader reader;
     // Messages received and not yet handled, in order.
     QList<QStringList> inbox;
+    // A few milliseconds of reports: the window stays responsive, and the turns' own cost stays
+    // small beside the messages'.
     static constexpr int messagesPerTurn = 100;
     QTimer nextBatch;
     QStringList replyTokens;

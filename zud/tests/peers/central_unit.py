@@ -386,12 +386,11 @@ class CentralUnit:
             for conn in list(self.connections):
                 self.write(conn, encode(cmd["tokens"]))
         elif do == "flood":
-            self.unpaced = b""
-            if float(cmd["rate"]) == 0:
-                self.unpaced = b"".join(encode(tokens) for tokens in cmd["messages"])
-                return
-            self.flood = [encode(tokens) for tokens in cmd["messages"]]
-            self.flood_rate = float(cmd["rate"])
+            messages = [encode(tokens) for tokens in cmd["messages"]]
+            rate = float(cmd["rate"])
+            self.unpaced = b"".join(messages) if rate == 0 else b""
+            self.flood = messages if rate else []
+            self.flood_rate = rate or 1.0
             self.flood_start = time.monotonic()
             self.flood_sent = 0
         elif do == "raw":
