@@ -44,9 +44,11 @@ CentralUnit::CentralUnit(const QStringList &parameters, QWidget *parent) : QWidg
     rtpSource->setGain(float(gain));
 
     socket = new QTcpSocket(this);
-    // Bounded reads: readFromSocket takes everything in steps of this size.
+    // Bounded reads: what the console has not handled yet holds the unit back.
     socket->setReadBufferSize(64 * 1024);
     connect(socket, &QTcpSocket::readyRead, this, &CentralUnit::readFromSocket);
+    nextBatch.setSingleShot(true);
+    connect(&nextBatch, &QTimer::timeout, this, &CentralUnit::handleReceived);
     connect(socket, &QTcpSocket::connected, this, &CentralUnit::connectionEstablished);
     connect(socket, &QTcpSocket::errorOccurred, this, &CentralUnit::connectionError);
     connect(socket, &QTcpSocket::stateChanged, this, &CentralUnit::connectionStateChanged);
@@ -132,6 +134,7 @@ void CentralUnit::renewConnection()
 {
     socket->abort();
     reader.reset();
+    inbox.clear();
     replyTokens.clear();
     socket->connectToHost(address, port, QIODevice::ReadWrite);
     setLinkState(":/icons/images/busy.gif", tr("connecting"));
@@ -283,22 +286,35 @@ int CentralUnit::clearProgram()
 
 void CentralUnit::readFromSocket()
 {
-    while (socket->bytesAvailable() > 0) {
-        QList<QStringList> messages;
-        const bool withinBound = reader.append(socket->readAll(), messages);
-        for (const QStringList &message : messages) {
-            replyTokens = message;
-            tryResponse();
-            // A handler may have dropped the link: what followed belongs to the old connection.
-            if (!isConnected())
-                return;
-        }
-        if (!withinBound) {
+    // A batch is booked for the next turn already; it takes what came meanwhile too, in order.
+    if (!nextBatch.isActive())
+        handleReceived();
+}
+
+void CentralUnit::handleReceived()
+{
+    for (int handled = 0; handled < messagesPerTurn; ++handled) {
+        // A dropped link's messages belong to the old connection.
+        if (!isConnected() || (inbox.isEmpty() && !receive()))
+            return;
+        replyTokens = inbox.takeFirst();
+        tryResponse();
+    }
+    // A unit that sends without pause must not hold the window: the rest waits for the next
+    // turn of the event loop.
+    nextBatch.start(0);
+}
+
+bool CentralUnit::receive()
+{
+    while (inbox.isEmpty() && socket->bytesAvailable() > 0) {
+        if (!reader.append(socket->readAll(), inbox)) {
             qDebug() << "ERROR: message from" << unitName << "exceeds" << MessageReader::maxMessageBytes << "bytes, dropping the link";
             closeConnection(true);
-            return;
+            return false;
         }
     }
+    return !inbox.isEmpty();
 }
 
 void CentralUnit::tryResponse()

@@ -151,6 +151,12 @@ public slots:
     int clearProgram();
 
 private:
+    // Handles received messages in order, at most messagesPerTurn of them, and books the next
+    // turn for the rest.
+    void handleReceived();
+    // Cuts what the socket holds into the inbox; false when no message is there, or when one past
+    // the bound drops the link.
+    bool receive();
     void tryResponse();
     void handleStatus();
     void handleOk();
@@ -208,6 +214,12 @@ private:
     QTimer diagnoseTimer;
     QTcpSocket *socket;
     MessageReader reader;
+    // Messages received and not yet handled, in order.
+    QList<QStringList> inbox;
+    // A few milliseconds of reports: the window stays responsive, and the turns' own cost stays
+    // small beside the messages'.
+    static constexpr int messagesPerTurn = 100;
+    QTimer nextBatch;
     QStringList replyTokens;
     std::list<Operation> program;
     std::list<Operation>::iterator current = program.end();

@@ -60,6 +60,10 @@ constexpr int sortKeyColumn = 3;
 
 ConnectionsTreeWidget::ConnectionsTreeWidget(QWidget *parent) : QTreeWidget(parent)
 {
+    // The rows' four columns (name, details, name in lower case, sort key) come first: columns
+    // added later in front of or at the indicator's (as a form's setup does to a tree of one
+    // column) would move the indicator off the key.
+    setColumnCount(sortKeyColumn + 1);
     // With sorting on and this indicator the view itself keeps rows in key order as they come,
     // one sort per event-loop turn; the units' requests then cost nothing.
     header()->setSortIndicator(sortKeyColumn, Qt::AscendingOrder);

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -37,14 +38,31 @@ const char* const SERVER_EXECUTABLE = "./bin/stavenor";
 int pidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
 int pidfdKill(int pidfd) { return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0)); }
 
-// True when the process runs the file `executable` names and belongs to this user (real user id).
-bool runsOurExecutable(pid_t pid, const struct stat& executable)
+// How /proc shows a process that runs pym's own server executable.
+struct OwnExecutable
+{
+    struct stat file;
+    // The exe link of a process started from that path before the file there was replaced (a
+    // rebuild or an upgrade gives the path a new inode): the real path and " (deleted)".
+    QByteArray replacedLink;
+};
+
+bool runsOwnExecutable(const QByteArray& proc, const OwnExecutable& own)
+{
+    const QByteArray exe = proc + "/exe";
+    struct stat running;
+    if (stat(exe.constData(), &running) == 0 && running.st_dev == own.file.st_dev && running.st_ino == own.file.st_ino)
+        return true;
+    char link[PATH_MAX + 16];
+    const ssize_t length = readlink(exe.constData(), link, sizeof link);
+    return length > 0 && size_t(length) < sizeof link && QByteArrayView(link, length) == own.replacedLink;
+}
+
+// True when the process runs pym's own server executable and belongs to this user (real user id).
+bool isOwnServer(pid_t pid, const OwnExecutable& own)
 {
     const QByteArray proc = "/proc/" + QByteArray::number(pid);
-    struct stat running;
-    if (stat((proc + "/exe").constData(), &running) != 0 || running.st_dev != executable.st_dev ||
-        running.st_ino != executable.st_ino)
-        return false;
+    if (!runsOwnExecutable(proc, own)) return false;
     FILE* status = fopen((proc + "/status").constData(), "re");
     if (!status) return false;
     bool ours = false;
@@ -74,13 +92,16 @@ void awaitEnd(int pidfd, const QElapsedTimer& clock)
 } // namespace
 
 // A server left behind by an earlier run would hold the port. Only a process that runs the very
-// file pym starts (same device and inode) under this user is ended: another installation's
-// server, a development build or anything else merely named so is never signalled. The process
-// is held by a pidfd from before it is checked, so a reused pid is never hit.
+// file pym starts (same device and inode), or that was started from its path before the file
+// there was replaced, under this user is ended: another installation's server, a development
+// build or anything else merely named so is never signalled. The process is held by a pidfd from
+// before it is checked, so a reused pid is never hit.
 void killProcessesByName(const char* executable)
 {
-    struct stat own;
-    if (stat(executable, &own) != 0) return;
+    OwnExecutable own;
+    char realPath[PATH_MAX];
+    if (stat(executable, &own.file) != 0 || !realpath(executable, realPath)) return;
+    own.replacedLink = QByteArray(realPath) + " (deleted)";
     DIR* proc = opendir("/proc");
     if (!proc) return;
     QElapsedTimer clock;
@@ -91,7 +112,7 @@ void killProcessesByName(const char* executable)
         if (*end != '\0' || pid <= 0 || pid == getpid()) continue;
         const int pidfd = pidfdOpen(static_cast<pid_t>(pid));
         if (pidfd < 0) continue;
-        if (runsOurExecutable(static_cast<pid_t>(pid), own)) {
+        if (isOwnServer(static_cast<pid_t>(pid), own)) {
             LOG_MESSAGE(LOG_APP, QStringLiteral("old child process found - kill it!"));
             if (pidfdKill(pidfd) == 0) awaitEnd(pidfd, clock);
         }

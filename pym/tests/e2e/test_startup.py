@@ -168,8 +168,17 @@ class StartupTest(unittest.TestCase):
         self.assertIsNotNone(pym.main_window(timeout=10))
 
     def test_a_leftover_server_of_pym_own_file_is_ended(self):
+        self.check_leftover_server_ended(replaced=False)
+
+    def test_a_leftover_server_whose_binary_was_replaced_is_ended(self):
+        # A rebuild or an upgrade: the file at the path has a new inode, and the running server's
+        # exe link reads the path followed by " (deleted)".
+        self.check_leftover_server_ended(replaced=True)
+
+    def check_leftover_server_ended(self, replaced):
         # One left running from pym's own bin/ holds the port; a byte-identical copy of that bin/
-        # elsewhere (another file) runs on another port.
+        # elsewhere (another file) runs on another port. When `replaced`, both binaries are then
+        # replaced by copies of themselves, so the other one's exe link ends in " (deleted)" too.
         bin_dir = self.run_dir.path("bin")
         other = os.path.join(self.config_home, "other-bin")
         shutil.copytree(bin_dir, other)
@@ -186,6 +195,12 @@ class StartupTest(unittest.TestCase):
         leftover, elsewhere = servers
         self.assertTrue(wait_until(curl_version, 10), "the leftover server never answered")
         self.assertTrue(wait_until(lambda: curl_version(8766), 10), "the other server never answered")
+        if replaced:
+            for directory, server in zip((bin_dir, other), servers):
+                path = os.path.join(directory, "stavenor")
+                shutil.copy2(path, path + ".new")
+                os.replace(path + ".new", path)
+                self.assertEqual(os.readlink(f"/proc/{server.pid}/exe"), os.path.realpath(path) + " (deleted)")
 
         pym = self.start()
         self.assertTrue(pym.wait_log("old child process found - kill it!"))

@@ -36,7 +36,10 @@ CONTROL, one JSON object a line:
   {"do": "send", "tokens": [...]}     send one message on every open connection
   {"do": "flood", "messages": [[...], ...], "rate": N}
                                       send these messages on every open connection, N a second,
-                                      each in a write of its own
+                                      each in a write of its own; N 0: over and over, as fast as
+                                      each connection takes them, until the next "flood", which
+                                      follows once the round under way is out; each round is
+                                      logged as {"t", "conn", "flood round": n} when it starts
   {"do": "raw", "hex": "..."}         send these bytes on every open connection
   {"do": "split", "bytes": N}         as --split
   {"do": "glue", "on": BOOL}          as --glue
@@ -214,6 +217,8 @@ class Connection:
         self.owed = 0  # replies not yet sent
         self.last_due = 0.0  # replies keep the order of the commands
         self.on_air = set()
+        self.out = b""  # bytes not yet taken by the socket; later writes queue behind them
+        self.rounds = 0  # rounds of an unpaced flood started
 
 
 class CentralUnit:
@@ -237,6 +242,7 @@ class CentralUnit:
         self.flood_start = 0.0
         self.flood_rate = 1.0
         self.flood_sent = 0
+        self.unpaced = b""  # one round of an unpaced flood, encoded
         self.held = []
         self.listener = None
         self.ktx_ids = "KTX:200:{radio}:300"
@@ -270,6 +276,9 @@ class CentralUnit:
             self.listener = None
 
     def write(self, conn, data):
+        if conn.out:
+            conn.out += data
+            return
         try:
             if self.split:
                 for i in range(0, len(data), self.split):
@@ -377,8 +386,11 @@ class CentralUnit:
             for conn in list(self.connections):
                 self.write(conn, encode(cmd["tokens"]))
         elif do == "flood":
-            self.flood = [encode(tokens) for tokens in cmd["messages"]]
-            self.flood_rate = float(cmd["rate"])
+            messages = [encode(tokens) for tokens in cmd["messages"]]
+            rate = float(cmd["rate"])
+            self.unpaced = b"".join(messages) if rate == 0 else b""
+            self.flood = messages if rate else []
+            self.flood_rate = rate or 1.0
             self.flood_start = time.monotonic()
             self.flood_sent = 0
         elif do == "raw":
@@ -414,6 +426,26 @@ class CentralUnit:
         else:
             raise ValueError("unknown command " + do)
 
+    def pump(self, conn):
+        """Hands the socket what it takes now of the connection's queued bytes, without blocking,
+        and watches for room while bytes are left or an unpaced flood goes on; such a flood starts
+        its next round once the last one is out."""
+        if not conn.out and self.unpaced:
+            conn.out = self.unpaced
+            conn.rounds += 1
+            self.record(conn=conn.number, **{"flood round": conn.rounds})
+        if conn.out:
+            try:
+                conn.out = conn.out[conn.sock.send(conn.out, socket.MSG_DONTWAIT):]
+            except BlockingIOError:
+                pass
+            except OSError:
+                self.drop(conn)
+                return
+        events = selectors.EVENT_READ | (selectors.EVENT_WRITE if conn.out or self.unpaced else 0)
+        if self.sel.get_key(conn.sock).events != events:
+            self.sel.modify(conn.sock, events, ("connection", conn))
+
     def run(self):
         print("ready", flush=True)
         while True:
@@ -424,7 +456,7 @@ class CentralUnit:
             if self.flood_sent < len(self.flood):
                 deadlines.append(self.flood_start + self.flood_sent / self.flood_rate)
             timeout = max(0.0, min(deadlines) - now) if deadlines else None
-            for key, _ in self.sel.select(timeout):
+            for key, mask in self.sel.select(timeout):
                 kind, conn = key.data
                 if kind == "listener":
                     sock, _ = self.listener.accept()
@@ -438,6 +470,8 @@ class CentralUnit:
                     self.sel.register(sock, selectors.EVENT_READ, ("connection", conn))
                     self.record(conn=conn.number, event="open")
                 elif kind == "connection":
+                    if not mask & selectors.EVENT_READ:
+                        continue  # room to write: the pump below uses it
                     try:
                         data = conn.sock.recv(65536)
                     except OSError:
@@ -479,6 +513,8 @@ class CentralUnit:
                 self.next_alive = now + self.alive_interval
                 for conn in list(self.connections):
                     self.write(conn, encode(["status", "alive"]))
+            for conn in list(self.connections):
+                self.pump(conn)
 
 
 def main():
