@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
-
 namespace {
 const QString unitPort = QStringLiteral("22349");
 
