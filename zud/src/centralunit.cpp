@@ -130,6 +130,19 @@ void CentralUnit::setLinkState(const QString &icon, const QString &toolTip)
     item->setToolTip(0, toolTip);
 }
 
+void CentralUnit::showConnectedRow()
+{
+    setLinkState(":/icons/images/accept.png", tr("TTL: %1 seconds").arg(ttlSeconds));
+}
+
+void CentralUnit::setLink(LinkState state)
+{
+    if (state == link)
+        return;
+    link = state;
+    emit linkStateChanged(state);
+}
+
 void CentralUnit::renewConnection()
 {
     socket->abort();
@@ -138,13 +151,32 @@ void CentralUnit::renewConnection()
     replyTokens.clear();
     socket->connectToHost(address, port, QIODevice::ReadWrite);
     setLinkState(":/icons/images/busy.gif", tr("connecting"));
+    setLink(LinkState::Connecting);
+}
+
+void CentralUnit::changeSettings(const QString &ipAddress, const QString &newPassword, int ttl)
+{
+    qDebug() << "change settings of" << unitName << "to" << ipAddress << ttl;
+    ttlSeconds = std::max(ttl, 2);
+    if (ipAddress == address && newPassword == password) {
+        if (isConnected())
+            showConnectedRow();
+        return;
+    }
+    address = ipAddress;
+    password = newPassword;
+    rtpSource->setUnitAddress(QHostAddress(address));
+    item->setText(1, address);
+    // The new values are tried now, not when a pending retry fires.
+    renewTimer.stop();
+    renewConnection();
 }
 
 void CentralUnit::connectionEstablished()
 {
     secondsWithoutAlive = 0;
     diagnoseTimer.start(1000);
-    setLinkState(":/icons/images/accept.png", tr("TTL: %1 seconds").arg(ttlSeconds));
+    showConnectedRow();
     item->setDisabled(false);
     routesBranch->treeItem()->setHidden(false);
     alarmsBranch->treeItem()->setHidden(false);
@@ -165,6 +197,7 @@ void CentralUnit::connectionEstablished()
 void CentralUnit::dropLink()
 {
     setLinkState(":/icons/images/reject.png", tr("connection refused"));
+    setLink(LinkState::Unreachable);
     removeAllAlarms();
     removeAllRoutes();
     removeAllResources();

@@ -34,6 +34,9 @@ class CentralUnit : public QWidget
 public:
     static constexpr int reconnectAfterCloseMs = 2000;
     static constexpr int reconnectAfterErrorMs = 5000;
+    // Where the link stands, as the central-units dialog shows it.
+    enum class LinkState { Connecting, LoggedIn, Unreachable };
+    Q_ENUM(LinkState)
 
     // name, IP address, TCP port, password, ttl, audio gain
     explicit CentralUnit(const QStringList &parameters, QWidget *parent = nullptr);
@@ -41,11 +44,16 @@ public:
 
     QString name() const { return unitName; }
     QString ipAddress() const { return address; }
+    QString loginPassword() const { return password; }
     QTreeWidgetItem *treeItem() const { return item; }
     bool isConnected() const;
     bool isRadioSilenceOn() const { return radioSilence; }
     int outputGain() const { return gain; }
     int ttl() const { return ttlSeconds; }
+    LinkState linkState() const { return link; }
+    // An edited unit: a new address or password ends the link and opens it again with them; a
+    // new inactivity timeout counts from the next alive check on.
+    void changeSettings(const QString &ipAddress, const QString &newPassword, int ttl);
     void setMonitorGain(int value) { monitorGain = value; }
     QString monitorGainText() const { return QString::number(monitorGain); }
     quint16 rtpPort() const;
@@ -137,6 +145,7 @@ signals:
     void programSucceeded();
     void blocked(const QString &unitName);
     void unblocked(const QString &unitName);
+    void linkStateChanged(CentralUnit::LinkState state);
 
 public slots:
     void readFromSocket();
@@ -197,12 +206,15 @@ private:
     bool write(const QStringList &tokens);
     void dropLink();
     void setLinkState(const QString &icon, const QString &toolTip);
+    void showConnectedRow();
+    void setLink(LinkState state);
 
     QString unitName;
     QString password;
     QString address;
     quint16 port;
     int ttlSeconds;
+    LinkState link = LinkState::Connecting;
     int secondsWithoutAlive = 0;
     bool awaitingReply = false;
     bool radioSilence = false;

@@ -9,8 +9,6 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
-#include <utility>
-
 namespace {
 const QString unitPort = QStringLiteral("22349");
 
@@ -70,6 +68,28 @@ int CentralUnitManager::loadUnits()
     return count;
 }
 
+bool CentralUnitManager::addressInUse(const QString &ipAddress, const CentralUnit *except) const
+{
+    CentralUnit *user = findUnitByAddress(ipAddress);
+    if (!user || user == except)
+        return false;
+    QMessageBox::warning(nullptr, tr("Error"), tr("Provided IP Address is in use!"), QMessageBox::Close);
+    return true;
+}
+
+bool CentralUnitManager::fitsConfig(const QList<std::pair<QString, QString>> &labelledValues) const
+{
+    for (const auto &[label, value] : labelledValues) {
+        if (fitsConfigLine(value))
+            continue;
+        qDebug() << "ERROR: a" << label << "holding '|', a TAB or a line break cannot be kept";
+        QMessageBox::warning(nullptr, tr("Error"), tr("Provided %1 cannot hold \"|\", a TAB or a line break!").arg(label),
+                             QMessageBox::Close);
+        return false;
+    }
+    return true;
+}
+
 int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
 {
     qDebug() << "add central unit" << name << ipAddress << ttl;
@@ -78,20 +98,11 @@ int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, c
         qDebug() << "ERROR: central unit already exists!";
         return -3;
     }
-    if (findUnitByAddress(ipAddress)) {
-        QMessageBox::warning(nullptr, tr("Error"), tr("Provided IP Address is in use!"), QMessageBox::Close);
+    if (addressInUse(ipAddress, nullptr))
         return -3;
-    }
-    const std::pair<QString, QString> values[]{
-        {tr("name"), name}, {tr("IP Address"), ipAddress}, {tr("password"), password}, {tr("inactivity timeout"), ttl}};
-    for (const auto &[label, value] : values) {
-        if (fitsConfigLine(value))
-            continue;
-        qDebug() << "ERROR: a" << label << "holding '|', a TAB or a line break cannot be kept";
-        QMessageBox::warning(nullptr, tr("Error"), tr("Provided %1 cannot hold \"|\", a TAB or a line break!").arg(label),
-                             QMessageBox::Close);
+    if (!fitsConfig({{tr("name"), name}, {tr("IP Address"), ipAddress}, {tr("password"), password},
+                     {tr("inactivity timeout"), ttl}}))
         return -5;
-    }
     ConfigNode *section = gConfig.set({"devices", name});
     section->addChild("IP Address", ipAddress);
     section->addChild("ttl", ttl);
@@ -101,6 +112,28 @@ int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, c
 
     makeUnit({name, ipAddress, unitPort, password, ttl, "0"});
     qDebug() << "central unit" << name << "successfully added";
+    return 0;
+}
+
+int CentralUnitManager::editUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
+{
+    qDebug() << "edit central unit" << name << ipAddress << ttl;
+    CentralUnit *unit = findUnit(name);
+    if (!unit) {
+        qDebug() << "ERROR: no central unit named" << name;
+        return -400;
+    }
+    if (addressInUse(ipAddress, unit))
+        return -3;
+    if (!fitsConfig({{tr("IP Address"), ipAddress}, {tr("password"), password}, {tr("inactivity timeout"), ttl}}))
+        return -5;
+    gConfig.set({"devices", name, "IP Address"})->value = ipAddress;
+    gConfig.set({"devices", name, "ttl"})->value = ttl;
+    gConfig.set({"devices", name, "password"})->value = password;
+    saveConfigOrWarn(nullptr);
+
+    unit->changeSettings(ipAddress, password, ttl.toInt());
+    qDebug() << "central unit" << name << "successfully changed";
     return 0;
 }
 

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QObject>
 
+#include <utility>
+
 class CentralUnit;
 
 // The console's central units, made from the "devices" section of zud.conf and kept in step with
@@ -16,6 +18,9 @@ public:
 
     int loadUnits();
     int addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password);
+    // A configured unit's address, inactivity timeout and password, under the rules of addUnit:
+    // 0, -400 no such unit, -3 the address is another unit's, -5 zud.conf cannot hold a value.
+    int editUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password);
     int removeUnit(const QString &name);
     CentralUnit *findUnit(const QString &name) const;
     CentralUnit *findUnitByAddress(const QString &ipAddress) const;
@@ -32,6 +37,9 @@ public slots:
 
 private:
     CentralUnit *makeUnit(const QStringList &parameters);
+    // Each tells the operator why a value is refused.
+    bool addressInUse(const QString &ipAddress, const CentralUnit *except) const;
+    bool fitsConfig(const QList<std::pair<QString, QString>> &labelledValues) const;
 
     QList<CentralUnit *> units;
 };

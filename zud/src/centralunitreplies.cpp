@@ -124,6 +124,7 @@ void CentralUnit::handleOk()
     };
 
     if (is("login")) {
+        setLink(LinkState::LoggedIn);
         bool ok = false;
         const uint rtpPort = reply.value(1).toUInt(&ok);
         if (ok && rtpPort >= 1 && rtpPort <= 65535)

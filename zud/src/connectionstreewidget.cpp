@@ -2,11 +2,12 @@
 
 #include "alarm.h"
 #include "centralunit.h"
+#include "centralunitediting.h"
 #include "centralunitmanager.h"
 #include "conference.h"
 #include "confignode.h"
 #include "monitorgainsettingsdialog.h"
-#include "newunitdialog.h"
+#include "ondemanddialog.h"
 #include "radio.h"
 #include "radioconnectionsettingsdialog.h"
 #include "resourcedata.h"
@@ -14,12 +15,9 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QSignalMapper>
-#include <QSpinBox>
 
 namespace {
 // A picture with the wrench bullet painted over it, for the settings entries.
@@ -553,8 +551,19 @@ void ConnectionsTreeWidget::ignoreAction(QObject *payload)
 
 void ConnectionsTreeWidget::createConferenceAction(QObject *payload)
 {
-    if (CentralUnit *unit = unitOf(payload))
-        unit->startConferenceOnDemand(ownConferenceName(), {});
+    CentralUnit *unit = unitOf(payload);
+    if (!unit)
+        return;
+    QStringList users;
+    for (Resource *resource : unit->resources())
+        if (resource->typeName() == "user" && resource->name() != gOperatorName)
+            users << resource->name();
+    OnDemandDialog dialog(users);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The unit may have gone while the operator chose.
+    if ((unit = unitOf(payload)))
+        unit->startConferenceOnDemand(ownConferenceName(), dialog.chosenUsers());
 }
 
 void ConnectionsTreeWidget::removeConferenceAction(QObject *payload)
@@ -589,24 +598,12 @@ void ConnectionsTreeWidget::removeRouteAction(QObject *payload)
 
 void ConnectionsTreeWidget::addCentralUnitAction()
 {
-    auto *dialog = new NewUnitDialog;
-    // A value that zud.conf cannot hold is refused (-5): the dialog comes back with what was typed.
-    int added = -5;
-    while (added == -5 && dialog->exec() == QDialog::Accepted && manager)
-        added = manager->addUnit(dialog->findChild<QLineEdit *>("nameLineEdit")->text(),
-                                 dialog->findChild<QLineEdit *>("ipLineEdit")->text(),
-                                 QString::number(dialog->findChild<QSpinBox *>("ttlSpinBox")->value()),
-                                 dialog->findChild<QLineEdit *>("passwordLineEdit")->text());
-    delete dialog;
+    addUnitInteractively(manager, nullptr);
 }
 
 void ConnectionsTreeWidget::removeCentralUnitAction(QObject *payload)
 {
-    const QString name = text(payload, 0);
-    const auto answer = QMessageBox::question(this, tr(""), tr("You are about to delete ") + name + "\nContinue?",
-                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer == QMessageBox::Ok && manager)
-        manager->removeUnit(name);
+    removeUnitAfterConfirmation(manager, text(payload, 0), this);
 }
 
 void ConnectionsTreeWidget::setAudioGain(QObject *payload)

@@ -59,3 +59,33 @@ void NewUnitDialog::on_nameLineEdit_textChanged(const QString &)
 {
     updateOkButton();
 }
+
+void NewUnitDialog::showUnit(const QString &name, const QString &ipAddress, int ttl, const QString &password)
+{
+    setWindowTitle(tr("Central Unit %1").arg(name));
+    ui->nameLineEdit->setText(name);
+    ui->nameLineEdit->setReadOnly(true);
+    ui->ipLineEdit->setText(ipAddress);
+    ui->ttlSpinBox->setValue(ttl);
+    ui->passwordLineEdit->setText(password);
+}
+
+QString NewUnitDialog::name() const
+{
+    return ui->nameLineEdit->text();
+}
+
+QString NewUnitDialog::ipAddress() const
+{
+    return ui->ipLineEdit->text();
+}
+
+QString NewUnitDialog::ttl() const
+{
+    return QString::number(ui->ttlSpinBox->value());
+}
+
+QString NewUnitDialog::password() const
+{
+    return ui->passwordLineEdit->text();
+}

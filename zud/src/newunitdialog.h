@@ -20,6 +20,14 @@ public:
     static bool isValidIpAddress(const QString &address);
     void updateOkButton();
 
+    // The form for a configured unit: its values filled in, its name fixed.
+    void showUnit(const QString &name, const QString &ipAddress, int ttl, const QString &password);
+    QString name() const;
+    QString ipAddress() const;
+    // The inactivity timeout in seconds, as decimal text.
+    QString ttl() const;
+    QString password() const;
+
 private slots:
     void on_ipLineEdit_textChanged(const QString &);
     void on_nameLineEdit_textChanged(const QString &);

@@ -17,6 +17,8 @@ public:
 
     // The port named to the unit in the login.
     quint16 port() const { return localPort; }
+    // The unit moved: its audio comes from the new address from now on.
+    void setUnitAddress(const QHostAddress &address) { unitAddress = address; }
 
 private slots:
     void readPendingDatagrams();

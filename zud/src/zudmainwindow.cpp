@@ -4,6 +4,7 @@
 #include "audio.h"
 #include "centralunit.h"
 #include "centralunitmanager.h"
+#include "centralunitsdialog.h"
 #include "columnfit.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
@@ -123,6 +124,12 @@ void ZudMainWindow::on_actionAbout_triggered()
 void ZudMainWindow::on_settingsAction_triggered()
 {
     SettingsDialog dialog;
+    dialog.exec();
+}
+
+void ZudMainWindow::on_centralUnitsDialogAction_triggered()
+{
+    CentralUnitsDialog dialog(gCentralUnitManager);
     dialog.exec();
 }
 

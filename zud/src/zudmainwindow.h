@@ -44,6 +44,7 @@ public slots:
 private slots:
     void on_actionAbout_triggered();
     void on_settingsAction_triggered();
+    void on_centralUnitsDialogAction_triggered();
     void on_connectionsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row);
     void on_connectionsTreeWidget_itemSelectionChanged();
     void on_acceptPushButton_released();

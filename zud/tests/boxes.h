@@ -1,8 +1,10 @@
 #pragma once
 
-// Answers the modal windows a test opens: every message box is closed as it appears and its title
-// and text kept; `onNextDialog` runs a step on the next other modal dialog.
+// Answers the modal windows a test opens: every message box is closed as it appears (by the button
+// `answer` names, when the box has it) and its title and text kept; `onNextDialog` runs a step on
+// the next other modal dialog.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -21,7 +23,10 @@ public:
                     continue;
                 if (auto *box = qobject_cast<QMessageBox *>(widget)) {
                     texts << box->windowTitle() + ": " + box->text();
-                    box->done(0);
+                    if (QAbstractButton *button = box->button(answer))
+                        button->click();
+                    else
+                        box->done(0);
                 } else if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && step && dialog->isModal()) {
                     const auto run = std::exchange(step, nullptr);
                     run(dialog);
@@ -34,6 +39,7 @@ public:
     void onNextDialog(std::function<void(QDialog *)> run) { step = std::move(run); }
 
     QStringList texts;
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
 
 private:
     QTimer timer;

@@ -431,15 +431,23 @@ void DialogsTest::newUnitAddress()
 void DialogsTest::newUnitAdded()
 {
     BoxCollector boxes;
+    // A refused unit's form comes back as typed; the operator then cancels it.
+    QStringList shownAgain;
     auto add = [&](const QString &name, const QString &address) {
-        boxes.onNextDialog([=](QDialog *dialog) {
+        boxes.onNextDialog([&, name, address](QDialog *dialog) {
             QCOMPARE(dialog->windowTitle(), QString("New Central Unit"));
             dialog->findChild<QLineEdit *>("nameLineEdit")->setText(name);
             dialog->findChild<QLineEdit *>("ipLineEdit")->setText(address);
             dialog->findChild<QLineEdit *>("passwordLineEdit")->setText(" se cret");
             dialog->accept();
+            boxes.onNextDialog([&](QDialog *again) {
+                shownAgain << again->findChild<QLineEdit *>("nameLineEdit")->text() + " "
+                                  + again->findChild<QLineEdit *>("ipLineEdit")->text();
+                again->reject();
+            });
         });
         gZudWindow->connectionsTree()->addCentralUnitAction();
+        boxes.onNextDialog(nullptr);
     };
     // Nothing answers at the documentation address: the namespace has no route to it.
     add("North", "192.0.2.1");
@@ -455,6 +463,7 @@ void DialogsTest::newUnitAdded()
     add("North", "192.0.2.2");
     add("South", "192.0.2.1");
     QCOMPARE(boxes.texts, (QStringList{"Error: Provided name is in use!", "Error: Provided IP Address is in use!"}));
+    QCOMPARE(shownAgain, (QStringList{"North 192.0.2.2", "South 192.0.2.1"}));
     QVERIFY(!manager->findUnit("South"));
     QCOMPARE(readFile(gConfigFileName), before);
     QCOMPARE(manager->removeUnit("North"), 0);

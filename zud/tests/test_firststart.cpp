@@ -1,17 +1,16 @@
 // What an operator sees first: the main window at its default size against a simulated unit
-// with long names, on an X screen (Xvfb), without stored widths and with them. The screen is
-// photographed with ImageMagick's import into ZUD_SCREENSHOT_DIR (else the working directory).
+// with long names, on an X screen (Xvfb), without stored widths and with them, photographed.
 #include "centralunit.h"
 #include "centralunitmanager.h"
 #include "confignode.h"
 #include "connectionstreewidget.h"
 #include "resource.h"
+#include "screenshot.h"
 #include "simunit.h"
 #include "zudmainwindow.h"
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QJsonArray>
@@ -28,16 +27,6 @@ const QStringList longNames{"Radio Tower North-East Relay", "Alarm Panel Buildin
                             "PABX Main Exchange Line Twelve", "Field Phone Checkpoint Gate West"};
 const QString column0Key = QStringLiteral("mainWindow/connectionsTreeWidget/col1Width");
 const QString column1Key = QStringLiteral("mainWindow/connectionsTreeWidget/col2Width");
-
-void photograph(const QString &name)
-{
-    const QString dir = qEnvironmentVariable("ZUD_SCREENSHOT_DIR", QDir::currentPath());
-    QDir().mkpath(dir);
-    QProcess import;
-    import.start("import", {"-window", "root", dir + "/" + name});
-    if (!import.waitForFinished(20000) || import.exitCode() != 0)
-        qWarning("import: %s", import.readAllStandardError().constData());
-}
 
 // The names the tree shows cut: a visible row whose column-0 cell is narrower than what its
 // delegate needs for icon and text.
