@@ -76,21 +76,29 @@ std::optional<std::string> resolve_inside(const std::string& root, const std::st
     return real;
 }
 
+// The kernel answers EAGAIN when a ".." of the walk met a rename anywhere on the system.
+constexpr int kWalkAttempts = 8;
+
 int open_inside(const std::string& root, const std::string& relative, int root_fd)
 {
     if (!is_plain_relative(relative)) return -1;
     // The kernel walks the path in one step and refuses to leave the root on the way, links
-    // included. A walk that it refuses (an absolute link, a path starting with '/') or a kernel
-    // without the call is judged by real paths instead, which follow such links.
+    // included. A walk that it refuses (an absolute link, a path starting with '/'), a kernel
+    // without the call, a sandbox that forbids it (EPERM) or a walk that keeps meeting renames is
+    // judged by real paths instead, which follow such links.
     int dir_fd = root_fd >= 0 ? root_fd : open(root.empty() ? "." : root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd < 0) return -1;
     open_how how{};
     how.flags = O_RDONLY | O_CLOEXEC;
     how.resolve = RESOLVE_BENEATH;
-    int fd = static_cast<int>(syscall(SYS_openat2, dir_fd, relative.c_str(), &how, sizeof how));
-    int error = errno;
+    int fd = -1;
+    int error = EAGAIN;
+    for (int attempt = 0; attempt < kWalkAttempts && error == EAGAIN; ++attempt) {
+        fd = static_cast<int>(syscall(SYS_openat2, dir_fd, relative.c_str(), &how, sizeof how));
+        error = fd >= 0 ? 0 : errno;
+    }
     if (dir_fd != root_fd) close(dir_fd);
-    if (fd >= 0 || (error != EXDEV && error != ENOSYS)) return fd;
+    if (fd >= 0 || (error != EXDEV && error != ENOSYS && error != EPERM && error != EAGAIN)) return fd;
     auto path = resolve_inside(root, relative);
     return path ? open(path->c_str(), O_RDONLY | O_CLOEXEC) : -1;
 }

@@ -9,17 +9,65 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+#include <mutex>
 #include <utility>
 
 namespace {
 
 std::string docroot; // set at registration, read by every connection thread afterwards
-// The document root opened once at registration (or -1), so that a request walks only its own path.
-int docroot_fd = -1;
+
+// The document root held open, so that a request walks only its own path, with the identity it had.
+struct HeldRoot {
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+    ~HeldRoot()
+    {
+        if (fd >= 0) close(fd);
+    }
+};
+
+std::mutex root_lock;
+std::shared_ptr<const HeldRoot> held_root; // guarded by root_lock; a request keeps its copy while it reads
+
+// The pages carry no inline script or style: nothing a page shows can run as code.
+const char* const kPagePolicy = "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data: blob:; "
+                                "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
+                                "frame-ancestors 'self'";
 
 // Up to this size the file is copied and goes out in one write with the header; a separate write
 // for the header costs a syscall and a TCP segment of its own, more than the copy.
 constexpr uint64_t kSentFromMemory = 16 * 1024;
+
+const char* root_path() { return docroot.empty() ? "." : docroot.c_str(); }
+
+std::shared_ptr<const HeldRoot> open_root()
+{
+    auto held = std::make_shared<HeldRoot>();
+    held->fd = open(root_path(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat st;
+    if (held->fd >= 0 && fstat(held->fd, &st) == 0) {
+        held->device = st.st_dev;
+        held->inode = st.st_ino;
+    }
+    return held;
+}
+
+// The directory that the configured path names now. A build or a deployment renames a new folder
+// into place: the one held open would go on serving the old tree, or nothing once it is deleted.
+std::shared_ptr<const HeldRoot> current_root()
+{
+    struct stat st;
+    const bool named = stat(root_path(), &st) == 0;
+    std::lock_guard lock(root_lock);
+    if (!named) {
+        held_root.reset();
+    } else if (!held_root || held_root->fd < 0 || held_root->device != st.st_dev || held_root->inode != st.st_ino) {
+        held_root = open_root();
+    }
+    return held_root;
+}
 
 } // namespace
 
@@ -68,13 +116,12 @@ void init_default()
         LOG(LOG_INFO, "file system - config entry for docroot not found");
     }
     cleanup_default();
-    docroot_fd = open(docroot.empty() ? "." : docroot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 void cleanup_default()
 {
-    if (docroot_fd >= 0) close(docroot_fd);
-    docroot_fd = -1;
+    std::lock_guard lock(root_lock);
+    held_root.reset();
 }
 
 void default_handler(http_request& request)
@@ -85,7 +132,9 @@ void default_handler(http_request& request)
 
     // Only regular files inside the document root are served, whole. A small file goes out from
     // memory, in one write with the header; a larger one straight from the file.
-    int fd = open_inside(docroot, relative, docroot_fd);
+    request.content_security_policy = kPagePolicy;
+    const std::shared_ptr<const HeldRoot> root = current_root();
+    int fd = open_inside(docroot, relative, root ? root->fd : -1);
     struct stat st;
     if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         auto size = static_cast<uint64_t>(st.st_size);
@@ -105,6 +154,7 @@ void default_handler(http_request& request)
     }
     if (url.compare(0, 16, "/stavenorVersion") == 0) {
         request.status = 200;
+        request.content_security_policy.reset();
         request.data = version_text();
         request.content_type = "text/html; charset=utf-8";
         return;

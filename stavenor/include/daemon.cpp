@@ -286,6 +286,8 @@ MHD_Result queue(MHD_Connection* connection, http_request& request)
         MHD_add_response_header(response, "Content-Disposition", request.content_disposition->c_str());
     if (request.content_transfer_encoding)
         MHD_add_response_header(response, "Content-Transfer-Encoding", request.content_transfer_encoding->c_str());
+    if (request.content_security_policy)
+        MHD_add_response_header(response, "Content-Security-Policy", request.content_security_policy->c_str());
     MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(request.status), response);
     MHD_destroy_response(response);
     return result;

@@ -30,13 +30,25 @@ class Browser:
     def close(self):
         shutil.rmtree(self.home, ignore_errors=True)
 
+    def start(self, *args, stdout=subprocess.DEVNULL):
+        profile = tempfile.mkdtemp(dir=self.home)
+        env = dict(os.environ, HOME=self.home)
+        return subprocess.Popen([executable(), *FLAGS, f"--user-data-dir={profile}", *args], env=env,
+                                stdout=stdout, stderr=subprocess.DEVNULL, start_new_session=True)
+
+    @staticmethod
+    def end(proc):
+        # Chromium's helper processes share its group: none outlives the page.
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
     def dump_dom(self, url, page_server=None, ready=lambda: True, timeout=30):
         """Loads `url` in a fresh profile and returns its DOM. With a page server, the page's held
         image is released once the page has fetched "/done" and `ready()` holds."""
-        profile = tempfile.mkdtemp(dir=self.home)
-        env = dict(os.environ, HOME=self.home)
-        proc = subprocess.Popen([executable(), *FLAGS, f"--user-data-dir={profile}", "--dump-dom", url], env=env,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
+        proc = self.start("--dump-dom", url, stdout=subprocess.PIPE)
         try:
             if page_server:
                 deadline = time.time() + timeout
@@ -47,11 +59,17 @@ class Browser:
             out, _ = proc.communicate(timeout=timeout)
             return out.decode(errors="replace")
         finally:
-            # Chromium's helper processes share its group: none outlives the page.
-            try:
-                os.killpg(proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            proc.wait()
+            self.end(proc)
             if page_server:
                 page_server.reset()
+
+    def show(self, url, ready, timeout=30):
+        """Shows `url` in a fresh profile until `ready()` holds (a page that the document root's
+        policy keeps from reaching any other server says it is done in its own server's effects)."""
+        proc = self.start(url)
+        try:
+            deadline = time.time() + timeout
+            while not ready() and time.time() < deadline and proc.poll() is None:
+                time.sleep(0.05)
+        finally:
+            self.end(proc)

@@ -27,10 +27,11 @@ def binary(tsan=False):
 class Server:
     """One stavenor process in a fresh working directory.
 
-    `files` maps relative paths to contents (bytes or str) written before the start.
+    `files` maps relative paths to contents (bytes or str) written before the start; `wrapper` is a
+    command that starts the server (its arguments, the server's command line appended).
     """
 
-    def __init__(self, args=("-l", "0xffff"), config=CONFIG, files=None, tsan=False, wait=True):
+    def __init__(self, args=("-l", "0xffff"), config=CONFIG, files=None, tsan=False, wait=True, wrapper=()):
         self.dir = tempfile.mkdtemp(prefix="stavenor-")
         if config is not None:
             self.write("config.cfg", config)
@@ -43,7 +44,7 @@ class Server:
         if tsan:
             env["TSAN_OPTIONS"] = "halt_on_error=0 exitcode=66 report_signal_unsafe=0"
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen([binary(tsan), *args], cwd=self.dir, env=env, stdout=out, stderr=err)
+            self.proc = subprocess.Popen([*wrapper, binary(tsan), *args], cwd=self.dir, env=env, stdout=out, stderr=err)
         self.returncode = None
         if wait:
             self.wait_ready()
@@ -98,6 +99,14 @@ class Server:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def denying(syscall, error):
+    """A Server wrapper under which `syscall` fails with the errno named `error` (a seccomp filter)."""
+    python = "/usr/bin/python3"
+    if subprocess.run([python, "-c", "import seccomp"], capture_output=True).returncode != 0:
+        raise unittest.SkipTest("python3-seccomp is not installed (scripts/install-deps installs it)")
+    return (python, os.path.join(os.path.dirname(__file__), "..", "tools", "deny_syscall.py"), syscall, error)
 
 
 def curl(path, *args, timeout=30):

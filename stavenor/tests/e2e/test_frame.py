@@ -1,12 +1,18 @@
 """The server frame end to end: start and stop, logging, the document root, uploads, handlers."""
 import os
 import re
+import shutil
 import signal
 import subprocess
 import threading
 import unittest
 
-from harness import BASE, CONFIG, Server, curl, curl_headers
+from harness import BASE, CONFIG, Server, curl, curl_headers, denying
+
+POLICY = ("default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data: blob:; connect-src 'self'; "
+          "object-src 'none'; base-uri 'none'; form-action 'self'; frame-ancestors 'self'")
+ESCAPES = ("/../config.cfg", "/%2e%2e/config.cfg", "/sub/../../secret.txt", "/%2E%2E/secret.txt", "/index.html%00.js",
+           "/escape.txt", "/..%2fconfig.cfg")
 
 
 class StartAndStop(unittest.TestCase):
@@ -94,13 +100,18 @@ class DocumentRoot(unittest.TestCase):
         cls.big = big
         # Small files go out from memory, larger ones from the file: both sides of the limit.
         cls.at_limit, cls.over_limit = os.urandom(16 * 1024), os.urandom(16 * 1024 + 1)
-        cls.server = Server(files={"www/index.html": "<p>home</p>", "www/big.bin": big, "www/app.js": "x=1",
-                                   "www/sub/README": "plain", "secret.txt": "do not serve",
-                                   "www/at-limit.bin": cls.at_limit, "www/over-limit.bin": cls.over_limit})
-        os.symlink(cls.server.path("secret.txt"), cls.server.path("www/escape.txt"))
+        cls.server = cls.start({"www/big.bin": big, "www/at-limit.bin": cls.at_limit,
+                                "www/over-limit.bin": cls.over_limit})
+
+    @staticmethod
+    def start(files=None, **options):
+        server = Server(files={"www/index.html": "<p>home</p>", "www/app.js": "x=1", "www/sub/README": "plain",
+                               "secret.txt": "do not serve", **(files or {})}, **options)
+        os.symlink(server.path("secret.txt"), server.path("www/escape.txt"))
         # A link that stays inside the root is served, whether its target is written absolute or not.
-        os.symlink(cls.server.path("www/app.js"), cls.server.path("www/absolute.js"))
-        os.symlink("sub/README", cls.server.path("www/near"))
+        os.symlink(server.path("www/app.js"), server.path("www/absolute.js"))
+        os.symlink("sub/README", server.path("www/near"))
+        return server
 
     @classmethod
     def tearDownClass(cls):
@@ -126,10 +137,16 @@ class DocumentRoot(unittest.TestCase):
                 self.assertEqual((got_status, headers.get("content-type"), got_body), (status, ctype, body))
 
     def test_paths_that_leave_the_root(self):
-        for path in ("/../config.cfg", "/%2e%2e/config.cfg", "/sub/../../secret.txt", "/%2E%2E/secret.txt",
-                     "/index.html%00.js", "/escape.txt", "/..%2fconfig.cfg"):
+        for path in ESCAPES:
             with self.subTest(path=path):
                 self.assertEqual(curl(path, "--path-as-is"), (404, b"none"))
+
+    def test_content_security_policy_of_the_root_alone(self):
+        cases = [("/", POLICY), ("/app.js", POLICY), ("/over-limit.bin", POLICY), ("/missing.html", POLICY),
+                 ("/stavenorVersion", None), ("/updater/breltList.json", None), ("/icons/", None)]
+        for path, policy in cases:
+            with self.subTest(path=path):
+                self.assertEqual(curl_headers(path)[1].get("content-security-policy"), policy)
 
     def test_large_file_arrives_whole(self):
         r = subprocess.run(["curl", "-s", BASE + "/big.bin"], capture_output=True)
@@ -140,6 +157,34 @@ class DocumentRoot(unittest.TestCase):
         r = subprocess.run(["curl", "-s", "-X", "PUT", "-o", "/dev/null", "-w", "%{http_code}", BASE + "/"],
                            capture_output=True, text=True)
         self.assertEqual(r.stdout, "000")
+
+
+class DocumentRootBeside(unittest.TestCase):
+    """The document root under a sandbox, and a root whose folder is replaced while the server runs."""
+
+    def test_a_sandbox_that_refuses_the_kernel_walk(self):
+        # Some container runtimes and service managers answer the call with EPERM; the kernel answers
+        # EAGAIN for a ".." that meets a rename anywhere on the system.
+        for error in ("EPERM", "EAGAIN"):
+            with self.subTest(error=error), DocumentRoot.start(wrapper=denying("openat2", error)):
+                for path, body in (("/index.html", b"<p>home</p>"), ("/near", b"plain"), ("/absolute.js", b"x=1")):
+                    self.assertEqual(curl(path), (200, body), path)
+                for path in ESCAPES:
+                    self.assertEqual(curl(path, "--path-as-is"), (404, b"none"), path)
+
+    def test_a_root_folder_renamed_into_place(self):
+        with Server(files={"www/index.html": "old", "www/old.js": "o"}) as s:
+            self.assertEqual(curl("/"), (200, b"old"))
+            # What a build or a deployment does: the new tree is written beside and renamed into place.
+            s.write("www.new/index.html", "new")
+            os.rename(s.path("www"), s.path("www.old"))
+            self.assertEqual(curl("/"), (404, b"none"), "the path names nothing for a moment")
+            os.rename(s.path("www.new"), s.path("www"))
+            for _ in range(2):
+                self.assertEqual(curl("/"), (200, b"new"))
+                self.assertEqual(curl("/index.html"), (200, b"new"))
+                self.assertEqual(curl("/old.js"), (404, b"none"))
+                shutil.rmtree(s.path("www.old"), ignore_errors=True)
 
 
 class Uploads(unittest.TestCase):
@@ -194,11 +239,26 @@ class Uploads(unittest.TestCase):
 
 
 class Concurrency(unittest.TestCase):
-    """20 parallel curl loops against the version path and the document root, under ThreadSanitizer."""
+    """20 parallel curl loops against the version path and the document root, under ThreadSanitizer,
+    while the root is replaced again and again (a link flipped between two equal trees)."""
 
     def test_parallel_requests_under_thread_sanitizer(self):
-        with Server(tsan=True, args=("-l", "0x21"), files={"www/page.html": "P" * 5000}) as s:
+        config = CONFIG.replace('"./www/"', '"./site/"')
+        with Server(tsan=True, args=("-l", "0x21"), config=config,
+                    files={"a/page.html": "P" * 5000, "b/page.html": "P" * 5000}) as s:
+            os.symlink("a", s.path("site"))
             failures = []
+            done = threading.Event()
+
+            def flip():
+                for n in range(5000):
+                    if done.wait(0.002):
+                        return
+                    os.symlink("ab"[n % 2], s.path("site.new"))
+                    os.rename(s.path("site.new"), s.path("site"))
+
+            flipper = threading.Thread(target=flip)
+            flipper.start()
 
             def loop(n):
                 for i in range(10):
@@ -214,6 +274,8 @@ class Concurrency(unittest.TestCase):
                 t.start()
             for t in threads:
                 t.join(120)
+            done.set()
+            flipper.join(30)
             self.assertEqual(failures, [])
             self.assertEqual(s.stop(), 0)
             self.assertNotIn("ThreadSanitizer", s.stderr())

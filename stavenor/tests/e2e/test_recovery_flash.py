@@ -55,11 +55,11 @@ class Flash(unittest.TestCase):
         self.assertEqual(poll(), '{"command":"send_data_image"}')
         self.recon_lines = list(self.unit.lines)
 
-    def wait_log(self, pattern, timeout=10):
+    def wait_log(self, pattern, timeout=10, count=1):
         deadline = time.time() + timeout
-        while not re.search(pattern, self.server.stderr()) and time.time() < deadline:
+        while len(re.findall(pattern, self.server.stderr())) < count and time.time() < deadline:
             time.sleep(0.02)
-        self.assertRegex(self.server.stderr(), pattern)
+        self.assertGreaterEqual(len(re.findall(pattern, self.server.stderr())), count, pattern)
 
     def upload(self, path):
         status, _, body = page(None, "-H", "Expect:", "-F", f"file=@{path}")
@@ -234,6 +234,29 @@ class Flash(unittest.TestCase):
         self.wait_log("retrying file transfer")
         self.check_complete(data, self.run_until())
         self.assertIn("tftp 0x9000000 cu_image", self.unit.lines)
+
+    def test_a_busy_upload_after_a_refused_one_is_not_taken_either(self):
+        self.console(mode="uboot", flash_mb=64)
+        small, _ = self.image(32 * MIB)
+        large, data = self.image(64 * MIB, seed=b"large")
+        self.start()
+        self.upload(small)
+        self.assertEqual(poll(), "{ }")
+        # The run asks for a fitting image; one refused by its size comes before the page has seen it.
+        self.wait_log("requesting user activity Image File", timeout=20)
+        self.upload(self.image(64 * MIB + 1, seed=b"odd")[0])
+        self.assertEqual(poll(), '{"command":"send_data_image"}')
+        self.assertEqual(json.loads(poll())["command"], "send_new_data_image")
+        self.upload(large)
+        # The user replaces the image while the run goes on: busy, not taken.
+        self.wait_log("retrying file transfer")
+        self.upload(self.image(64 * MIB, seed=b"newer")[0])
+        self.wait_log("curtain : no operations left", timeout=120, count=2)
+        # The next start asks for the image instead of flashing the replaced one again.
+        self.assertEqual(poll(), '{"command":"send_data_image"}')
+        self.assertEqual(self.run_until(timeout=10)[-1]["command"], "all_done")
+        self.assertEqual(len(re.findall("flash 1\n", self.server.stderr())), 1)
+        self.assertEqual(self.flashed(), hashlib.sha256(data).hexdigest())
 
     def test_faults_end_the_run_at_their_line(self):
         cases = [("bad-crc", "crc32 0x9000000 0x2000000"), ("no-erased", "erase 0xa0000000 +0x40000"),

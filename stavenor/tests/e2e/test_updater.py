@@ -9,7 +9,7 @@ import unittest
 import urllib.parse
 
 from units_support import UnitsCase, Unit, mac, wait_for
-from harness import curl, curl_headers
+from harness import CONFIG, curl, curl_headers
 import sim_unit as sim
 
 CONF = ("# config file Thu Jan  1 00:00:00 1970\n\n|nodes|\n\t|unit a|\n\t\t|ip| = |1|\n\t|unit b|\n"
@@ -38,6 +38,15 @@ class UpdaterCase(UnitsCase):
         status, body = curl("/updater/fileSent.json", *args)
         self.assertEqual(status, 200, body)
         return json.loads(body)
+
+    @staticmethod
+    def module_archive(name, content):
+        archive = io.BytesIO()
+        with tarfile.open(fileobj=archive, mode="w:gz") as tar:
+            info = tarfile.TarInfo(f"modules/{name}/bin/{name}")
+            info.size = len(content)
+            tar.addfile(info, io.BytesIO(content))
+        return archive.getvalue()
 
     def requests(self, unit, since=0.0):
         return [f for f in self.sim.frames("in", dst=unit.mac, since=since) if f["t"] not in (sim.A_O, sim.A_B)]
@@ -169,14 +178,9 @@ class Updater(UpdaterCase):
         unit = Unit(mac(1), 4)
         unit.reboot_silence = 5.0
         self.add_units(unit)
-        archive = io.BytesIO()
-        with tarfile.open(fileobj=archive, mode="w:gz") as tar:
-            content = b"#!/bin/sh\n"
-            info = tarfile.TarInfo("modules/rundis/bin/rundis")
-            info.size = len(content)
-            tar.addfile(info, io.BytesIO(content))
+        content = b"#!/bin/sh\n"
         name = "cu_module_rundis_2.mod"
-        self.upload(name, archive.getvalue(), type="other", buttonId="m", updaterName=name)
+        self.upload(name, self.module_archive("rundis", content), type="other", buttonId="m", updaterName=name)
         reply = self.get("action", type="moduleUpload", fileName=name, updaterPath="", macAddress=unit.mac)
         self.assertEqual(reply["statusList"][0]["status"], "commandAccepted")
         self.assertEqual(self.progress_until_end(unit)[-1], {"status": "success"})
@@ -282,6 +286,41 @@ class Updater(UpdaterCase):
                 self.assertNotIn("statusList", reply)
         time.sleep(0.3)
         self.assertEqual(self.types(unit), [])
+
+
+class ModuleDirectories(UpdaterCase):
+    """Directories whose names hold "_module_" name no module: only the file's own name does."""
+
+    server_config = CONFIG.replace('"./tmp/"', '"./tmp_module_x/"')
+
+    def test_module_upload_from_a_temporary_directory_named_like_a_module(self):
+        unit = Unit(mac(1), 6)
+        self.add_units(unit)
+        own = os.path.join(self.server.path("up_module_rundis"), "cu_module_pager_1.2.mod")
+        os.makedirs(os.path.dirname(own))
+        with open(own, "wb") as f:
+            f.write(self.module_archive("pager", b"pager"))
+        name = "cu_module_intercom_1.2.mod"
+        self.upload(name, self.module_archive("intercom", b"intercom"), type="other", buttonId="m", updaterName=name)
+        cases = [  # (file name, updaterPath, module, content)
+            (name, "", "intercom", b"intercom"),
+            ("m.mod", own, "pager", b"pager"),
+        ]
+        for file_name, path, module, content in cases:
+            with self.subTest(path=path):
+                reply = self.get("action", type="moduleUpload", fileName=file_name, updaterPath=path,
+                                 macAddress=unit.mac)
+                self.assertEqual(reply["statusList"][0]["status"], "commandAccepted", reply)
+                self.assertEqual(self.progress_until_end(unit)[-1], {"status": "success"})
+                self.assertEqual(unit.files[f"/modules/{module}/bin/{module}"], content)
+        self.assertNotIn(sim.RBT, self.types(unit), "rundis, named by a directory, is not the module")
+        # A bad name of the file itself is still refused.
+        for params in (dict(fileName="cu_module_.._1.mod", updaterPath=""),
+                       dict(fileName="m.mod", updaterPath=self.server.path("tmp_module_x/cu_module_.._1.mod"))):
+            with self.subTest(**params):
+                self.assertEqual(self.get("action", type="moduleUpload", macAddress=unit.mac, **params),
+                                 {"status": "error", "description": "invalid module name"})
+        self.assert_clean_stop()
 
 
 if __name__ == "__main__":

@@ -99,8 +99,8 @@ class HostileUnits(UpdaterCase):
         cases = [dict(type="moduleRemove", name=".."), dict(type="moduleRemove", name="../dis"),
                  dict(type="moduleRemove", name="x/../.."), dict(type="moduleRemove", name=""),
                  dict(type="moduleUpload", fileName="cu_module_.._1.mod", updaterPath=""),
-                 dict(type="moduleUpgrade", fileName="m.mod", updaterPath="/tmp/cu_module_../dis_1.mod"),
-                 dict(type="moduleOverwrite", fileName="m.mod", updaterPath="/tmp/cu_module_x/.._1.mod")]
+                 dict(type="moduleUpgrade", fileName="m.mod", updaterPath="/tmp/cu_module_x/cu_module_.._1.mod"),
+                 dict(type="moduleOverwrite", fileName="m.mod", updaterPath="/tmp/x_module_/cu_module_")]
         for params in cases:
             with self.subTest(**params):
                 self.assertEqual(self.get("action", macAddress=unit.mac, **params),

@@ -9,7 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "peers"))
 
-from harness import Server, curl  # noqa: E402
+from harness import CONFIG, Server, curl  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
 from sim_unit import Simulator, Unit  # noqa: E402
 import sim_unit as sim  # noqa: E402
@@ -48,6 +48,7 @@ class UnitsCase(unittest.TestCase):
     The server is the ASan+UBSan build when one is built (STAVENOR_ASAN), else the plain one."""
 
     server_args = ("-l", "0x1")
+    server_config = CONFIG
     tsan = False
     with_server = True
 
@@ -62,7 +63,7 @@ class UnitsCase(unittest.TestCase):
         asan = os.environ.get("STAVENOR_ASAN")
         if asan and not self.tsan:
             os.environ["STAVENOR"] = asan
-        self.server = Server(args=self.server_args, tsan=self.tsan)
+        self.server = Server(args=self.server_args, config=self.server_config, tsan=self.tsan)
         self.addCleanup(self.server.close)
         self.addCleanup(self.dump_log_on_failure)
 

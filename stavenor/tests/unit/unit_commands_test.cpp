@@ -42,6 +42,11 @@ TEST(CommandLine, ModuleNames)
     EXPECT_EQ(moduleNameOf("x_module__a_b"), "_a");
     EXPECT_EQ(moduleNameOf("intercom_1.2.mod"), std::nullopt);
     EXPECT_EQ(moduleNameOf("cu_module_.._1.mod"), "..");
+    // Directories never name the module, however they are called.
+    EXPECT_EQ(moduleNameOf("./tmp_module_x/cu_module_intercom_1.2.mod"), "intercom");
+    EXPECT_EQ(moduleNameOf("/up_module_a/intercom_1.2.mod"), std::nullopt);
+    EXPECT_EQ(moduleNameOf("/tmp/cu_module_x/.._1.mod"), std::nullopt);
+    EXPECT_EQ(moduleNameOf("/tmp/cu_module_x/cu_module_.._1.mod"), "..");
     for (const char* name : {"intercom", "a..b", "_a"}) EXPECT_TRUE(isModuleName(name)) << name;
     for (const char* name : {"", ".", "..", "../dis", "x/../..", "/"}) EXPECT_FALSE(isModuleName(name)) << name;
 }
@@ -122,12 +127,18 @@ TEST(UnitCommands, Version4)
         {"module upgrade cu_module_intercom_1.mod", "take,send file,~stop,~list directory," + addTail + ",start,release"},
         {"module overwrite cu_module_rundis_1.mod", "take,send file,~stop," + addTail + ",~start,release"},
         {"module add intercom_1.mod", ""},
+        // The file's own name names the module, never a directory on its way.
+        {"module add ./tmp_module_x/cu_module_intercom_1.mod",
+         "take,send file,~stop,~remove directory content," + addTail + ",start,release"},
+        {"module add /up_module_rundis/cu_module_intercom_1.mod",
+         "take,send file,~stop,~remove directory content," + addTail + ",start,release"},
+        {"module upgrade /t/cu_module_../dis_1.mod", ""},
         // Names that would reach beyond "/modules" queue nothing.
         {"module remove ..", "", -10},
         {"module remove \"x/../..\"", "", -10},
         {"module remove \"\"", "", -10},
         {"module add /t/cu_module_.._1.mod", "", -10},
-        {"module upgrade /t/cu_module_../dis_1.mod", "", -10},
+        {"module upgrade /t/cu_module_x/cu_module_.._1.mod", "", -10},
         {"module add", ""},
         {"describe \"my unit\"", "take,set description,release"},
         {"role list", "take,list roles,release"},

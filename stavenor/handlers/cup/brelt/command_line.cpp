@@ -1,6 +1,7 @@
 #include "handlers/cup/brelt/command_line.h"
 
 #include "common/logger.h"
+#include "handlers/cup/brelt/operations/file_payload.h"
 
 Tokens tokenizeCommand(const std::string& line)
 {
@@ -38,11 +39,13 @@ bool lineBeginsWith(const std::string& line, const char* text) { return line.rfi
 std::optional<std::string> moduleNameOf(const std::string& fileToken)
 {
     static const std::string marker = "_module_";
-    const size_t at = fileToken.find(marker);
+    // Only the file's own name counts: a directory such as "./tmp_module_x/" names no module.
+    const std::string name = nameOf(fileToken);
+    const size_t at = name.find(marker);
     if (at == std::string::npos) return std::nullopt;
     const size_t start = at + marker.size();
-    const size_t end = fileToken.find('_', start + 1);
-    return fileToken.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const size_t end = name.find('_', start + 1);
+    return name.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
 bool isModuleName(const std::string& name)

@@ -15,8 +15,8 @@ Tokens parseCommandLine(const std::string& unitId, const std::string& line);
 
 bool lineBeginsWith(const std::string& line, const char* text);
 
-// The module name carried by a module file name: the text behind "_module_" up to the next '_'
-// (from its second character on). None when the name has no "_module_".
+// The module name carried by a module file's name (the part after its last '/'): the text behind
+// "_module_" up to the next '_' (from its second character on). None when the name has no "_module_".
 std::optional<std::string> moduleNameOf(const std::string& fileToken);
 // A name the unit keeps as one directory of "/modules": not empty, no '/', not "." or "..".
 bool isModuleName(const std::string& name);

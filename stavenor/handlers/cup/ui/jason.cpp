@@ -89,7 +89,9 @@ std::string JasonState::serve(const JasonRequest& request)
     case REQ_KEEP_DATA_PARTITION: session->setKeepDataPartition(atoi(data.c_str()) != 0); break;
     case REQ_IMAGE_UPLOADED: {
         const int loaded = session->loadImageFile(data);
-        imageRefused = loaded != 0 && loaded != -505; // busy: a run goes on with its own image
+        // Only an image that loads clears the flag. A busy upload (a run goes on with its own image)
+        // was not taken either: it leaves the flag as it was.
+        if (loaded != -505) imageRefused = loaded != 0;
         break;
     }
     case REQ_IMAGE_UPLOADED_PROCEED:
