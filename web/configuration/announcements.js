@@ -9,7 +9,7 @@ import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 /** @param {number} ms */
 const seconds = ms => `${(ms / 1000).toFixed(1)} s`;
 
-function LanguageFiles({language}) {
+function LanguageFiles({language, index}) {
     const [files, setFiles] = useState(/** @type {import("../common/api/announcements.js").Announcement[] | null} */ (null));
     const [notice, setNotice] = useState("");
     const load = useCommand();
@@ -41,7 +41,7 @@ function LanguageFiles({language}) {
         });
     };
 
-    const headingId = `announcements-${language}`;
+    const headingId = `announcements-${index}`;
     return html`<section class="announcement-language" aria-labelledby=${headingId}>
         <div class="announcement-head">
             <h2 id=${headingId}>${title}</h2>
@@ -73,6 +73,6 @@ export function Announcements({onChange: _onChange}) {
         <p class="muted">WAV files: mono, 16-bit PCM or 8-bit µ-law, 8000 or 16000 Hz, at most 1 MiB. An upload is named
             like its file up to the first dot and replaces the announcement of that name in its language.</p>
         <${ErrorText} message=${load.error}/>
-        ${[COMMON, ...languages.filter(l => l !== COMMON)].map(language => html`<${LanguageFiles} key=${language} language=${language}/>`)}
+        ${[COMMON, ...languages.filter(l => l !== COMMON)].map((language, index) => html`<${LanguageFiles} key=${language} language=${language} index=${index}/>`)}
     </section>`;
 }

@@ -36,15 +36,19 @@ function readIcon(src) {
     });
 }
 
+/** Black cells of `size` on white. @param {CanvasRenderingContext2D} context @param {Pixels} pixels @param {number} size */
+function drawPixels(context, pixels, size) {
+    context.fillStyle = PAPER;
+    context.fillRect(0, 0, ICON_SIDE * size, ICON_SIDE * size);
+    context.fillStyle = INK;
+    pixels.forEach((on, i) => on && context.fillRect((i % ICON_SIDE) * size, Math.floor(i / ICON_SIDE) * size, size, size));
+}
+
 /** The drawing as a 20 x 20 PNG with exactly the two colours the server accepts. @param {Pixels} pixels */
 function toPng(pixels) {
     const canvas = document.createElement("canvas");
     canvas.width = canvas.height = ICON_SIDE;
-    const context = canvas.getContext("2d");
-    context.fillStyle = PAPER;
-    context.fillRect(0, 0, ICON_SIDE, ICON_SIDE);
-    context.fillStyle = INK;
-    pixels.forEach((on, i) => on && context.fillRect(i % ICON_SIDE, Math.floor(i / ICON_SIDE), 1, 1));
+    drawPixels(canvas.getContext("2d"), pixels, 1);
     return new Promise((resolve, reject) =>
         canvas.toBlob(blob => blob ? resolve(blob) : reject(new Error("the drawing could not be made into an image")),
             "image/png"));
@@ -52,10 +56,7 @@ function toPng(pixels) {
 
 /** @param {CanvasRenderingContext2D} context @param {Pixels} pixels @param {{x: number, y: number}} cursor @param {boolean} focused */
 function paint(context, pixels, cursor, focused) {
-    context.fillStyle = PAPER;
-    context.fillRect(0, 0, GRID, GRID);
-    context.fillStyle = INK;
-    pixels.forEach((on, i) => on && context.fillRect((i % ICON_SIDE) * CELL, Math.floor(i / ICON_SIDE) * CELL, CELL, CELL));
+    drawPixels(context, pixels, CELL);
     context.strokeStyle = "#9aa5b1";
     context.lineWidth = 1;
     context.beginPath();
@@ -101,6 +102,8 @@ export function IconEditor({name, version, onUploaded, onClose}) {
     const [cursor, setCursor] = useState({x: 0, y: 0});
     const [focused, setFocused] = useState(false);
     const canvas = useRef(/** @type {HTMLCanvasElement | null} */ (null));
+    const preview = useRef(/** @type {HTMLCanvasElement | null} */ (null));
+    const previewLarge = useRef(/** @type {HTMLCanvasElement | null} */ (null));
     const stroke = useRef(/** @type {{value: number, last: {x: number, y: number}} | null} */ (null));
     const upload = useCommand();
 
@@ -115,6 +118,12 @@ export function IconEditor({name, version, onUploaded, onClose}) {
         const context = canvas.current?.getContext("2d");
         if (context && pixels) paint(context, pixels, cursor, focused);
     }, [pixels, cursor, focused]);
+    useEffect(() => {
+        for (const view of [preview, previewLarge]) {
+            const context = view.current?.getContext("2d");
+            if (context && pixels) drawPixels(context, pixels, 1);
+        }
+    }, [pixels]);
 
     /** @param {{x: number, y: number}[]} cells @param {number} value */
     const set = (cells, value) =>
@@ -172,10 +181,17 @@ export function IconEditor({name, version, onUploaded, onClose}) {
     const here = pixels ? (pixels[cursor.y * ICON_SIDE + cursor.x] ? "black" : "white") : "";
     return html`<${Dialog} title=${`Draw ${name}`} onClose=${onClose} className="icon-editor">
         <p class="muted" id="icon-grid-help">Click or drag to draw and erase. With the keyboard: the arrow keys move, Space switches a pixel between black and white.</p>
-        <canvas ref=${canvas} width=${GRID} height=${GRID} class="icon-grid" tabindex="0" autofocus
-            role="img" aria-label=${`Drawing of ${name}, 20 by 20 pixels`} aria-describedby="icon-grid-help"
-            onPointerDown=${onPointerDown} onPointerMove=${onPointerMove} onPointerUp=${endStroke} onPointerCancel=${endStroke}
-            onKeyDown=${onKeyDown} onFocus=${() => setFocused(true)} onBlur=${() => setFocused(false)}></canvas>
+        <div class="icon-editor-body">
+            <canvas ref=${canvas} width=${GRID} height=${GRID} class="icon-grid" tabindex="0" autofocus
+                role="img" aria-label=${`Drawing of ${name}, 20 by 20 pixels`} aria-describedby="icon-grid-help"
+                onPointerDown=${onPointerDown} onPointerMove=${onPointerMove} onPointerUp=${endStroke} onPointerCancel=${endStroke}
+                onKeyDown=${onKeyDown} onFocus=${() => setFocused(true)} onBlur=${() => setFocused(false)}></canvas>
+            <figure class="icon-editor-preview">
+                <canvas ref=${preview} width=${ICON_SIDE} height=${ICON_SIDE} aria-hidden="true"></canvas>
+                <canvas ref=${previewLarge} width=${ICON_SIDE} height=${ICON_SIDE} class="icon-double" aria-hidden="true"></canvas>
+                <figcaption class="muted">As on the button, and twice its size</figcaption>
+            </figure>
+        </div>
         <p class="icon-grid-position" aria-live="polite">${pixels ? `Row ${cursor.y + 1}, column ${cursor.x + 1}: ${here}` : "Loading the icon…"}</p>
         <${ErrorText} message=${upload.error}/>
         <div class="buttons">

@@ -4,13 +4,13 @@ import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {listLanguages, listTranslations, saveTranslation} from "../common/api/announcements.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 
-function TranslationRow({row, language, onSaved}) {
+function TranslationRow({row, language, index, onSaved}) {
     const [value, setValue] = useState(row.translation);
     const [saved, setSaved] = useState(row.translation);
     const [id, setId] = useState(row.id);
     const [notice, setNotice] = useState("");
     const command = useCommand();
-    const errorId = `translation-error-${row.text}`;
+    const errorId = `translation-error-${index}`;
 
     const save = () => {
         if (value === saved) return;
@@ -69,7 +69,7 @@ export function AudioTranslations({onChange}) {
             ? html`<p class="muted">The configuration has no texts to translate.</p>`
             : html`<table class="translation-table">
                 <thead><tr><th scope="col">Text</th><th scope="col">${`Translation into ${language}`}</th><th scope="col"><span class="visually-hidden">State</span></th></tr></thead>
-                <tbody>${rows.map(row => html`<${TranslationRow} key=${language + "\n" + row.text} row=${row} language=${language} onSaved=${() => onChange?.()}/>`)}</tbody>
+                <tbody>${rows.map((row, index) => html`<${TranslationRow} key=${language + "\n" + row.text} row=${row} language=${language} index=${index} onSaved=${() => onChange?.()}/>`)}</tbody>
             </table>`)}
     </section>`;
 }

@@ -31,13 +31,17 @@ def translations(language):
     return [(text, translation) for text, translation, _ in json.loads(body)]
 
 
+MARKUP = "<img src=x onerror=document.title='hacked'>"
+
 with open(os.path.join(TEST_DATA_DIR, "config", "system_sections.conf"), "rb") as f:
     CONFIGURATION = f.read()
 
 
 class AnnouncementsTest(PageTest):
-    # Languages Czech and English, texts "Door open", "Empty" and "Fire"; Czech has one announcement.
-    server_files = {"default.conf": CONFIGURATION, "announcements/Czech/welcome.wav": wav(16000)}
+    # Languages Czech and English, texts "Door open", "Empty" and "Fire"; Czech has one announcement,
+    # and one for every language is named with markup.
+    server_files = {"default.conf": CONFIGURATION, "announcements/Czech/welcome.wav": wav(16000),
+                    f"announcements/{MARKUP}.wav": wav(8000)}
 
     def setUp(self):
         self.files = tempfile.mkdtemp(prefix="announcements-")
@@ -57,6 +61,10 @@ class AnnouncementsTest(PageTest):
         czech = self.section("Czech")
         b.wait(lambda: "welcome" in czech.text and "1.0 s" in czech.text, message="Czech's announcement")
         self.section("English").find_element(By.XPATH, ".//p[.='No announcements.']")
+        # A name is text, never markup.
+        b.wait(lambda: MARKUP in self.section("Common (every language)").text, message="the name with markup")
+        self.assertEqual(b.driver.find_elements(By.CSS_SELECTOR, "main img"), [])
+        self.assertNotEqual(b.driver.title, "hacked")
 
         b.choose_file("Upload WAV to Czech…", self.write("hello.wav", wav(40000)))
         self.assertEqual(b.upload_filter(), "wav")
@@ -68,7 +76,7 @@ class AnnouncementsTest(PageTest):
         b.choose_file("Upload WAV to Common…", self.write("bell.final.wav", wav(12000, audio_format=7, bits=8)))
         common = self.section("Common (every language)")
         b.wait(lambda: "bell" in common.text and "1.5 s" in common.text, message="bell in Common")
-        self.assertEqual(repository("Common"), {"bell": "1500"})
+        self.assertEqual(repository("Common"), {MARKUP: "500", "bell": "1500"})
         self.assertNotIn("bell", self.section("Czech").text)
 
         # A file the server refuses: its words stand beside the language's upload, and nothing changes.
