@@ -119,7 +119,10 @@ class IconsTest(PageTest):
 
         # The archive is what the configuration file carries: the cleared icon is blank there too.
         b.click("Download all (icons.zip)")
-        with zipfile.ZipFile(b.wait_download(".zip")) as archive:
+        path = b.wait_download(".zip")
+        # The name may show before the last bytes are written.
+        b.wait(lambda: zipfile.is_zipfile(path), message="the whole archive")
+        with zipfile.ZipFile(path) as archive:
             names = archive.namelist()
             self.assertEqual(len(names), 190)
             self.assertEqual(names[:3], ["000_normal.bmp", "001_disabled.bmp", "002_normal.bmp"])
@@ -140,6 +143,8 @@ class IconsTest(PageTest):
         b.click("Draw…")
         grid = b.find("//dialog//canvas")
         b.wait_text("Row 1, column 1:")
+        # The grid has the focus, so the keyboard draws at once.
+        b.wait(lambda: b.driver.switch_to.active_element == grid, message="the grid to have the focus")
         b.click("Clear grid")
         at = self.cell_offset(grid)
         ActionChains(b.driver).move_to_element_with_offset(grid, *at(10, 10)).click().perform()
