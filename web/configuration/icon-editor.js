@@ -183,7 +183,7 @@ export function IconEditor({name, version, onUploaded, onClose}) {
         <p class="muted" id="icon-grid-help">Click or drag to draw and erase. With the keyboard: the arrow keys move, Space switches a pixel between black and white.</p>
         <div class="icon-editor-body">
             <canvas ref=${canvas} width=${GRID} height=${GRID} class="icon-grid" tabindex="0" autofocus
-                role="img" aria-label=${`Drawing of ${name}, 20 by 20 pixels`} aria-describedby="icon-grid-help"
+                role="application" aria-label=${`Drawing of ${name}, 20 by 20 pixels`} aria-describedby="icon-grid-help"
                 onPointerDown=${onPointerDown} onPointerMove=${onPointerMove} onPointerUp=${endStroke} onPointerCancel=${endStroke}
                 onKeyDown=${onKeyDown} onFocus=${() => setFocused(true)} onBlur=${() => setFocused(false)}></canvas>
             <figure class="icon-editor-preview">
