@@ -1,6 +1,6 @@
 // The texts of the audio set-up with their translations into one language at a time. A changed
-// translation is sent when its field is left (or Enter is pressed); a failure keeps what was typed.
-import {html, useEffect, useState} from "../lib/preact-htm.js";
+// translation is sent when it is committed (Enter, or leaving the field); a failure keeps what was typed.
+import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import {listLanguages, listTranslations, saveTranslation} from "../common/api/announcements.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 
@@ -12,24 +12,31 @@ function TranslationRow({row, language, index, onSaved}) {
     const command = useCommand();
     const errorId = `translation-error-${index}`;
 
-    const save = () => {
-        if (value === saved) return;
+    // The text last sent, so that one edit is sent once however many ways it is committed.
+    const sent = useRef(row.translation);
+    const save = async () => {
+        if (value === sent.current) return;
         const typed = value;
+        sent.current = typed;
         setNotice("");
-        command.run(async () => {
+        const done = await command.run(async () => {
             setId(await saveTranslation({text: row.text, language, translation: typed, id}));
-            setSaved(typed);
-            setNotice("Saved");
-            onSaved();
+            return true;
         });
+        if (!done) {
+            sent.current = saved;
+            return;
+        }
+        setSaved(typed);
+        setNotice("Saved");
+        onSaved();
     };
     return html`<tr>
         <th scope="row">${row.text}</th>
         <td>
             <input type="text" value=${value} aria-label=${`Translation of "${row.text}"`}
                 aria-invalid=${command.error ? "true" : undefined} aria-describedby=${command.error ? errorId : undefined}
-                onInput=${(/** @type {any} */ e) => setValue(e.currentTarget.value)} onChange=${save}
-                onKeyDown=${(/** @type {KeyboardEvent} */ e) => e.key === "Enter" && save()}/>
+                onInput=${(/** @type {any} */ e) => setValue(e.currentTarget.value)} onChange=${save}/>
             <${ErrorText} message=${command.error} id=${errorId}/>
         </td>
         <td class="translation-state" role="status">${command.pending ? "Saving…" : value !== saved ? "Not saved" : notice}</td>

@@ -106,7 +106,7 @@ class AnnouncementsTest(PageTest):
         self.assertFalse(os.path.exists(self.server.path("announcements/Czech/hello.wav")))
         self.assertEqual(b.console_errors(), [])
 
-    def test_translations_are_edited_and_each_change_undone_alone(self):
+    def test_translations_are_edited_each_change_undone_alone_and_a_failure_kept(self):
         b = self.browser
         b.open("/#/translations")
         language = Select(b.field("Language"))
@@ -133,10 +133,26 @@ class AnnouncementsTest(PageTest):
         language.select_by_visible_text("Czech")
         b.wait(lambda: b.field('Translation of "Fire"').get_attribute("value") == "Požár")
 
-        # Each change stood behind a savepoint of its own: one undo takes back only the last.
-        self.assertEqual(curl("/tuna/undo.json")[0], 200)
+        # Each change stood behind a savepoint of its own, and only one: undo takes back one at a time.
+        undo = lambda: json.loads(curl("/tuna/undo.json")[1])  # noqa: E731
+        self.assertNotEqual(undo()["status"], "error")
         self.assertEqual(sorted(translations("Czech")),
                          [("Door open", "Dveře otevřeny"), ("Empty", ""), ("Fire", "Požár")])
+        self.assertNotEqual(undo()["status"], "error")
+        self.assertEqual(sorted(translations("Czech")), [("Door open", "Dveře otevřeny"), ("Empty", ""), ("Fire", "")])
+        self.assertEqual(undo(), {"status": "error", "description": "no more savepoints"})
+
+        # The page still knows Fire's translation that the undo removed: the server's words stand
+        # at the field, which keeps what was typed.
+        fire = b.type('Translation of "Fire"', "Oheň")
+        fire.send_keys(Keys.ENTER)
+        b.wait(lambda: fire.get_attribute("aria-invalid") == "true", message="the error at Fire")
+        row = fire.find_element(By.XPATH, "ancestor::tr")
+        self.assertIn("no row with this id", row.find_element(By.CSS_SELECTOR, "[role=alert]").text)
+        self.assertIn("Not saved", row.text)
+        self.assertEqual(fire.get_attribute("value"), "Oheň")
+        b.shot("config_translation_error")
+        self.assertIn(("Fire", ""), translations("Czech"))
         self.assertEqual(b.console_errors(), [])
 
 
