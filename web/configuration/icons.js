@@ -39,6 +39,7 @@ function Gallery({selected, version, onSelect}) {
 }
 
 export function Icons({onChange}) {
+    // The first icon that has a picture ("empty.bmp" never has one).
     const [selected, setSelected] = useState(ICON_NAMES[2]);
     // A changed icon gets a new address, so the page shows what the server renders now; the
     // first addresses are new too, as an opened configuration may have brought other icons.
