@@ -197,8 +197,10 @@ int decode_icon(const std::string& bytes, const char* format, icon_pixels& pixel
         DestroyMagickWand(wand);
         return ICON_UNREADABLE;
     }
+    // The coder that read it must be the one the signature named; its variants count as it
+    // ("BMP3" is the common Windows bitmap, "GIF87" the older GIF).
     char* read_as = MagickGetImageFormat(wand);
-    bool same_coder = read_as && strcmp(read_as, format) == 0;
+    bool same_coder = read_as && strncmp(read_as, format, strlen(format)) == 0;
     MagickRelinquishMemory(read_as);
     int result = ICON_CONVERTED;
     if (!same_coder) {

@@ -311,6 +311,8 @@ TEST_F(Icons, ConvertTable)
         {"png", make_image(20, 20, two_colours, "PNG"), ICON_CONVERTED},
         {"gif", make_image(20, 20, two_colours, "GIF"), ICON_CONVERTED},
         {"bmp", make_image(20, 20, two_colours, "BMP"), ICON_CONVERTED},
+        {"windows bmp", make_image(20, 20, two_colours, "BMP3"), ICON_CONVERTED},
+        {"os/2 bmp", make_image(20, 20, two_colours, "BMP2"), ICON_CONVERTED},
         {"grey counts as white", make_image(20, 20, black_on_grey, "PNG"), ICON_CONVERTED},
         {"21x20", make_image(21, 20, two_colours, "PNG"), ICON_WRONG_SIZE},
         {"21x20 three colours", make_image(21, 20, three, "PNG"), ICON_WRONG_SIZE},
