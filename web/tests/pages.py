@@ -191,9 +191,22 @@ class Browser:
         return path
 
     def wait_download(self, suffix, timeout=30):
+        """The path of the first download ending in `suffix`, once Chromium has written all of it."""
+        sizes = {}
+
         def done():
-            names = [n for n in os.listdir(self.downloads) if n.endswith(suffix)]
-            return os.path.join(self.downloads, names[0]) if names else None
+            names = os.listdir(self.downloads)
+            if any(n.endswith(".crdownload") for n in names):
+                return None
+            found = [n for n in names if n.endswith(suffix)]
+            if not found:
+                return None
+            path = os.path.join(self.downloads, found[0])
+            # Written in place by some versions: whole once its size holds between two looks.
+            size = os.path.getsize(path)
+            stable = sizes.get(path) == size
+            sizes[path] = size
+            return path if stable else None
         return self.wait(done, timeout, f"a download ending in {suffix!r}")
 
 
