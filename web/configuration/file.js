@@ -1,0 +1,68 @@
+// The file in use: its name, the count of unsaved changes, and New, Open, Save, Save as, Undo.
+// Opening or starting another file while changes are unsaved asks first; a file that cannot be
+// loaded leaves the configuration in use as it was and says why.
+import {html} from "../lib/preact-htm.js";
+import * as tuna from "../common/api/tuna.js";
+import {chooseFile} from "../common/upload.js";
+import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
+import {useSession} from "./state.js";
+
+export function FileBar() {
+    const session = useSession();
+    const command = useCommand();
+    const [ask, confirmDialog] = useConfirm();
+    const unsaved = session.unsaved;
+
+    const mayDiscard = async (/** @type {string} */ what) => unsaved === 0 || ask({
+        title: "Discard unsaved changes?",
+        text: `${unsaved} change${unsaved === 1 ? " is" : "s are"} not saved. ${what} discards ${unsaved === 1 ? "it" : "them"}.`,
+        confirmLabel: "Discard changes", danger: true,
+    });
+
+    const open = async () => {
+        // The chooser must open from the click itself; the question comes after the choice.
+        const chosen = await chooseFile("conf");
+        if (!chosen || !(await mayDiscard(`Opening ${chosen.file.name}`))) return;
+        await command.run(async () => {
+            await tuna.loadFile(chosen.file, chosen.realPath);
+            await session.settled();
+        });
+    };
+
+    const startNew = async () => {
+        if (!(await mayDiscard("A new configuration"))) return;
+        await command.run(async () => {
+            await tuna.newFile();
+            await session.settled();
+        });
+    };
+
+    const save = () => command.run(async () => {
+        await tuna.saveFile();
+        await session.settled();
+    });
+
+    const saveAs = () => command.run(async () => {
+        await tuna.saveFileAs();
+        // The control centre renames the configuration once its save dialog is answered.
+        setTimeout(() => session.readName().catch(() => undefined), 1500);
+        await session.settled();
+    });
+
+    const undo = () => command.run(() => session.undo());
+
+    return html`<div class="file-bar" role="toolbar" aria-label="Configuration file">
+        <span class="file-name"><span class="muted">Configuration file:</span> <strong id="file-name">${session.fileName || "…"}</strong></span>
+        <span class=${"unsaved" + (unsaved ? " has-unsaved" : "")} role="status" aria-live="polite">
+            ${unsaved ? `${unsaved} unsaved change${unsaved === 1 ? "" : "s"}` : "No unsaved changes"}</span>
+        <span class="file-buttons">
+            <button type="button" onClick=${startNew} disabled=${command.pending}>New</button>
+            <button type="button" onClick=${open} disabled=${command.pending}>Open…</button>
+            <button type="button" class="primary" onClick=${save} disabled=${command.pending}>Save</button>
+            <button type="button" onClick=${saveAs} disabled=${command.pending}>Save as…</button>
+            <button type="button" onClick=${undo} disabled=${command.pending}>Undo</button>
+        </span>
+        <${ErrorText} message=${command.error}/>
+        ${confirmDialog}
+    </div>`;
+}
