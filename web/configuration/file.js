@@ -1,7 +1,7 @@
 // The file in use: its name, the count of unsaved changes, and New, Open, Save, Save as, Undo.
 // Opening or starting another file while changes are unsaved asks first; a file that cannot be
 // loaded leaves the configuration in use as it was and says why.
-import {html} from "../lib/preact-htm.js";
+import {html, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {chooseFile} from "../common/upload.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
@@ -12,6 +12,13 @@ export function FileBar() {
     const command = useCommand();
     const [ask, confirmDialog] = useConfirm();
     const unsaved = session.unsaved;
+    // What the last command did, said until the next one starts.
+    const [done, setDone] = useState("");
+    /** @param {() => Promise<string>} action */
+    const run = action => {
+        setDone("");
+        return command.run(async () => setDone(await action()));
+    };
 
     const mayDiscard = async (/** @type {string} */ what) => unsaved === 0 || ask({
         title: "Discard unsaved changes?",
@@ -23,33 +30,40 @@ export function FileBar() {
         // The chooser must open from the click itself; the question comes after the choice.
         const chosen = await chooseFile("conf");
         if (!chosen || !(await mayDiscard(`Opening ${chosen.file.name}`))) return;
-        await command.run(async () => {
+        await run(async () => {
             await tuna.loadFile(chosen.file, chosen.realPath);
             await session.settled();
+            return `Opened ${chosen.file.name}.`;
         });
     };
 
     const startNew = async () => {
         if (!(await mayDiscard("A new configuration"))) return;
-        await command.run(async () => {
+        await run(async () => {
             await tuna.newFile();
             await session.settled();
+            return "Started a new configuration.";
         });
     };
 
-    const save = () => command.run(async () => {
-        await tuna.saveFile();
+    const save = () => run(async () => {
+        const how = await tuna.saveFile();
         await session.settled();
+        return how === "written" ? "Saved." : "Saved as a download.";
     });
 
-    const saveAs = () => command.run(async () => {
+    const saveAs = () => run(async () => {
         await tuna.saveFileAs();
         // The control centre renames the configuration once its save dialog is answered.
         setTimeout(() => session.readName().catch(() => undefined), 1500);
         await session.settled();
+        return "Saved as a download.";
     });
 
-    const undo = () => command.run(() => session.undo());
+    const undo = () => run(async () => {
+        await session.undo();
+        return "Undone: the last change.";
+    });
 
     return html`<div class="file-bar" role="toolbar" aria-label="Configuration file">
         <span class="file-name"><span class="muted">Configuration file:</span> <strong id="file-name">${session.fileName || "…"}</strong></span>
@@ -62,6 +76,7 @@ export function FileBar() {
             <button type="button" onClick=${saveAs} disabled=${command.pending}>Save as…</button>
             <button type="button" onClick=${undo} disabled=${command.pending}>Undo</button>
         </span>
+        ${done ? html`<span class="notice" role="status">${done}</span>` : null}
         <${ErrorText} message=${command.error}/>
         ${confirmDialog}
     </div>`;

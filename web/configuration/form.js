@@ -1,7 +1,7 @@
 // One row of any table as a form, drawn from the table's description. An update sends the whole
 // row (the store empties every column that an update leaves out); a refused change is said at the
 // form, and what the user typed stays in it.
-import {html, useEffect, useState} from "../lib/preact-htm.js";
+import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {Field, problemOf} from "./fields.js";
@@ -35,9 +35,16 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
     const [notice, setNotice] = useState("");
     const [pending, setPending] = useState(false);
     const [ask, confirmDialog] = useConfirm();
+    // Edits not yet saved: a change elsewhere (an undo, say) does not overwrite them.
+    const edited = useRef(false);
+
+    useEffect(() => {
+        edited.current = false;
+    }, [table.name, id]);
 
     useEffect(() => {
         let live = true;
+        if (edited.current) return;
         setError("");
         if (id === null) {
             const empty = Object.fromEntries(table.columns.map(c => [c.name, ""]));
@@ -48,15 +55,17 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         tuna.getRow(table.name, id).then(found => {
             if (!live) return;
             if (!found) return setError(`There is no row ${id} in ${table.label}. It may have been undone or removed.`);
+            if (edited.current) return;
             setRow(found);
             setValues(found);
         }, e => live && setError(describe(e)));
         return () => { live = false; };
-    }, [table.name, id]);
+    }, [table.name, id, session.version]);
 
     if (!row) return html`${error ? html`<${ErrorText} message=${error}/>` : html`<p class="muted">Loading…</p>`}`;
 
     const set = (/** @type {string} */ column, /** @type {string} */ value) => {
+        edited.current = true;
         setValues(v => ({...v, [column]: value}));
         setProblems(p => ({...p, [column]: ""}));
         setNotice("");
@@ -84,6 +93,7 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
             } else {
                 // The whole row, the edited columns over the stored ones.
                 await session.change(() => tuna.updateRow(table.name, {...row, ...values, id}));
+                edited.current = false;
                 setRow({...row, ...values});
                 setNotice("Saved.");
                 onSaved(id);

@@ -58,8 +58,8 @@ export class Session {
     /** After a load, a new file or a save: nothing is unsaved. */
     async settled() {
         this.unsaved = 0;
-        await this.readName();
         this.touch();
+        await this.readName();
     }
 
     async readName() {

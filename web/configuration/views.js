@@ -71,7 +71,7 @@ export function SingleView({name}) {
         <p class="crumbs"><a href="#/">Overview</a></p>
         <h1>${table.label}</h1>
         <${ErrorText} message=${error}/>
-        ${id !== undefined ? html`<${RowForm} key=${`${name}/${id}/${session.version}`} table=${table} id=${id}
+        ${id !== undefined ? html`<${RowForm} key=${`${name}/${id}`} table=${table} id=${id}
             onSaved=${(/** @type {string} */ newId) => setId(newId)}/>` : null}
     </section>`;
 }

@@ -33,8 +33,9 @@ def configuration_name():
 
 
 def open_file(browser, path):
-    """Open… and the file chosen in the page's file chooser; waits until the page names the file."""
+    """Open… and the file chosen in the page's file chooser; waits until the page has opened it."""
     browser.choose_file("Open…", path)
+    browser.wait_text(f"Opened {os.path.basename(path)}.", timeout=120)
 
 
 def file_name_shown(browser):
