@@ -61,7 +61,7 @@ export function Field({column, value, onInput, error, id}) {
         control = html`<input type="text" ...${common} value=${value} onInput=${(/** @type {any} */ e) => onInput(e.currentTarget.value)}/>`;
     }
     return html`<div class=${"field" + (column.kind === "bool" ? " field-bool" : "")}>
-        <label for=${id}>${column.label}${column.required ? html`<span class="required" aria-hidden="true"> *</span>` : ""}</label>
+        <label for=${id} class=${column.required ? "required" : undefined}>${column.label}</label>
         ${control}
         ${error ? html`<p class="error field-error" id=${errorId} role="alert">${error}</p>` : null}
     </div>`;
