@@ -12,6 +12,8 @@
  *   name: string, label: string, columns: Column[], single?: boolean, named: boolean,
  *   parent?: string, nameUnique?: string[]
  * }} Table
+ * A table marked `byName` holds objects that the configuration file names by their name: a row
+ * without one cannot be written.
  */
 
 /** @param {string} label @param {Partial<Column>} [more] */
@@ -27,7 +29,8 @@ const ref = (label, table, more = {}) => ({label, kind: "ref", table, ...more});
 /** A column holding another row's name. @param {string} label @param {string} table @param {Partial<Column>} [more] */
 const refName = (label, table, more = {}) => ({label, kind: "refName", table, ...more});
 
-const unit = ref("Central unit", "centralUnits", {required: true, grid: true});
+// Devices may stand outside every unit (the file keeps them in its device list).
+const unit = ref("Central unit", "centralUnits", {grid: true});
 const operator = ref("Operator", "operatorGeneral", {required: true, grid: true});
 const port = (/** @type {string} */ label) => number(label, 0, 65535);
 const lines = (/** @type {number} */ count) =>
@@ -38,49 +41,49 @@ const TABLES = {
     ids: {label: "Object register", columns: "id name type cbm", fields: {
         type: choice("Kind", ["transceiver", "conference", "operator", "speaker", "telephone", "phone", "event", "unknown"], {grid: true}),
         cbm: bool("CBM")}},
-    Configuration: {label: "Configuration name", single: true, columns: "id name", fields: {name: text("File name", {required: true})}},
+    Configuration: {label: "Configuration name", single: true, byName: true, columns: "id name", fields: {name: text("File name", {required: true})}},
     cubSettings: {label: "System settings", single: true,
         columns: "id name filename organization language networkKey multicastAddress sipTrunkAddress multicastTtl broadcastTimeout timeout",
         fields: {multicastTtl: number("Multicast TTL", 0, 255), broadcastTimeout: bool("Broadcast timeout"),
             timeout: number("Timeout", 0, 86400)}},
-    globalOverviewLanguages: {label: "Languages", columns: "id name"},
+    globalOverviewLanguages: {byName: true, label: "Languages", columns: "id name"},
     languagesUsed: {label: "Languages used", columns: "id name languageId", fields: {languageId: ref("Language", "globalOverviewLanguages", {grid: true})}},
-    Texts: {label: "Texts", columns: "id name"},
+    Texts: {byName: true, label: "Texts", columns: "id name"},
     globalAudioSetupTranslations: {label: "Translations", columns: "id name translation languageId",
         fields: {translation: text("Translation", {grid: true}), languageId: text("Language", {grid: true})}},
     audioFiles: {label: "Announcement files", columns: "id name"},
     globalAudioSetupAudioRepository: {label: "Announcement repository", columns: "id name languageId rate size type duration",
         fields: {languageId: text("Language", {grid: true}), duration: text("Duration", {grid: true})}},
-    globalOverviewConferences: {label: "Conferences", columns: "id name description conferenceType multicastGroup port ttl sipExtension",
+    globalOverviewConferences: {byName: true, label: "Conferences", columns: "id name description conferenceType multicastGroup port ttl sipExtension",
         fields: {conferenceType: text("Conference type", {grid: true}), port: port("Port"), ttl: number("TTL", 0, 255)}},
-    globalEvents: {label: "Events", columns: "id name description textMessage audioFile repeats volume",
+    globalEvents: {byName: true, label: "Events", columns: "id name description textMessage audioFile repeats volume",
         fields: {audioFile: refName("Audio file", "audioFiles"), repeats: number("Repeats", 0, 1000), volume: number("Volume", 0, 100)}},
-    globalOverviewHeadsets: {label: "Headsets",
+    globalOverviewHeadsets: {byName: true, label: "Headsets",
         columns: "id name inputSensitivity inputSensitivity2 inputGain outputGain outputGain2 sideToneLevel biasingVoltage soundPressureLevel speechDetectionLevel speechDetectionSensitivity microphoneDetection asymmetricMicrophone asymmetricMicrophone2 highOutput highOutput2 extended eventId",
         fields: {biasingVoltage: bool("Biasing voltage"), microphoneDetection: bool("Microphone detection"),
             asymmetricMicrophone: bool("Asymmetric microphone"), asymmetricMicrophone2: bool("Asymmetric microphone 2"),
             highOutput: bool("High output"), highOutput2: bool("High output 2"), eventId: ref("Event", "globalEvents")}},
-    globalOverviewPhoneBook: {label: "Global phone book", columns: "id name contactType contactNumber sipAddress",
+    globalOverviewPhoneBook: {byName: true, label: "Global phone book", columns: "id name contactType contactNumber sipAddress",
         // A contact without a type is skipped by the next load.
         fields: {contactType: text("Contact type", {required: true, grid: true}), contactNumber: text("Number", {grid: true})}},
-    globalOverviewRadioModels: {label: "Radio models",
+    globalOverviewRadioModels: {byName: true, label: "Radio models",
         columns: "id name inputGain outputGain transmitReceiveDelay receiveTransmitDelay duplex capabilityMorvexAsciiCommands type sideTone sideToneLevel",
         fields: {capabilityMorvexAsciiCommands: bool("ASCII command capability"), sideTone: bool("Side tone"),
             type: choice("Connection type", ["analog", "usb", "ip"], {required: true, grid: true})}},
     globalOverviewSipAliases: {label: "SIP accounts", columns: "id name type parentId parentType alias password callNumber callerId",
         nameUnique: ["parentId"],
         fields: {type: choice("Kind", ["account"], {grid: true}), parentId: ref("Owner", "ids", {grid: true}), alias: text("Alias", {grid: true})}},
-    centralUnits: {label: "Central units",
+    centralUnits: {byName: true, label: "Central units",
         columns: "id name type line1Master disableLocalEcho ipAddress netMask useDhcp sipExchangeNumber sipDomain sipRegistrar ospf2RouterId ospf3RouterId",
-        fields: {name: text("Name", {required: true}), type: text("Model", {grid: true}), line1Master: bool("Line 1 master"),
+        fields: {type: text("Model", {grid: true}), line1Master: bool("Line 1 master"),
             disableLocalEcho: bool("Disable local echo with PABX"), ipAddress: text("IP address", {grid: true}),
             useDhcp: bool("Use DHCP"), sipExchangeNumber: text("SIP exchange number")}},
-    crewStation: {label: "Crew stations", parent: "breltID",
+    crewStation: {byName: true, label: "Crew stations", parent: "breltID",
         columns: "id name breltID type showSplash brightness contrast endpoint rate parity addOnH dataBits stopBits masterOperator slaveOperator line1 line2 line3 line4 line5 line6 line7 line8 line9 line10 line11 line12",
         fields: {breltID: unit, type: text("Model", {grid: true}), brightness: number("Brightness", 0, 100), contrast: number("Contrast", 0, 100),
             addOnH: bool("Add-on H"), dataBits: number("Data bits", 5, 8), stopBits: number("Stop bits", 1, 2),
             masterOperator: ref("Master operator", "operatorGeneral"), slaveOperator: ref("Slave operator", "operatorGeneral"), ...lines(12)}},
-    radio: {label: "Radios", parent: "breltID",
+    radio: {byName: true, label: "Radios", parent: "breltID",
         columns: "id name breltID type differential transmitTimeout timeout firstWarning secondWarning retransmissionDelay audioDelay operatorAudioDelay operatorDelay dataPortEndpoint dataPortRate synchronous rtsCtsFlowControl dataPortPppConnection dataPortPppConnectionLocalIp dataPortPppConnectionRemoteIp dataPortPppConnectionOptions controlPortEndpoint controlPortRate controlPortPppConnection controlPortPppConnectionLocalIp controlPortPppConnectionRemoteIp controlPortPppConnectionOptions remoteControl remoteControlConnection remoteControlIpAddress remoteControlEndpoint applicationPortEndpoint ipAddress netMask statusPortEndpoint tracePortEndpoint debugPortEndpoint force line1 line2 line3 line4 sipExtension remoteControlPort transmitRtpPort receiveRtpPort rtpLine1 rtpLine2 rtpLine3 rtpLine4",
         // The model's connection type decides how the radio is written; without one it is read back as analog.
         fields: {breltID: unit, type: refName("Model", "globalOverviewRadioModels", {required: true, grid: true}),
@@ -89,7 +92,7 @@ const TABLES = {
             dataPortPppConnection: bool("Data port PPP connection"), controlPortPppConnection: bool("Control port PPP connection"),
             remoteControl: bool("Remote control"), force: bool("Force"), ...lines(4),
             remoteControlPort: port("Remote control port"), transmitRtpPort: port("Transmit RTP port"), receiveRtpPort: port("Receive RTP port")}},
-    telephone: {label: "Telephones", parent: "breltID",
+    telephone: {byName: true, label: "Telephones", parent: "breltID",
         columns: "id name breltID type line1Enabled line1Id line1InputLevel line1OutputLevel line1DTMF line1LoginCode line1LogoutCode line1PbxAnswering line1LineDetection line1CallingTimeout line1SilenceTimeout line1SipExtension line2Enabled line2Id line2InputLevel line2OutputLevel line2DTMF line2LoginCode line2LogoutCode line2FieldPhone line2PbxAnswering line2LineDetection line2CallingTimeout line2SilenceTimeout line2SipExtension alarmTrigger1 alarmEventId1 alarmTrigger2 alarmEventId2 alarmTrigger3 alarmEventId3 alarmTrigger4 alarmEventId4 alarmTrigger5 alarmEventId5 alarmTrigger6 alarmEventId6 alarmTrigger7 alarmEventId7 alarmTrigger8 alarmEventId8 line1 line2 line3 line4 line5 line6 line7 line8 line9 line10 line11 line12",
         fields: {breltID: unit, type: text("Model", {grid: true}), line1Enabled: bool("Line 1 enabled"), line2Enabled: bool("Line 2 enabled"),
             line1PbxAnswering: bool("Line 1 PABX answering"), line1LineDetection: bool("Line 1 line detection"),
@@ -98,12 +101,12 @@ const TABLES = {
             ...Object.fromEntries(Array.from({length: 8}, (_, i) => [`alarmEventId${i + 1}`, ref(`Alarm ${i + 1} event`, "globalEvents")]))}},
     telephoneLine: {label: "Telephone lines", parent: "parentId", columns: "id name parentId line",
         fields: {parentId: ref("Telephone", "telephone", {required: true, grid: true}), line: number("Line", 1, 2, {grid: true})}},
-    serialPort: {label: "Serial ports", parent: "breltID", columns: "id name breltID endpoint rate parity dataBits stopBits rts dtr rs485 line1 line2 line3 line4",
+    serialPort: {byName: true, label: "Serial ports", parent: "breltID", columns: "id name breltID endpoint rate parity dataBits stopBits rts dtr rs485 line1 line2 line3 line4",
         fields: {breltID: unit, endpoint: text("Endpoint", {grid: true}), dataBits: number("Data bits", 5, 8), stopBits: number("Stop bits", 1, 2),
             rs485: bool("RS-485"), ...lines(4)}},
-    speaker: {label: "Speakers", parent: "breltID", columns: "id name breltID playAnnouncements volume line1 sipExtension",
+    speaker: {byName: true, label: "Speakers", parent: "breltID", columns: "id name breltID playAnnouncements volume line1 sipExtension",
         fields: {breltID: unit, playAnnouncements: bool("Plays announcements"), volume: number("Volume", 0, 100), ...lines(1)}},
-    usbAudio: {label: "USB audio devices", parent: "breltID", columns: "id name breltID inputGain outputGain masterOperator line1 line2",
+    usbAudio: {byName: true, label: "USB audio devices", parent: "breltID", columns: "id name breltID inputGain outputGain masterOperator line1 line2",
         fields: {breltID: unit, masterOperator: ref("Master operator", "operatorGeneral"), ...lines(2)}},
     daemons: {label: "Programs", parent: "breltID", columns: "id name breltID application path parameters mode delay noAuto position enabled",
         fields: {breltID: unit, application: text("Application", {grid: true}), noAuto: bool("No automatic start"),
@@ -115,7 +118,7 @@ const TABLES = {
     endpoint: {label: "Endpoints", parent: "parentId", columns: "id name parentId type parentType listeningPort destinationAddress destinationPort path",
         fields: {parentId: ref("Owner", "ids", {grid: true}), listeningPort: port("Listening port"), destinationPort: port("Destination port")}},
     pppProperties: {label: "PPP links", parent: "parentId", columns: "id name parentId parentType localIp remoteIp options",
-        fields: {parentId: ref("Central unit", "centralUnits", {required: true, grid: true}), parentType: choice("Owner kind", ["centralUnit"]),
+        fields: {parentId: ref("Owner", "ids", {grid: true}), parentType: text("Owner kind", {grid: true}),
             localIp: text("Local IP", {grid: true}), remoteIp: text("Remote IP", {grid: true})}},
     routingProtocols: {label: "Routing protocols", parent: "parentId",
         columns: "id name parentId pppId parentType parentTypeName interfaceName rip ripSendVersion ripReceiveVersion ripng ospf2 ospf2Area ospf2Priority ospf3 ospf3Area ospf3Priority",
@@ -131,11 +134,11 @@ const TABLES = {
     route: {label: "Audio routes", columns: "id name sourceId destinationId parentId parentType",
         fields: {sourceId: ref("Source", "ids", {required: true, grid: true}), destinationId: ref("Destination", "ids", {required: true, grid: true}),
             parentId: ref("Owner", "ids")}},
-    sipTrunks: {label: "SIP trunks", parent: "breltID", columns: "id name breltID target prefix pattern codec", nameUnique: ["breltID"],
+    sipTrunks: {byName: true, label: "SIP trunks", parent: "breltID", columns: "id name breltID target prefix pattern codec", nameUnique: ["breltID"],
         fields: {breltID: unit, target: text("Target", {grid: true}), codec: text("Codec")}},
-    operatorGeneral: {label: "Operators",
+    operatorGeneral: {byName: true, label: "Operators",
         columns: "id name language conference secondConference followOperator headset phonebook automaticRadio radioShared radioExclusive radioPriority radioCrosstalk onDemandInitiator broadcast autoDisconnect radioVox liveMode defaultVolume callTimeout localVoxTimeout maxConnectedRadios sideTone settingMenuTimeout sipExtension conferenceEnabled secondConferenceEnabled followOperatorEnabled automaticRadioId",
-        fields: {name: text("Name", {required: true}), language: text("Language", {grid: true}), automaticRadio: bool("Automatic radio"),
+        fields: {language: text("Language", {grid: true}), automaticRadio: bool("Automatic radio"),
             radioShared: bool("Radio shared"), radioExclusive: bool("Radio exclusive"), radioCrosstalk: bool("Radio crosstalk"),
             onDemandInitiator: bool("On-demand initiator"), broadcast: bool("Broadcast"), autoDisconnect: bool("Auto disconnect"),
             radioVox: bool("Radio VOX"), liveMode: bool("Live mode"), defaultVolume: number("Default volume", 0, 100),
@@ -161,7 +164,7 @@ const TABLES = {
     selectedMonitors: {label: "Selected monitors", parent: "parentId", columns: "id name parentId sourceId destinationId type mode gain",
         nameUnique: ["parentId", "sourceId"],
         fields: {parentId: ref("Owner", "ids", {grid: true}), sourceId: ref("Source", "ids", {grid: true}), destinationId: ref("Destination", "ids")}},
-    privatePhoneBook: {label: "Private phone book", parent: "operatorId", columns: "id name operatorId contactType contactNumber sipAddress",
+    privatePhoneBook: {byName: true, label: "Private phone book", parent: "operatorId", columns: "id name operatorId contactType contactNumber sipAddress",
         nameUnique: ["operatorId"],
         fields: {operatorId: operator, contactType: text("Contact type", {required: true, grid: true}), contactNumber: text("Number", {grid: true})}},
 };
@@ -178,7 +181,7 @@ export const SCHEMA = new Map(Object.entries(TABLES).map(([name, t]) => {
     const columns = t.columns.split(" ").map(column => /** @type {Column} */ ({
         name: column,
         ...(column === "id" ? {label: "Id", kind: "text", hidden: true}
-            : column === "name" ? {label: "Name", kind: "text", required: true}
+            : column === "name" ? {label: "Name", kind: "text", required: !!t.byName}
                 : {label: labelOf(column), kind: "text"}),
         ...fields[column],
     }));
