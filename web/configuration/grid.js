@@ -116,7 +116,7 @@ export function Grid({table, filters, onOpen, onAdd}) {
                 </div>`)}
                 <div role="columnheader"><span class="visually-hidden">Actions</span></div>
             </div>
-            <div class="grid-body" ref=${body} onScroll=${(/** @type {any} */ e) => setScrollTop(e.currentTarget.scrollTop)}>
+            <div class="grid-body" ref=${body} tabindex="0" aria-label=${`${table.label}, rows`} onScroll=${(/** @type {any} */ e) => setScrollTop(e.currentTarget.scrollTop)}>
                 <div class="grid-space" style=${{height: `${visible.length * ROW_HEIGHT}px`}}>
                     ${visible.slice(first, last).map((p, i) => html`<div role="row" key=${p.id} class="grid-row"
                             aria-rowindex=${first + i + 2} style=${{top: `${(first + i) * ROW_HEIGHT}px`, gridTemplateColumns: template}}>
