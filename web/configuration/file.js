@@ -16,6 +16,7 @@ export function FileBar() {
     const [done, setDone] = useState("");
     /** @param {() => Promise<string>} action */
     const run = action => {
+        if (command.pending) return undefined;
         setDone("");
         return command.run(async () => setDone(await action()));
     };
@@ -26,7 +27,10 @@ export function FileBar() {
         confirmLabel: "Discard changes", danger: true,
     });
 
+    // Busy buttons stay focusable (aria-disabled), so the keyboard's place is kept; a click while a
+    // command runs does nothing.
     const open = async () => {
+        if (command.pending) return;
         // The chooser must open from the click itself; the question comes after the choice.
         const chosen = await chooseFile("conf");
         if (!chosen || !(await mayDiscard(`Opening ${chosen.file.name}`))) return;
@@ -38,6 +42,7 @@ export function FileBar() {
     };
 
     const startNew = async () => {
+        if (command.pending) return;
         if (!(await mayDiscard("A new configuration"))) return;
         await run(async () => {
             await tuna.newFile();
@@ -70,11 +75,11 @@ export function FileBar() {
         <span class=${"unsaved" + (unsaved ? " has-unsaved" : "")} role="status" aria-live="polite">
             ${unsaved ? `${unsaved} unsaved change${unsaved === 1 ? "" : "s"}` : "No unsaved changes"}</span>
         <span class="file-buttons">
-            <button type="button" onClick=${startNew} disabled=${command.pending}>New</button>
-            <button type="button" onClick=${open} disabled=${command.pending}>Open…</button>
-            <button type="button" class="primary" onClick=${save} disabled=${command.pending}>Save</button>
-            <button type="button" onClick=${saveAs} disabled=${command.pending}>Save as…</button>
-            <button type="button" onClick=${undo} disabled=${command.pending}>Undo</button>
+            <button type="button" onClick=${startNew} aria-disabled=${command.pending ? "true" : undefined}>New</button>
+            <button type="button" onClick=${open} aria-disabled=${command.pending ? "true" : undefined}>Open…</button>
+            <button type="button" class="primary" onClick=${save} aria-disabled=${command.pending ? "true" : undefined}>Save</button>
+            <button type="button" onClick=${saveAs} aria-disabled=${command.pending ? "true" : undefined}>Save as…</button>
+            <button type="button" onClick=${undo} aria-disabled=${command.pending ? "true" : undefined}>Undo</button>
         </span>
         ${done ? html`<span class="notice" role="status">${done}</span>` : null}
         <${ErrorText} message=${command.error}/>
