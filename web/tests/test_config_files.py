@@ -68,6 +68,27 @@ class ConfigurationFileTest(PageTest):
         self.assertIn("|filename| = |devices.conf|", text)
         b.wait_text("No unsaved changes")
 
+    def test_the_sip_phone_book_downloads(self):
+        b = self.browser
+        b.click("SIP phone book")
+        path = b.wait_download("phonebook.txt")
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        for unit in rows("centralUnits"):
+            self.assertIn(f"Name: {unit['name']}", text)
+
+    def test_pages_of_their_own_load_when_opened(self):
+        b = self.browser
+        for link, heading in (("Announcements", "Announcements"), ("Audio-setup translations", "Audio-setup translations"),
+                              ("Icons", "Button icons")):
+            with self.subTest(link=link):
+                b.open("/")
+                b.click(link)
+                # Shown, or its absence said in words; the module itself goes on working.
+                b.wait(lambda: "Loading" not in b.text())
+                b.click("Overview")
+                b.wait_text("Central units (2)")
+
     def test_new_or_open_with_unsaved_changes_asks_first(self):
         b = self.browser
         b.open("/#/form/cubSettings")
