@@ -57,7 +57,7 @@ const TABLES = {
     globalOverviewConferences: {byName: true, label: "Conferences", columns: "id name description conferenceType multicastGroup port ttl sipExtension",
         fields: {conferenceType: text("Conference type", {grid: true}), port: port("Port"), ttl: number("TTL", 0, 255)}},
     globalEvents: {byName: true, label: "Events", columns: "id name description textMessage audioFile repeats volume",
-        fields: {audioFile: refName("Audio file", "audioFiles"), repeats: number("Repeats", 0, 1000), volume: number("Volume", 0, 100)}},
+        fields: {description: text("Description", {grid: true}), audioFile: refName("Audio file", "audioFiles", {grid: true}), repeats: number("Repeats", 0, 1000), volume: number("Volume", 0, 100)}},
     globalOverviewHeadsets: {byName: true, label: "Headsets",
         columns: "id name inputSensitivity inputSensitivity2 inputGain outputGain outputGain2 sideToneLevel biasingVoltage soundPressureLevel speechDetectionLevel speechDetectionSensitivity microphoneDetection asymmetricMicrophone asymmetricMicrophone2 highOutput highOutput2 extended eventId",
         fields: {biasingVoltage: bool("Biasing voltage"), microphoneDetection: bool("Microphone detection"),

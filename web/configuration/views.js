@@ -34,7 +34,6 @@ export function TableView({name, filters}) {
     if (!table) return html`<${Unknown} name=${name}/>`;
     if (table.single) return html`<${SingleView} name=${name}/>`;
     return html`<section class="table-view">
-        <p class="crumbs"><a href="#/">Overview</a></p>
         <${OwnerTitle} table=${table} filters=${filters}/>
         <${Grid} key=${name} table=${table} filters=${filters}
             onOpen=${(/** @type {string} */ id) => go(["row", name, id], filters)}
@@ -68,7 +67,6 @@ export function SingleView({name}) {
     }, [name, session.version]);
     if (!table) return html`<${Unknown} name=${name}/>`;
     return html`<section class="row-view">
-        <p class="crumbs"><a href="#/">Overview</a></p>
         <h1>${table.label}</h1>
         <${ErrorText} message=${error}/>
         ${id !== undefined ? html`<${RowForm} key=${`${name}/${id}`} table=${table} id=${id}
@@ -78,7 +76,6 @@ export function SingleView({name}) {
 
 export function AllTables() {
     return html`<section>
-        <p class="crumbs"><a href="#/">Overview</a></p>
         <h1>All tables</h1>
         <ul class="catalogues">${[...SCHEMA.values()].map(t => html`<li>
             <a href=${t.single ? href(["form", t.name]) : href(["table", t.name])}>${t.label}</a> <span class="muted">(${t.name})</span></li>`)}</ul>
@@ -109,7 +106,6 @@ export function LazyView({which}) {
     }, [which]);
     const {Component, error} = loaded;
     return html`<section>
-        <p class="crumbs"><a href="#/">Overview</a></p>
         ${error ? html`<h1>${entry.title}</h1><${ErrorText} message=${error}/>` : null}
         ${Component ? html`<${Component} onChange=${() => session.counted()}/>` : null}
         ${!Component && !error ? html`<p class="muted" role="status">Loading ${entry.title}…</p>` : null}

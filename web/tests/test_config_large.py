@@ -40,6 +40,7 @@ class LargeConfigurationTest(PageTest):
         b.wait_text(f"{total} rows", timeout=60)
         drawn = self.drawn_rows()
         self.assertEqual(drawn[0], "Radio 00000")
+        b.shot("config-grid-large")
         self.assertLess(len(drawn), 60)
         # To the end with the keyboard.
         body = b.driver.find_element(By.CSS_SELECTOR, ".grid-body")
