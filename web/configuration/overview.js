@@ -12,7 +12,7 @@ import {useSession} from "./state.js";
 const UNIT_PARTS = [
     {group: "Devices", tables: ["crewStation", "radio", "telephone", "serialPort", "speaker", "usbAudio"]},
     {group: "Programs", tables: ["daemons", "services"]},
-    {group: "Routes", tables: ["staticRouting", "pppProperties"]},
+    {group: "Routes", tables: ["staticRouting", "routingProtocols"]},
     {group: "SIP", tables: ["sipTrunks"]},
 ];
 
