@@ -1,5 +1,5 @@
 // The configuration module: the file in use above, the place that the address names below.
-import {html, useEffect, useMemo, useState} from "../lib/preact-htm.js";
+import {html, useEffect, useMemo, useRef, useState} from "../lib/preact-htm.js";
 import {startPage} from "../common/frame.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import * as tuna from "../common/api/tuna.js";
@@ -10,9 +10,27 @@ import {Session, SessionContext} from "./state.js";
 import {Validation} from "./validate.js";
 import {AllTables, LazyView, RowView, SingleView, TableView} from "./views.js";
 
+/** After a move to another place, the keyboard starts at its heading, not at a control now gone. */
+function useFocusOnMove(/** @type {string} */ where) {
+    const first = useRef(true);
+    useEffect(() => {
+        if (first.current) {
+            first.current = false;
+            return;
+        }
+        requestAnimationFrame(() => {
+            const heading = /** @type {HTMLElement | null} */ (document.querySelector(".place h1"));
+            if (!heading) return;
+            heading.tabIndex = -1;
+            heading.focus();
+        });
+    }, [where]);
+}
+
 function Place() {
     const {parts, params} = useRoute();
     const [where, name, id] = parts;
+    useFocusOnMove(location.hash.split("?")[0]);
     switch (where) {
         case undefined: return html`<${Overview}/>`;
         case "table": return html`<${TableView} name=${name} filters=${params}/>`;

@@ -86,6 +86,27 @@ class EditingTest(PageTest):
         self.assertEqual(radio["firstWarning"], "30")
         self.assertEqual([r for r in rows("radio") if r["name"] == "VHF 2"], [])
 
+    def tab_to(self, matches, limit=60):
+        """Presses Tab until the focused element matches; returns it."""
+        b = self.browser
+        for _ in range(limit):
+            b.driver.switch_to.active_element.send_keys(Keys.TAB)
+            focused = b.driver.switch_to.active_element
+            if matches(focused):
+                return focused
+        self.fail("Tab never reached the control")
+
+    def test_a_row_is_edited_with_the_keyboard_alone(self):
+        b = self.browser
+        b.open("/#/table/globalEvents")
+        b.wait_text("2 rows")
+        self.tab_to(lambda e: e.text == "Fire").send_keys(Keys.ENTER)
+        b.wait(lambda: b.field("Name").get_attribute("value") == "Fire")
+        description = self.tab_to(lambda e: e.get_attribute("id") == "field-globalEvents-description")
+        description.send_keys("Engine room", Keys.ENTER)
+        b.wait_text("Saved.")
+        self.assertEqual(row_named("globalEvents", "Fire", "description")["description"], "Engine room")
+
     def test_a_field_out_of_range_is_said_beside_it(self):
         b = self.browser
         b.open("/#/table/speaker")
