@@ -169,9 +169,12 @@ const TABLES = {
         fields: {operatorId: operator, contactType: text("Contact type", {required: true, grid: true}), contactNumber: text("Number", {grid: true})}},
 };
 
-/** "sipExchangeNumber" -> "Sip exchange number". @param {string} name */
+const ABBREVIATIONS = new Set(["sip", "ip", "rtp", "dtmf", "ppp", "ttl", "usb", "nmea", "ospf", "rip", "pbx", "dtr", "rts", "cts", "gps", "id"]);
+
+/** "sipExchangeNumber" -> "SIP exchange number". @param {string} name */
 function labelOf(name) {
-    const words = name.replace(/([a-z0-9])([A-Z])/g, "$1 $2").replace(/([a-zA-Z])(\d)/g, "$1 $2").toLowerCase();
+    const words = name.replace(/([a-z0-9])([A-Z])/g, "$1 $2").replace(/([a-zA-Z])(\d)/g, "$1 $2").toLowerCase().split(" ")
+        .map(w => ABBREVIATIONS.has(w) ? w.toUpperCase() : w).join(" ");
     return words.charAt(0).toUpperCase() + words.slice(1);
 }
 

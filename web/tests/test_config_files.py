@@ -52,6 +52,7 @@ class ConfigurationFileTest(PageTest):
         with open(broken, "w") as f:
             f.write("|system|\n\t|name| = |no end\n")
         b.choose_file("Open…", broken)
+        self.assertEqual(b.upload_filter(), "conf")
         b.wait_text("cannot load broken.conf")
         self.assertEqual(file_name_shown(b), "devices.conf")
         self.assertEqual(rows("centralUnits"), before)
