@@ -5,9 +5,13 @@ import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {Field, problemOf} from "./fields.js";
-import {useSession} from "./state.js";
+import {namesOf, useSession} from "./state.js";
 
 /** @typedef {import("./schema.js").Table} Table */
+
+/** Tables whose new rows are given the id of an existing object of the same name. */
+const SHARED_NAMES = new Set(["radio", "globalOverviewConferences", "operatorGeneral", "speaker", "telephone",
+    "telephoneLine", "centralUnits", "globalEvents"]);
 
 /**
  * A new row's collision with an existing one: the store checks names only when a row is updated,
@@ -16,6 +20,8 @@ import {useSession} from "./state.js";
  */
 async function takenName(table, values) {
     if (!table.named || !values.name) return false;
+    // A new object of these kinds takes the id of any object that has its name already.
+    if (SHARED_NAMES.has(table.name) && [...(await namesOf("ids")).values()].includes(values.name)) return true;
     const scope = Object.fromEntries((table.nameUnique || []).map(c => [c, values[c] ?? ""]));
     const rows = await tuna.listRows(table.name, ["name", ...Object.keys(scope)], {name: values.name});
     return rows.some(row => row.name === values.name && Object.entries(scope).every(([c, v]) => row[c] === v));
@@ -85,7 +91,7 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         try {
             if (id === null) {
                 if (await takenName(table, values)) {
-                    setProblems({name: `Another row of ${table.label} is already named "${values.name}".`});
+                    setProblems({name: `"${values.name}" already names another row or object of the configuration.`});
                     throw new Error("collision detection: the name is taken. Choose another name.");
                 }
                 const newId = await session.change(() => tuna.insertRow(table.name, values));

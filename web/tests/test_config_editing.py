@@ -137,6 +137,11 @@ class EditingTest(PageTest):
         b.click("Add")
         b.wait_text("collision detection")
         self.assertEqual(len([r for r in rows("globalEvents") if r["name"] == "Fire"]), 1)
+        # So is the name of an object of another kind, whose id a new event would share.
+        b.type("Name", "VHF 1")
+        b.click("Add")
+        b.wait_text('"VHF 1" already names another row or object of the configuration.')
+        self.assertNotIn("VHF 1", [r["name"] for r in rows("globalEvents")])
         # Delete asks; Cancel keeps the row.
         b.open("/#/table/globalEvents")
         b.wait_text("3 rows")
