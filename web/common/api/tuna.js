@@ -1,0 +1,142 @@
+// The configuration store's commands ("tuna" handler). Rows travel as objects keyed by column.
+import {ServerError, download, getJson, postJson, readJson, send, url} from "../client.js";
+
+const BASE = "/tuna";
+
+/**
+ * Rows of a table with the given columns, narrowed by `filters` (column -> exact value).
+ * The store answers one array per row, its entries in the reverse order of the parameters.
+ * @param {string} table @param {string[]} columns @param {Record<string, string>} [filters]
+ * @returns {Promise<Record<string, string>[]>}
+ */
+export async function listRows(table, columns, filters = {}) {
+    const names = [...new Set(["id", ...columns, ...Object.keys(filters)])];
+    const params = new URLSearchParams();
+    for (const name of names) params.append(name, filters[name] ?? "");
+    const reply = await send(`${BASE}/list/${encodeURIComponent(table)}?${params}`);
+    const rows = /** @type {string[][] | null} */ (await readJson(reply)) || [];
+    const order = [...names].reverse();
+    return rows.map(entries => Object.fromEntries(order.map((name, i) => [name, entries[i] ?? ""])));
+}
+
+/**
+ * Every column of one row, or null when the store has no row with that id.
+ * @param {string} table @param {string} id
+ * @returns {Promise<Record<string, string> | null>}
+ */
+export async function getRow(table, id) {
+    try {
+        return await getJson(`${BASE}/list/${encodeURIComponent(table)}.json`, {id});
+    } catch (e) {
+        if (e instanceof ServerError && e.status === 404) return null;
+        throw e;
+    }
+}
+
+/**
+ * Adds a row; resolves to the new row's id.
+ * @param {string} table @param {Record<string, string>} values
+ */
+export async function insertRow(table, values) {
+    const {id, ...columns} = values;
+    // The store makes a row only for a request that names it, also in a table without names.
+    const reply = await postJson(`${BASE}/insert/${encodeURIComponent(table)}.json`, {name: "", ...columns});
+    return String(reply?.id ?? "");
+}
+
+/**
+ * Rewrites a row. The store empties every column that the request leaves out, so `values` must
+ * carry the whole row. A "collision detection" answer throws its words.
+ * @param {string} table @param {Record<string, string>} values
+ */
+export async function updateRow(table, values) {
+    await postJson(`${BASE}/update/${encodeURIComponent(table)}.json`, values);
+}
+
+/** @param {string} table @param {string} id */
+export async function deleteRow(table, id) {
+    await postJson(`${BASE}/delete/${encodeURIComponent(table)}.json`, {id});
+}
+
+/** A savepoint that the next undo steps back to. */
+export async function savepoint() {
+    await getJson(`${BASE}/save.json`);
+}
+
+/** Steps back to the newest savepoint. */
+export async function undo() {
+    await getJson(`${BASE}/undo.json`);
+}
+
+/** Lets the store remove the rows that cannot be exported. */
+export async function validate() {
+    await getJson(`${BASE}/validate.json`);
+}
+
+/** Downloads the SIP phone book of every central unit. */
+export function exportSipPhonebook() {
+    return download(`${BASE}/exportSipPhonebook`);
+}
+
+const FILE = `${BASE}/configurationFile.json`;
+
+/**
+ * A file command that answers nothing when it succeeds: the store then sends its "not found" page,
+ * while a failure is a JSON error.
+ * @param {Record<string, string>} params
+ */
+async function silentCommand(params) {
+    try {
+        await readJson(await send(url(FILE, params)));
+    } catch (e) {
+        if (e instanceof ServerError && e.status === 404) return;
+        throw e;
+    }
+}
+
+/** Starts a new configuration from the installation's template. */
+export function newFile() {
+    return silentCommand({command: "new_file"});
+}
+
+/**
+ * Uploads a configuration file and loads it. `realPath` (the file's full path, known only in the
+ * control centre) becomes the file that Save writes back.
+ * @param {File} file @param {string} realPath
+ */
+export async function loadFile(file, realPath) {
+    await postJson(FILE, {command: "load_file", fileName: file.name, filePath: realPath || undefined}, {file});
+}
+
+/**
+ * Save: writes the loaded file back when the store knows one ("written"), else offers the
+ * configuration as a download ("downloaded").
+ * @returns {Promise<"written" | "downloaded">}
+ */
+export async function saveFile() {
+    let reply;
+    try {
+        reply = await send(url(FILE, {command: "save_file"}));
+    } catch (e) {
+        if (e instanceof ServerError && e.status === 404) return "written";
+        throw e;
+    }
+    if (/^attachment/i.test(reply.headers.get("Content-Disposition") || "")) {
+        await reply.body?.cancel();
+        await saveFileAs();
+        return "downloaded";
+    }
+    await readJson(reply);
+    return "written";
+}
+
+/** Save as: a download, which the control centre turns into its save dialog and "save_as". */
+export function saveFileAs() {
+    return download(FILE, {command: "save_file", saveAs: ""});
+}
+
+/** The configuration's name, as the store keeps it. */
+export async function configurationName() {
+    const rows = await listRows("Configuration", ["name"]);
+    return rows.length ? rows[rows.length - 1].name : "";
+}

@@ -1,0 +1,46 @@
+"""Helpers of the configuration module's browser tests: the store's rows as the server holds them,
+the shipped configuration fixtures, and the steps a user takes to open one."""
+import json
+import os
+import urllib.parse
+
+from pages import TEST_DATA_DIR, By, curl
+
+CONFIG_DIR = os.path.join(TEST_DATA_DIR, "config")
+
+
+def fixture(name):
+    return os.path.join(CONFIG_DIR, name)
+
+
+def rows(table, *columns, **filters):
+    """The rows the server holds in `table` with the given columns, as dicts (id always included)."""
+    names = list(dict.fromkeys(["id", "name", *columns, *filters]))
+    query = urllib.parse.urlencode([(n, filters.get(n, "")) for n in names])
+    status, body = curl(f"/tuna/list/{table}?{query}")
+    assert status == 200, (status, body)
+    return [dict(zip(reversed(names), entries)) for entries in json.loads(body)]
+
+
+def row_named(table, name, *columns):
+    found = [r for r in rows(table, *columns) if r["name"] == name]
+    assert len(found) == 1, (table, name, found)
+    return found[0]
+
+
+def configuration_name():
+    return rows("Configuration")[-1]["name"]
+
+
+def open_file(browser, path):
+    """Open… and the file chosen in the page's file chooser; waits until the page has opened it."""
+    browser.choose_file("Open…", path)
+    browser.wait_text(f"Opened {os.path.basename(path)}.", timeout=120)
+
+
+def file_name_shown(browser):
+    return browser.driver.find_element(By.ID, "file-name").text
+
+
+def wait_file_name(browser, name):
+    browser.wait(lambda: file_name_shown(browser) == name, message=f"the file name {name!r}")
