@@ -4,7 +4,6 @@ laid-out www/ of the build, and Debian's Chromium driven through chromedriver, a
 Helpers find controls by what a person reads on them (a button's text or accessible name, a field's
 label) and wait for what a person would see. Screenshots go to SHOTS_DIR.
 """
-import json
 import os
 import shutil
 import sys
@@ -49,14 +48,6 @@ def www_files():
 def start_server(files=None, **kwargs):
     """A server in a fresh directory with the pages and `files` (relative path -> content)."""
     return Server(files={**www_files(), **(files or {})}, **kwargs)
-
-
-def tuna_list(table, **filters):
-    """The rows the server holds in `table`, as a list of dicts."""
-    params = "&".join(f"{k}={v}" for k, v in filters.items())
-    status, body = curl(f"/tuna/list?table={table}" + (f"&{params}" if params else ""))
-    assert status == 200, (status, body)
-    return json.loads(body)
 
 
 def xpath_literal(text):

@@ -1,6 +1,7 @@
 // The configuration store's commands for the audio set-up: the announcement repository (WAV files
 // by language, on the server's disk) and the translations of the texts into each language.
 import {getJson, postJson} from "../client.js";
+import {insertRow, savepoint, updateRow} from "./tuna.js";
 
 const REPOSITORY = "/tuna/globalAudioSetupAudioRepository.json";
 const TRANSLATIONS = "/tuna/globalAudioSetupTranslations.json";
@@ -62,13 +63,13 @@ export async function listTranslations(language) {
  * @returns {Promise<string>}
  */
 export async function saveTranslation({text, language, translation, id}) {
-    await getJson("/tuna/save.json");
+    await savepoint();
     const row = {name: text, translation, languageId: language};
     if (id) {
-        await postJson(`/tuna/update/${TABLE}.json`, {id, ...row});
+        await updateRow(TABLE, {id, ...row});
         return id;
     }
-    const reply = await postJson(`/tuna/insert/${TABLE}.json`, row);
-    if (!reply?.id) throw new Error("the server did not say which id the translation got");
-    return String(reply.id);
+    const inserted = await insertRow(TABLE, row);
+    if (!inserted) throw new Error("the server did not say which id the translation got");
+    return inserted;
 }
