@@ -26,7 +26,8 @@ std::string generate(int units)
     std::string text = "# config file generated\n\n|network|\n|nodes|\n";
     for (int u = 0; u < units; ++u) {
         std::string n = std::to_string(u);
-        text += "\t|CU-" + n + "|\n\t\t|disable local echo with pabx| = |0|\n\t\t|interfaces|\n\t\t|line 0 master| = |1|\n"
+        text += "\t|CU-" + n + "|\n\t\t|disable local echo with pabx| = |0|\n\t\t|interfaces|\n\t\t\t|line 1|\n\t\t\t\t|Station " +
+                n + "|\n\t\t\t|transceiver 1|\n\t\t\t\t|Radio " + n + "|\n\t\t|line 0 master| = |1|\n"
                 "\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|br0|\n\t\t\t\t\t|ip address| = |10.0." +
                 std::to_string(u / 250) + "." + std::to_string(u % 250 + 1) +
                 "/255.255.0.0|\n\t\t\t\t\t|use dhcp| = |false|\n"
@@ -39,13 +40,21 @@ std::string generate(int units)
     for (int u = 0; u < units; ++u)
         text += "\t\t|Net " + std::to_string(u) + "|\n\t\t\t|multicast group| = |239.1.1.1|\n\t\t\t|port| = |" +
                 std::to_string(5000 + u) + "|\n\t\t\t|type| = |multicast|\n";
+    // Every unit's crew station and radio: a device is placed in the unit whose ports name it.
+    text += "\t|devices|\n";
+    for (int u = 0; u < units; ++u) {
+        std::string n = std::to_string(u);
+        text += "\t\t|Radio " + n + "|\n\t\t\t|model| = |VHF|\n\t\t\t|type| = |transceiver|\n\t\t|Station " + n +
+                "|\n\t\t\t|type| = |MVQ-2CS|\n";
+    }
     text += "\t|events|\n";
     for (int u = 0; u < units; ++u) text += "\t\t|Event " + std::to_string(u) + "|\n\t\t\t|volume| = |80|\n";
     text += "\t|filename| = |generated.conf|\n\t|global phone book|\n";
     for (int u = 0; u < units; ++u)
         text += "\t\t|Contact " + std::to_string(u) + "|\n\t\t\t|telephone number| = |" + std::to_string(2000 + u) +
                 "|\n\t\t\t|type| = |phone|\n";
-    text += "\t|languages|\n\t\t|English|\n\t|name| = |Generated|\n\t|translations|\n";
+    text += "\t|languages|\n\t\t|English|\n\t|name| = |Generated|\n\t|transceivers|\n\t\t|VHF|\n"
+            "\t\t\t|connection type| = |analog|\n\t|translations|\n";
     for (int u = 0; u < units; ++u)
         text += "\t\t|Text " + std::to_string(u) + "|\n\t\t\t|English| = |Text number " + std::to_string(u) + "|\n";
     text += "|users|\n";

@@ -7,6 +7,9 @@
 #include "handlers/tuna/lookup_tables.h"
 
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace tuna_import {
 
@@ -378,6 +381,24 @@ void readCrewStation(ImportContext& im, const ConfigNode& device, const Ports& p
     if (!row["endpoint"].empty()) readDeviceEndpoint(im, row["endpoint"], "crewStation", row["id"]);
 }
 
+// The units (by their place in "nodes") whose port list names each device under any port, in
+// their order: a device is then looked for only in the units that name it, not in every unit,
+// which keeps a load of hundreds of units quick.
+std::unordered_map<std::string_view, std::vector<size_t>> unitsNamingEachDevice(const ConfigNode* nodes)
+{
+    std::unordered_map<std::string_view, std::vector<size_t>> naming;
+    for (size_t i = 0; nodes && i < nodes->children.size(); ++i) {
+        const ConfigNode* interfaces = nodes->children[i]->get("interfaces");
+        if (!interfaces) continue;
+        for (const auto& port : interfaces->children)
+            for (const auto& named : port->children) {
+                std::vector<size_t>& units = naming[named->key];
+                if (units.empty() || units.back() != i) units.push_back(i);
+            }
+    }
+    return naming;
+}
+
 } // namespace
 
 void readDevices(ImportContext& im, const ConfigNode& root)
@@ -385,16 +406,17 @@ void readDevices(ImportContext& im, const ConfigNode& root)
     const ConfigNode* devices = root.get("system", "devices");
     if (!devices) return;
     const ConfigNode* nodes = root.get("nodes");
+    const std::unordered_map<std::string_view, std::vector<size_t>> unitsNaming = unitsNamingEachDevice(nodes);
 
     for (const auto& device : devices->children) {
         const std::string& name = device->key;
         Ports ports;
         const ConfigNode* unit = nullptr;
         std::string unitId;
-        for (size_t i = 0; nodes && i < nodes->children.size(); ++i) {
+        const auto candidates = unitsNaming.find(name);
+        for (size_t i : candidates == unitsNaming.end() ? std::vector<size_t>() : candidates->second) {
             const ConfigNode& candidate = *nodes->children[i];
             const ConfigNode* interfaces = candidate.get("interfaces");
-            if (!interfaces) continue;
             Ports scanned = scanPorts(*interfaces, name);
             if (scanned.count == 0) continue;
             ports = std::move(scanned);
