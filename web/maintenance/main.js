@@ -1,8 +1,49 @@
-import {html} from "../lib/preact-htm.js";
-import {startPage} from "../common/frame.js";
+// The updater: the live list of central units, jobs on the selected ones with a progress bar each,
+// a unit's details, roles, modules and files, and the page's own log of what it did.
+import {html, useCallback, useState} from "../lib/preact-htm.js";
+import {startPage, setLeaveGuard} from "../common/frame.js";
+import {ErrorText, useCommand} from "../common/ui.js";
+import {downloadFetchedConfiguration, downloadLog} from "../common/api/updater.js";
+import {useUnits} from "./units.js";
+import {logText, useJobs, useLog} from "./jobs.js";
+import {UnitTable} from "./unit_table.js";
+import {JobForm} from "./job_form.js";
+import {UnitDialog} from "./unit_dialog.js";
 
-function Module() {
-    return html`<h1>Updater</h1>`;
+function Updater() {
+    const {units, listError, loaded, refresh} = useUnits();
+    const log = useLog();
+    const {jobs, start} = useJobs(log.add, refresh);
+    const [selected, setSelected] = useState(/** @type {Set<string>} */ (new Set()));
+    const [open, setOpen] = useState(/** @type {string | null} */ (null));
+    const logCommand = useCommand();
+    const rowCommand = useCommand();
+
+    setLeaveGuard(() => Object.values(jobs).some(job => job.state === "running"));
+
+    const present = new Set(units.map(u => u.macAddress));
+    const chosen = [...selected].filter(mac => present.has(mac));
+    const openUnit = units.find(u => u.macAddress === open);
+    const downloadConfiguration = useCallback((/** @type {string} */ mac) =>
+        rowCommand.run(() => downloadFetchedConfiguration(mac)), []);
+
+    return html`<div class="updater">
+        <h1 class="visually-hidden">Updater</h1>
+        <${JobForm} selected=${chosen} start=${start} log=${log.add}/>
+        <${ErrorText} message=${listError && `The unit list could not be read: ${listError}`}/>
+        <${ErrorText} message=${rowCommand.error}/>
+        ${loaded && units.length === 0 && html`<p class="muted">No central unit has answered yet. Units appear here as soon as they announce themselves.</p>`}
+        <${UnitTable} units=${units} jobs=${jobs} selected=${selected} setSelected=${setSelected}
+            onOpen=${setOpen} onDownload=${downloadConfiguration}/>
+        <div class="log-bar">
+            <span class="muted">${log.entries.length} ${log.entries.length === 1 ? "entry" : "entries"} in this page's log</span>
+            <button type="button" disabled=${logCommand.pending}
+                onClick=${() => logCommand.run(() => downloadLog(logText(log.entries)))}>Download log</button>
+            <${ErrorText} message=${logCommand.error}/>
+        </div>
+        ${openUnit && html`<${UnitDialog} unit=${openUnit} job=${jobs[openUnit.macAddress]} start=${start}
+            log=${log.add} onClose=${() => setOpen(null)}/>`}
+    </div>`;
 }
 
-startPage(Module);
+startPage(Updater);

@@ -1,0 +1,113 @@
+"""The updater's live unit list and jobs on several units, in a real Chromium against simulated units."""
+import time
+import unittest
+
+from updater_pages import Unit, UpdaterPageTest, listed, mac, sim
+
+
+class UnitList(UpdaterPageTest):
+    def test_units_appear_and_go(self):
+        b = self.browser
+        first = [Unit(mac(i), 6, hwd=f"Bus {i}", dis=f"dis-1.{i}", ip=(10, 0, 0, i)) for i in (1, 2, 3)]
+        self.add_units(*first)
+        self.open_updater()
+        for unit in first:
+            self.wait_row(unit.mac, unit.fields["hwd"])
+        self.assertIn("3 units", b.text())
+        row = self.row_text(mac(2))
+        for text in ("Bus 2", "CU-1", "10.0.0.2", "6", "dis-1.2", "up"):
+            self.assertIn(text, row)
+
+        fourth = Unit(mac(4), 7, hwd="Bus 4")
+        self.sim.add(fourth)
+        seen_by_server = None
+        deadline = time.time() + 10
+        while time.time() < deadline and seen_by_server is None:
+            if mac(4) in listed():
+                seen_by_server = time.time()
+            time.sleep(0.05)
+        self.assertIsNotNone(seen_by_server)
+        self.wait_row(mac(4), "Bus 4", timeout=2.5)
+        self.assertLess(time.time() - seen_by_server, 2.5)
+
+        # One that goes silent: the server says so after a few seconds, and the page within 2 s.
+        first[0].silent = True
+        self.assertTrue(self.wait_until_server_says(mac(1), "down", 20))
+        said = time.time()
+        self.wait_row(mac(1), "down", timeout=2.5)
+        self.assertLess(time.time() - said, 2.5)
+        b.wait_text("1 not answering")
+        self.assertEqual(b.console_errors(), [])
+
+        # Sorting and filtering.
+        b.click("Name")
+        names = [r.text.split("\n")[0] for r in b.driver.find_elements(
+            "css selector", "table.unit-table tbody tr td:nth-child(2)")]
+        self.assertEqual(names, sorted(names))
+        b.type("Filter", "10.0.0.3")
+        b.wait(lambda: len(b.driver.find_elements("css selector", "table.unit-table tbody tr")) == 1)
+        self.assertIn("Bus 3", self.row_text(mac(3)))
+        b.type("Filter", "")
+        first[0].silent = False
+
+    def wait_until_server_says(self, unit_mac, status, timeout):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if listed().get(unit_mac, {}).get("status") == status:
+                return True
+            time.sleep(0.05)
+        return False
+
+
+class Reboot(UpdaterPageTest):
+    def test_reboot_of_two_selected_units(self):
+        b = self.browser
+        units = [Unit(mac(i), 6, hwd=f"Bus {i}") for i in (1, 2, 3)]
+        for unit in units:
+            unit.reboot_silence = 2.5
+        self.add_units(*units)
+        self.open_updater()
+        self.wait_row(mac(3), "Bus 3")
+        self.select(mac(1), mac(2))
+        b.wait_text("2 selected")
+        since = time.time()
+        self.choose_job("Reboot")
+        self.run_job("Reboot", 2)
+        for m in (mac(1), mac(2)):
+            self.wait_row(m, "Reboot: rebooting", timeout=10)
+        bars = b.driver.find_elements("css selector", "table.unit-table tbody tr progress")
+        self.assertEqual(len(bars), 2)
+        b.shot("updater-jobs-running")
+        for m in (mac(1), mac(2)):
+            self.wait_row(m, "Reboot: done", timeout=30)
+        self.assertEqual(b.driver.find_element(
+            "xpath", f"//tr[td[normalize-space(.)='{mac(1)}']]//progress").get_attribute("value"), "100")
+        for unit in units[:2]:
+            self.assertEqual([f["t"] for f in self.requests(unit, since)], [sim.UPD, sim.RBT, sim.EOU])
+        self.assertEqual(self.requests(units[2], since), [])
+        self.assertNotIn("Reboot", self.row_text(mac(3)))
+
+    def test_a_refusal_is_said_at_once(self):
+        b = self.browser
+        unit = Unit(mac(7), 6, hwd="Busy bus")
+        unit.reboot_silence = 3
+        self.add_units(unit)
+        self.open_updater()
+        self.wait_row(unit.mac, "Busy bus")
+        self.unselect_all()
+        self.select(unit.mac)
+        self.choose_job("Reboot")
+        self.run_job("Reboot", 1)
+        self.wait_row(unit.mac, "Reboot: rebooting", timeout=10)
+        self.choose_job("Take control")
+        self.run_job("Take control", 1)
+        self.wait_row(unit.mac, "Take control: Refused: operation in progress", timeout=5)
+        # A whole request that the server refuses: said beside the button, nothing reaches the unit.
+        self.choose_job("Set role")
+        self.run_job("Set role", 1)
+        b.wait_text("Enter the role first.")
+        self.wait_row(unit.mac, "Take control: Refused")
+
+
+if __name__ == "__main__":
+    unittest.main()
