@@ -9,10 +9,13 @@ import {ACTIONS, FILE_SLOTS, actionOf} from "./actions.js";
 
 /** @typedef {import("../common/api/updater.js").FileDescription} FileDescription */
 
-/** The server's description of a chosen file, in words. @param {FileDescription} d */
-export function describeFile(d) {
+/**
+ * The server's description of a chosen file, in words.
+ * @param {FileDescription} d @param {string} uploadType
+ */
+export function describeFile(d, uploadType) {
     const parts = [];
-    if (d.name) parts.push(`configuration "${d.name}"`);
+    if (d.name) parts.push(uploadType === "module" ? `module ${d.name}` : `configuration "${d.name}"`);
     if (d.type) parts.push(`type ${d.type}`);
     if (d.version) parts.push(`version ${d.version}`);
     if (d.organization) parts.push(`organization ${d.organization}`);
@@ -100,7 +103,7 @@ export function JobForm({selected, start}) {
             <button type="button" onClick=${pick} disabled=${fileCommand.pending}>Choose ${slot.label}</button>
             ${slot === FILE_SLOTS.configuration && html`<button type="button" onClick=${useInUse} disabled=${fileCommand.pending}>Use the configuration in use</button>`}
             <span class="file-description" aria-live="polite">${file
-                ? html`<strong>${file.updaterName}</strong>${describeFile(file) && `: ${describeFile(file)}`}`
+                ? html`<strong>${file.updaterName}</strong>${describeFile(file, slot.uploadType) && `: ${describeFile(file, slot.uploadType)}`}`
                 : html`<span class="muted">no file chosen</span>`}</span>
         </span>`}
         <button type="submit" class="primary" disabled=${command.pending || selected.length === 0}>

@@ -14,15 +14,19 @@ let lastJobId = 0;
 
 /**
  * @typedef {{id: number, type: string, state: "running" | "success" | "error", current: number, overall: number,
- *            step: string, error: string, gonePolls: number}} Job
+ *            step: string, work: string, error: string, gonePolls: number}} Job
  * @typedef {{time: Date, unit: string, job: string, outcome: string}} LogEntry
  */
 
-/** Words for a failed program, from the server's answer and the last step it reported. */
-function failureText(/** @type {any} */ reply, /** @type {string} */ step) {
+// A failed job ends with the release of the unit; the step that failed is the one before it.
+const RELEASE = /^releas/i;
+
+/** Words for a failed program, from the server's answer and the last step of work it reported. */
+function failureText(/** @type {any} */ reply, /** @type {string} */ work) {
     const reason = reply.description && reply.description !== "Unknown" ? reply.description : "the unit did not finish it";
-    const where = step ? ` while ${step}` : "";
-    return `Failed${where}: ${reason} (code ${reply.code ?? "?"})`;
+    const where = work ? ` while ${work}` : "";
+    const code = typeof reply.code === "number" ? ` (code ${reply.code})` : "";
+    return `Failed${where}: ${reason}${code}`;
 }
 
 /** The page's log: each job, unit and outcome with its time. */
@@ -75,7 +79,7 @@ export function useJobs(log, onEnd) {
         for (const record of records) {
             const accepted = record.status === "commandAccepted";
             fresh[record.macAddress] = {id: ++lastJobId, type, state: accepted ? "running" : "error", current: 0, overall: 0,
-                                        step: accepted ? "starting" : "", gonePolls: 0,
+                                        step: accepted ? "starting" : "", work: "", gonePolls: 0,
                                         error: accepted ? "" : `Refused: ${record.description || "no reason given"}`};
             log(record.macAddress, label, accepted ? "accepted" : `refused: ${record.description}`);
         }
@@ -93,7 +97,9 @@ export function useJobs(log, onEnd) {
         }
         if (current.current[mac]?.id !== job.id) return; // a newer job took its place meanwhile
         if (reply.status === "progress") {
-            update(mac, {current: reply.current, overall: reply.overall, step: reply.description || job.step, gonePolls: 0});
+            const step = reply.description || job.step;
+            update(mac, {current: reply.current, overall: reply.overall, step, gonePolls: 0,
+                         work: RELEASE.test(step) ? job.work : step});
         } else if (reply.status === "success") {
             end(mac, job, {state: "success", current: job.overall, step: "", error: ""});
         } else if (reply.status === "error" && reply.description === "no unit") {
@@ -101,7 +107,7 @@ export function useJobs(log, onEnd) {
             if (job.gonePolls + 1 >= GONE_POLLS) end(mac, job, {state: "error", error: "Failed: the unit is no longer on the network"});
             else update(mac, {gonePolls: job.gonePolls + 1});
         } else if (reply.status === "error") {
-            end(mac, job, {state: "error", error: failureText(reply, job.step)});
+            end(mac, job, {state: "error", error: failureText(reply, job.work)});
         } else {
             end(mac, job, {state: "error", error: `The server answered an unknown job state: ${reply.status}`});
         }

@@ -77,7 +77,7 @@ function Modules({unit, start, log}) {
     const [ask, confirmDialog] = useConfirm();
     const load = () => command.run("List modules", async () => setModules(await unitModules(unit.macAddress)));
     const remove = async (/** @type {string} */ name) => {
-        if (!(await ask({title: "Remove module", text: `Remove the module "${name}" from ${unit.macAddress}?`, confirmLabel: "Remove", danger: true})))
+        if (!(await ask({title: "Remove module", text: `Remove the module "${name}" from ${unit.macAddress}?`, confirmLabel: "Remove module", danger: true})))
             return;
         await command.run(`Remove module ${name}`, async () => {
             const [record] = await start("moduleRemove", [unit.macAddress], {name});
@@ -117,7 +117,7 @@ function Files({unit, log}) {
         list(parent);
     };
     const remove = async (/** @type {string} */ name) => {
-        if (!(await ask({title: "Remove file", text: `Remove ${joinPath(listing.path, name)} from the unit?`, confirmLabel: "Remove", danger: true})))
+        if (!(await ask({title: "Remove file", text: `Remove ${joinPath(listing.path, name)} from the unit?`, confirmLabel: "Remove file", danger: true})))
             return;
         if (await command.run(`Remove ${joinPath(listing.path, name)}`, () => removeFile(mac, listing.path, name)))
             list(listing.path);

@@ -24,8 +24,8 @@ export function unitName(u) {
 
 const GONE = new Set(["down", "probably down"]);
 
-/** @param {{job: Job | undefined, onDownload: () => void}} props */
-function JobCell({job, onDownload}) {
+/** @param {{job: Job | undefined, unitGone: boolean, onDownload: () => void}} props */
+function JobCell({job, unitGone, onDownload}) {
     if (!job) return null;
     const label = jobLabel(job.type);
     if (job.state === "running") {
@@ -39,7 +39,8 @@ function JobCell({job, onDownload}) {
             ${job.type === "configurationDownload" && html`<button type="button" class="small" onClick=${onDownload}>Download configuration</button>`}
         </div>`;
     }
-    return html`<${Progress} value=${0} state="error" label=${`${label}: ${job.error}`}/>`;
+    const hint = unitGone ? " The unit does not answer now." : "";
+    return html`<${Progress} value=${0} state="error" label=${`${label}: ${job.error}${hint}`}/>`;
 }
 
 /**
@@ -110,7 +111,7 @@ export function UnitTable({units, jobs, selected, setSelected, onOpen, onDownloa
                 <td>${u.protocolVersion}</td>
                 <td>${u.info?.dis ?? ""}</td>
                 <td class=${"state state-" + u.status.replace(/\s+/g, "-")}>${u.status}${u.bricked ? " (locked)" : ""}</td>
-                <td class="job"><${JobCell} job=${jobs[u.macAddress]} onDownload=${() => onDownload(u.macAddress)}/></td>
+                <td class="job"><${JobCell} job=${jobs[u.macAddress]} unitGone=${GONE.has(u.status)} onDownload=${() => onDownload(u.macAddress)}/></td>
             </tr>`)}
             </tbody>
         </table>
