@@ -1,0 +1,112 @@
+"""The updater page in pym: its title, and a firmware file chosen in pym's own file dialog that
+reaches a simulated unit through the path pym wrote into the page. Driven with the keyboard alone,
+as a user without a mouse would."""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "stavenor", "tests", "peers"))
+from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+from netns_pair import UnitNamespace  # noqa: E402
+from sim_unit import Simulator, Unit  # noqa: E402
+import sim_unit as sim  # noqa: E402
+import test_web_page  # noqa: E402
+
+UNIT = "02:00:00:00:00:21"
+FIRMWARE = "acme_x_dis1_4.2.dis"
+
+
+class UpdaterInPym(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.ns = UnitNamespace()
+        cls.sim = Simulator(cls.ns.packet_socket())
+        cls.unit = Unit(UNIT, 6, hwd="Bus 21")
+        cls.sim.add(cls.unit)
+        cls.screen = Display(1, 1024, 768)
+        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
+        cls.user = tempfile.mkdtemp(prefix="pym-user-")
+        cls.run_dir = RunDir()
+        if not os.path.exists(cls.run_dir.path("bin", "www", "maintenance", "main.js")):
+            raise unittest.SkipTest("the run directory lacks the updater page")
+        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
+        # The real pages name their module in the title, before pym's own name.
+        found = wait_until(lambda: cls.screen.windows(re.escape(TITLE) + "$"), 20)
+        cls.window = found[0] if found else None
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.pym.kill()
+        cls.screen.stop()
+        cls.sim.close()
+        cls.ns.close()
+        cls.run_dir.close()
+        shutil.rmtree(cls.config_home, ignore_errors=True)
+        shutil.rmtree(cls.user, ignore_errors=True)
+
+    # The dialog helpers of the page test, bound to this class's screen and window.
+    new_window = test_web_page.WebPageTest.new_window
+    answer = test_web_page.WebPageTest.answer
+    wait_title = test_web_page.WebPageTest.wait_title
+
+    @staticmethod
+    def updater(command, query=""):
+        out = subprocess.run(["curl", "-s", "--max-time", "10", f"http://127.0.0.1:8765/updater/{command}.json{query}"],
+                             capture_output=True).stdout
+        return json.loads(out or b"{}")
+
+    def keys(self, *keys):
+        self.screen.run("xdotool", "windowfocus", "--sync", str(self.window))
+        for key in keys:
+            self.screen.run("xdotool", "key", "--delay", "60", key)
+            time.sleep(0.05)
+
+    def test_firmware_through_pyms_file_dialog(self):
+        self.assertIsNotNone(self.window)
+        self.wait_title("Configuration - " + TITLE)
+        # The header's second link ("Updater"), where the frame draws it; then the keyboard alone.
+        self.assertTrue(self.pym.wait_log("hide splash", 20))
+        x, y, _, _ = self.screen.geometry(self.window)
+        self.screen.run("xdotool", "mousemove", str(x + 195), str(y + 18), "sleep", "0.3", "click", "1")
+        self.assertTrue(self.pym.wait_log("module changed to updater", 10), self.pym.log()[-2000:])
+        self.wait_title("Updater - " + TITLE)
+        self.assertTrue(wait_until(lambda: UNIT in str(self.updater("breltList")), 15))
+        time.sleep(1.5)  # the page's next look at the list
+
+        firmware = os.path.join(self.user, FIRMWARE)
+        with open(firmware, "wb") as f:
+            f.write(b"\x7fELF firmware for the test " * 50)
+        # Job: "Upload firmware", the ninth entry; then its file button.
+        self.keys("Tab", "Tab", "Tab", "Tab", *["Down"] * 8, "Tab", "Return")
+        dialog = self.new_window("Open intercom firmware file")
+        time.sleep(0.5)
+        self.screen.screenshot("updater-firmware-dialog")
+        self.answer(dialog, firmware)
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10))
+        stored = self.run_dir.path("bin", "tmp", FIRMWARE)
+        self.assertTrue(wait_until(lambda: os.path.exists(stored), 10), "the page sent no file")
+        time.sleep(0.5)
+        # Past the disabled start button to the filter, then "select all", back to the start button.
+        since = time.time()
+        self.keys("Tab", "Tab", "space", "shift+Tab", "shift+Tab", "Return")
+        uploads = wait_until(lambda: self.unit.uploads, 30)
+        self.screen.screenshot("updater-firmware-sent")
+        self.assertTrue(uploads, "no upload reached the unit")
+        self.assertEqual(uploads[0]["name"], FIRMWARE)
+        with open(firmware, "rb") as f:
+            self.assertEqual(bytes(uploads[0]["data"]), f.read())
+        requests = [f for f in self.sim.frames("in", dst=UNIT, since=since) if f["t"] not in (sim.A_O, sim.A_B)]
+        self.assertEqual(requests[0]["t"], sim.UPD)
+        # The page gave the server the path that pym wrote into it.
+        self.assertEqual(self.updater("buttonData", "?buttonId=dis").get("updaterPath"), firmware)
+
+
+if __name__ == "__main__":
+    unittest.main()
