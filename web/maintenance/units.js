@@ -6,6 +6,9 @@ import {unitInfo, unitList} from "../common/api/updater.js";
 
 const LIST_MS = 1000;
 const DETAIL_REQUESTS = 4;
+// Details that arrive together are drawn together: a large installation's first load draws the
+// list a few times, not once per unit.
+const DRAW_DELAY_MS = 100;
 
 /**
  * @typedef {import("../common/api/updater.js").UnitRecord} UnitRecord
@@ -26,8 +29,15 @@ export function useUnits() {
     const running = useRef(0);
     const lastList = useRef(/** @type {UnitRecord[]} */ ([]));
 
+    const drawTimer = useRef(0);
+
     const publish = useCallback(() => {
+        clearTimeout(drawTimer.current);
+        drawTimer.current = 0;
         setUnits(lastList.current.map(record => ({...record, ...details.current.get(record.macAddress)})));
+    }, []);
+    const publishSoon = useCallback(() => {
+        if (!drawTimer.current) drawTimer.current = setTimeout(publish, DRAW_DELAY_MS);
     }, []);
 
     const pump = useCallback(() => {
@@ -38,7 +48,7 @@ export function useUnits() {
                                error => details.current.set(mac, {...details.current.get(mac), infoError: describe(error)}))
                 .finally(() => {
                     running.current--;
-                    publish();
+                    publishSoon();
                     pump();
                 });
         }
