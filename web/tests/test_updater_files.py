@@ -11,6 +11,8 @@ from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, updater, wait
 CONF = ("# config file Thu Jan  1 00:00:00 1970\n\n|nodes|\n\t|front|\n\t\t|ip| = |1|\n\t|rear|\n"
         "|system|\n\t|filename| = |bus7|\n\t|name| = |Bus 7|\n\t|organization| = |Transit|\n")
 
+BIG_CONF = CONF + "".join(f"\t|key{i}| = |{'v' * 40}|\n" for i in range(1200))
+
 
 def read(path):
     with open(path, "rb") as f:
@@ -98,7 +100,7 @@ class FileJobs(UpdaterPageTest):
         unit.delay = 0.02
         self.add_units(unit)
         self.start_on(unit, "Upload configuration")
-        b.choose_file("Choose configuration file", write_file("big.conf", CONF + "".join(f"\t|key{i}| = |{'v' * 40}|\n" for i in range(1200))))
+        b.choose_file("Choose configuration file", write_file("big.conf", BIG_CONF))
         b.wait_text("big.conf")
 
         def silence():
@@ -122,6 +124,31 @@ class FileJobs(UpdaterPageTest):
         self.choose_job("Reboot")
         self.run_job("Reboot", 1)
         self.wait_row(unit.mac, "Reboot: done", timeout=30)
+
+    def test_a_unit_that_changes_its_protocol_in_mid_upload(self):
+        unit = Unit(mac(10), 6, hwd="Bus 10")
+        unit.delay = 0.02
+        self.add_units(unit)
+        self.start_on(unit, "Upload configuration")
+        self.browser.choose_file("Choose configuration file", write_file("big.conf", BIG_CONF))
+        self.browser.wait_text("big.conf")
+
+        def change():
+            if wait_for(lambda: len(self.requests(unit, t=sim.FIL)) >= 6, 20):
+                unit.version = 7
+                self.sim.announce(unit)
+        changer = threading.Thread(target=change)
+        changer.start()
+        self.addCleanup(changer.join)
+        self.run_job("Upload configuration", 1)
+        self.wait_row(unit.mac, "Upload configuration: Failed", timeout=40)
+        self.assertTrue(wait_for(lambda: listed().get(unit.mac, {}).get("protocolVersion") == 7, 15))
+        self.assertEqual(unit.uploads, [])
+        unit.reboot_silence = 0.5
+        self.choose_job("Reboot")
+        self.run_job("Reboot", 1)
+        self.wait_row(unit.mac, "Reboot: done", timeout=30)
+        self.assertIn("7", self.row_text(unit.mac).split())
 
 
 class UnitDetails(UpdaterPageTest):
@@ -155,6 +182,12 @@ class UnitDetails(UpdaterPageTest):
         self.assertTrue(wait_for(lambda: "/dis/old.conf" not in unit.files, 10))
         b.wait(lambda: "old.conf" not in b.driver.find_element("css selector", "table[aria-label='Contents of /dis']").text)
         self.assertIn("/dis/system.conf", unit.files)
+
+        # A module file sent straight into the listed directory.
+        b.choose_file("Upload module file here", write_file("extra.mod", b"module bytes"))
+        self.assertEqual(b.upload_filter(), "mod")
+        self.assertTrue(wait_for(lambda: unit.files.get("/dis/extra.mod") == b"module bytes", 15))
+        b.wait(lambda: "extra.mod" in b.driver.find_element("css selector", "table[aria-label='Contents of /dis']").text)
 
         b.click("Open announcements")
         b.wait(lambda: b.driver.find_elements("css selector", "table[aria-label='Contents of /dis/announcements']"))

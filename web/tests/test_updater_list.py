@@ -109,5 +109,31 @@ class Reboot(UpdaterPageTest):
         self.wait_row(unit.mac, "Take control: Refused")
 
 
+class Confirmed(UpdaterPageTest):
+    def test_jobs_that_change_what_the_unit_runs_ask_first(self):
+        b = self.browser
+        unit = Unit(mac(9), 7, hwd="Bus 9")
+        self.add_units(unit)
+        self.open_updater()
+        self.wait_row(unit.mac, "Bus 9")
+        self.select(unit.mac)
+        for job, question in (("Test", "flashes it"), ("Install password file", "its fixed firmware")):
+            with self.subTest(job=job):
+                self.choose_job(job)
+                self.run_job(job, 1)
+                b.wait_text(question)
+                b.click("Cancel")
+                b.wait_gone(question)
+                time.sleep(0.3)
+                self.assertEqual(self.requests(unit), [])
+        since = time.time()
+        self.run_job("Install password file", 1)
+        b.wait_text("its fixed firmware")
+        b.click("Install password file")
+        # The server's working directory has no password file to send: the job ends, said in words.
+        self.wait_row(unit.mac, "Install password file: Failed", timeout=30)
+        self.assertEqual(self.requests(unit, since)[0]["t"], sim.UPD)
+
+
 if __name__ == "__main__":
     unittest.main()
