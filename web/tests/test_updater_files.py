@@ -173,6 +173,7 @@ class UnitDetails(UpdaterPageTest):
         b.type("Directory", "/dis")
         b.click("List")
         b.wait_text("announcements/")
+        b.shot("updater-unit-details")
         b.click("Download system.conf")
         saved = b.wait_download("system.conf")
         self.assertTrue(wait_for(lambda: read(saved) == conf, 5))
