@@ -38,8 +38,7 @@ function useFileDescriptions() {
 }
 
 /**
- * @param {{selected: string[], start: (type: string, units: string[], params: Record<string, any>) => Promise<any>,
- *          log: (unit: string, job: string, outcome: string) => void}} props
+ * @param {{selected: string[], start: (type: string, units: string[], params: Record<string, any>) => Promise<any>}} props
  */
 export function JobForm({selected, start}) {
     const [type, setType] = useState("reboot");

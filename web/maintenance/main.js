@@ -29,7 +29,7 @@ function Updater() {
 
     return html`<div class="updater">
         <h1 class="visually-hidden">Updater</h1>
-        <${JobForm} selected=${chosen} start=${start} log=${log.add}/>
+        <${JobForm} selected=${chosen} start=${start}/>
         <${ErrorText} message=${listError && `The unit list could not be read: ${listError}`}/>
         <${ErrorText} message=${rowCommand.error}/>
         ${loaded && units.length === 0 && html`<p class="muted">No central unit has answered yet. Units appear here as soon as they announce themselves.</p>`}
@@ -41,7 +41,7 @@ function Updater() {
                 onClick=${() => logCommand.run(() => downloadLog(logText(log.entries)))}>Download log</button>
             <${ErrorText} message=${logCommand.error}/>
         </div>
-        ${openUnit && html`<${UnitDialog} unit=${openUnit} job=${jobs[openUnit.macAddress]} start=${start}
+        ${openUnit && html`<${UnitDialog} unit=${openUnit} start=${start}
             log=${log.add} onClose=${() => setOpen(null)}/>`}
     </div>`;
 }

@@ -158,7 +158,7 @@ function Files({unit, log}) {
 }
 
 /**
- * @param {{unit: Unit, job: any, start: (type: string, units: string[], params: Record<string, any>) => Promise<any>,
+ * @param {{unit: Unit, start: (type: string, units: string[], params: Record<string, any>) => Promise<any>,
  *          log: Log, onClose: () => void}} props
  */
 export function UnitDialog({unit, start, log, onClose}) {

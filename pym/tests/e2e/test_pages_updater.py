@@ -26,6 +26,8 @@ FIRMWARE = "acme_x_dis1_4.2.dis"
 class UpdaterInPym(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        if not os.path.exists(os.path.join(os.environ.get("PYM_RUN_DIR", ""), "bin", "www", "maintenance", "main.js")):
+            raise unittest.SkipTest("PYM_RUN_DIR lacks pym's run directory with the updater page")
         cls.ns = UnitNamespace()
         cls.sim = Simulator(cls.ns.packet_socket())
         cls.unit = Unit(UNIT, 6, hwd="Bus 21")
@@ -34,8 +36,6 @@ class UpdaterInPym(unittest.TestCase):
         cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
         cls.user = tempfile.mkdtemp(prefix="pym-user-")
         cls.run_dir = RunDir()
-        if not os.path.exists(cls.run_dir.path("bin", "www", "maintenance", "main.js")):
-            raise unittest.SkipTest("the run directory lacks the updater page")
         cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
         # The real pages name their module in the title, before pym's own name.
         found = wait_until(lambda: cls.screen.windows(re.escape(TITLE) + "$"), 20)

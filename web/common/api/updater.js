@@ -43,9 +43,12 @@ export async function startJob(type, units, params = {}) {
  * @param {string} mac @param {AbortSignal} [signal]
  */
 export async function jobProgress(mac, signal) {
-    const reply = await send(url(BASE + "breltProgress.json", {macAddress: mac}), {signal});
-    const text = await reply.text();
-    return JSON.parse(text);
+    const text = await (await send(url(BASE + "breltProgress.json", {macAddress: mac}), {signal})).text();
+    try {
+        return JSON.parse(text);
+    } catch (e) {
+        throw new ServerError(`the server's answer is not JSON: ${text.slice(0, 200)}`);
+    }
 }
 
 /** @param {string} mac @returns {Promise<string[]>} */
