@@ -50,5 +50,5 @@ export function actionOf(type) {
 
 /** The words for a job type in the page and its log. @param {string} type */
 export function jobLabel(type) {
-    return actionOf(type)?.label ?? type;
+    return type ? actionOf(type)?.label ?? type : "Job started earlier";
 }

@@ -125,5 +125,18 @@ export function useJobs(log, onEnd) {
         await Promise.all(Array.from({length: Math.min(PROGRESS_REQUESTS, running.length)}, worker));
     }, PROGRESS_MS);
 
-    return {jobs, start};
+    /**
+     * Follows a unit's program that this page did not start (before a reload, or from another
+     * page), once the server says one runs.
+     * @param {string} mac
+     */
+    const adopt = useCallback(async mac => {
+        const reply = await jobProgress(mac).catch(() => null);
+        if (reply?.status !== "progress" || current.current[mac]?.state === "running") return;
+        setJobs(old => ({...old, [mac]: {id: ++lastJobId, type: "", state: "running", current: reply.current,
+                                         overall: reply.overall, step: reply.description, work: reply.description,
+                                         error: "", gonePolls: 0}}));
+    }, []);
+
+    return {jobs, start, adopt};
 }

@@ -1,6 +1,6 @@
 // The updater: the live list of central units, jobs on the selected ones with a progress bar each,
 // a unit's details, roles, modules and files, and the page's own log of what it did.
-import {html, useCallback, useState} from "../lib/preact-htm.js";
+import {html, useCallback, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import {startPage, setLeaveGuard} from "../common/frame.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import {downloadFetchedConfiguration, downloadLog} from "../common/api/updater.js";
@@ -10,10 +10,30 @@ import {UnitTable} from "./unit_table.js";
 import {JobForm} from "./job_form.js";
 import {UnitDialog} from "./unit_dialog.js";
 
+/**
+ * A unit that works on a program this page knows nothing of (started before a reload, or by another
+ * page) gets its progress bar too: each time it starts updating, the server is asked once.
+ * @param {import("./units.js").Unit[]} units @param {Record<string, any>} jobs @param {(mac: string) => void} adopt
+ */
+function useRunningElsewhere(units, jobs, adopt) {
+    const asked = useRef(/** @type {Set<string>} */ (new Set()));
+    useEffect(() => {
+        for (const unit of units) {
+            const mac = unit.macAddress;
+            if (unit.status !== "updating") asked.current.delete(mac);
+            else if (!asked.current.has(mac) && jobs[mac]?.state !== "running") {
+                asked.current.add(mac);
+                adopt(mac);
+            }
+        }
+    }, [units]);
+}
+
 function Updater() {
     const {units, listError, loaded, refresh} = useUnits();
     const log = useLog();
-    const {jobs, start} = useJobs(log.add, refresh);
+    const {jobs, start, adopt} = useJobs(log.add, refresh);
+    useRunningElsewhere(units, jobs, adopt);
     const [selected, setSelected] = useState(/** @type {Set<string>} */ (new Set()));
     const [open, setOpen] = useState(/** @type {string | null} */ (null));
     const logCommand = useCommand();

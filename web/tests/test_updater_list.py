@@ -2,7 +2,7 @@
 import time
 import unittest
 
-from updater_pages import Unit, UpdaterPageTest, listed, mac, sim
+from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, updater
 
 
 class UnitList(UpdaterPageTest):
@@ -75,8 +75,8 @@ class Reboot(UpdaterPageTest):
         self.run_job("Reboot", 2)
         for m in (mac(1), mac(2)):
             self.wait_row(m, "Reboot: rebooting", timeout=10)
-        bars = b.driver.find_elements("css selector", "table.unit-table tbody tr progress")
-        self.assertEqual(len(bars), 2)
+        for m, bars in ((mac(1), 1), (mac(2), 1), (mac(3), 0)):
+            self.assertEqual(len(self.row(m).find_elements("css selector", "progress")), bars, m)
         b.shot("updater-jobs-running")
         for m in (mac(1), mac(2)):
             self.wait_row(m, "Reboot: done", timeout=30)
@@ -86,6 +86,16 @@ class Reboot(UpdaterPageTest):
             self.assertEqual([f["t"] for f in self.requests(unit, since)], [sim.UPD, sim.RBT, sim.EOU])
         self.assertEqual(self.requests(units[2], since), [])
         self.assertNotIn("Reboot", self.row_text(mac(3)))
+
+    def test_a_job_started_before_the_page_is_followed(self):
+        unit = Unit(mac(8), 6, hwd="Bus 8")
+        unit.reboot_silence = 3
+        self.add_units(unit)
+        self.assertEqual(updater("action", type="reboot", macAddress=unit.mac)["statusList"][0]["status"],
+                         "commandAccepted")
+        self.open_updater()
+        self.wait_row(unit.mac, "Job started earlier: rebooting", timeout=10)
+        self.wait_row(unit.mac, "Job started earlier: done", timeout=30)
 
     def test_a_refusal_is_said_at_once(self):
         b = self.browser
