@@ -144,6 +144,22 @@ class Confirmed(UpdaterPageTest):
         self.wait_row(unit.mac, "Install password file: Failed", timeout=30)
         self.assertEqual(self.requests(unit, since)[0]["t"], sim.UPD)
 
+    def test_password_jobs_carry_what_was_typed(self):
+        unit = Unit(mac(10), 7, hwd="Bus 10")
+        self.add_units(unit)
+        self.open_updater()
+        self.wait_row(unit.mac, "Bus 10")
+        self.select(unit.mac)
+        for job in ("Lock", "Unlock", "Enable"):
+            with self.subTest(job=job):
+                password = f"pw-{job.lower()}-\u00e4"
+                since = time.time()
+                self.choose_job(job)
+                self.browser.type("Password", password)
+                self.run_job(job, 1)
+                self.wait_row(unit.mac, f"{job}: done", timeout=30)
+                self.assertTrue(any(password.encode() in f["raw"] for f in self.requests(unit, since)), job)
+
 
 if __name__ == "__main__":
     unittest.main()
