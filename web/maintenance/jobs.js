@@ -14,7 +14,7 @@ let lastJobId = 0;
 
 /**
  * @typedef {{id: number, type: string, state: "running" | "success" | "error", current: number, overall: number,
- *            step: string, work: string, error: string, gonePolls: number}} Job
+ *            step: string, work: string, error: string, gonePolls: number, notice?: string}} Job
  * @typedef {{time: Date, unit: string, job: string, outcome: string}} LogEntry
  */
 
@@ -83,7 +83,15 @@ export function useJobs(log, onEnd) {
                                         error: accepted ? "" : `Refused: ${record.description || "no reason given"}`};
             log(record.macAddress, label, accepted ? "accepted" : `refused: ${record.description}`);
         }
-        setJobs(old => ({...old, ...fresh}));
+        setJobs(old => {
+            const next = {...old};
+            for (const [mac, job] of Object.entries(fresh)) {
+                // A refusal does not hide a job that still runs: it is said beside it.
+                next[mac] = job.state === "error" && old[mac]?.state === "running"
+                    ? {...old[mac], notice: `${label}: ${job.error}`} : job;
+            }
+            return next;
+        });
         return records;
     }, []);
 

@@ -31,7 +31,8 @@ function JobCell({job, unitGone, onDownload}) {
     if (job.state === "running") {
         const percent = job.overall > 0 ? Math.round(100 * job.current / job.overall) : null;
         return html`<${Progress} value=${percent} state="running"
-            label=${`${label}: ${job.step || "running"}${percent === null ? "" : ` (${percent} %)`}`}/>`;
+            label=${`${label}: ${job.step || "running"}${percent === null ? "" : ` (${percent} %)`}`}/>
+            ${job.notice && html`<p class="error small">${job.notice}</p>`}`;
     }
     if (job.state === "success") {
         return html`<div class="job-end">

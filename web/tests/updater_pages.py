@@ -54,6 +54,11 @@ class UpdaterPageTest(PageTest):
             if part is not None:
                 part.close()
 
+    def tearDown(self):
+        # A server that ended during a test is a failure of that test, with its words.
+        if self.server.proc.poll() is not None:
+            self.fail(f"the server ended ({self.server.proc.returncode}):\n{self.server.stderr()[-6000:]}")
+
     # --- units
 
     def add_units(self, *units):
