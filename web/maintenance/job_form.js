@@ -4,7 +4,8 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 import {chooseFile} from "../common/upload.js";
-import {buttonData, configurationInUse, sendButtonFile} from "../common/api/updater.js";
+import {buttonData, sendButtonFile} from "../common/api/updater.js";
+import {configurationAsFile} from "../common/api/tuna.js";
 import {ACTIONS, FILE_SLOTS, actionOf} from "./actions.js";
 
 /** @typedef {import("../common/api/updater.js").FileDescription} FileDescription */
@@ -65,7 +66,7 @@ export function JobForm({selected, start}) {
                                                 chosen.file, chosen.realPath));
     };
     const useInUse = () => fileCommand.run(async () => {
-        const inUse = await configurationInUse();
+        const inUse = await configurationAsFile();
         keep(await sendButtonFile(slot.buttonId, slot.uploadType, inUse, ""), inUse, "");
     });
 

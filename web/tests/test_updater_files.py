@@ -6,7 +6,7 @@ import threading
 import time
 import unittest
 
-from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, updater, wait_for, write_file
+from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, wait_for, write_file
 
 CONF = ("# config file Thu Jan  1 00:00:00 1970\n\n|nodes|\n\t|front|\n\t\t|ip| = |1|\n\t|rear|\n"
         "|system|\n\t|filename| = |bus7|\n\t|name| = |Bus 7|\n\t|organization| = |Transit|\n")

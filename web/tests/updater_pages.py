@@ -3,10 +3,9 @@ simulator on it (stavenor/tests/peers), then the server with the pages, then the
 import json
 import os
 import tempfile
-import time
 import urllib.parse
 
-from pages import BASE, Browser, By, PageTest, curl, start_server  # noqa: F401
+from pages import Browser, By, PageTest, curl, start_server
 from netns_pair import UnitNamespace
 from sim_unit import Simulator, Unit  # noqa: F401
 import sim_unit as sim  # noqa: F401

@@ -3,7 +3,6 @@ reaches a simulated unit through the path pym wrote into the page. Driven with t
 as a user without a mouse would."""
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -17,10 +16,10 @@ from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
 from sim_unit import Simulator, Unit  # noqa: E402
 import sim_unit as sim  # noqa: E402
-import test_web_page  # noqa: E402
 
 UNIT = "02:00:00:00:00:21"
 FIRMWARE = "acme_x_dis1_4.2.dis"
+UPDATER_LINK = (195, 18)  # the header's "Updater"
 
 
 class UpdaterInPym(unittest.TestCase):
@@ -37,9 +36,7 @@ class UpdaterInPym(unittest.TestCase):
         cls.user = tempfile.mkdtemp(prefix="pym-user-")
         cls.run_dir = RunDir()
         cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
-        # The real pages name their module in the title, before pym's own name.
-        found = wait_until(lambda: cls.screen.windows(re.escape(TITLE) + "$"), 20)
-        cls.window = found[0] if found else None
+        cls.window = cls.pym.main_window(timeout=20)
 
     @classmethod
     def tearDownClass(cls):
@@ -51,10 +48,8 @@ class UpdaterInPym(unittest.TestCase):
         shutil.rmtree(cls.config_home, ignore_errors=True)
         shutil.rmtree(cls.user, ignore_errors=True)
 
-    # The dialog helpers of the page test, bound to this class's screen and window.
-    new_window = test_web_page.WebPageTest.new_window
-    answer = test_web_page.WebPageTest.answer
-    wait_title = test_web_page.WebPageTest.wait_title
+    def wait_title(self, title):
+        self.assertTrue(wait_until(lambda: self.screen.title(self.window) == title, 10), self.screen.title(self.window))
 
     @staticmethod
     def updater(command, query=""):
@@ -72,10 +67,11 @@ class UpdaterInPym(unittest.TestCase):
         self.assertIsNotNone(self.window)
         self.wait_title("Configuration - " + TITLE)
         # The header's second link ("Updater"), where the frame draws it; then the keyboard alone.
-        self.assertTrue(self.pym.wait_log("hide splash", 20))
-        x, y, _, _ = self.screen.geometry(self.window)
-        self.screen.run("xdotool", "mousemove", str(x + 195), str(y + 18), "sleep", "0.3", "click", "1")
-        self.assertTrue(self.pym.wait_log("module changed to updater", 10), self.pym.log()[-2000:])
+        # The header draws a moment after the title: clicked until the page changes.
+        for _ in range(5):
+            self.screen.click(*UPDATER_LINK)
+            if self.pym.wait_log("module changed to updater", 2):
+                break
         self.wait_title("Updater - " + TITLE)
         self.assertTrue(wait_until(lambda: UNIT in str(self.updater("breltList")), 15))
         time.sleep(1.5)  # the page's next look at the list
@@ -85,10 +81,11 @@ class UpdaterInPym(unittest.TestCase):
             f.write(b"\x7fELF firmware for the test " * 50)
         # Job: "Upload firmware", the ninth entry; then its file button.
         self.keys("Tab", "Tab", "Tab", "Tab", *["Down"] * 8, "Tab", "Return")
-        dialog = self.new_window("Open intercom firmware file")
-        time.sleep(0.5)
+        found = wait_until(lambda: self.screen.titled("Open intercom firmware file"), 10)
+        self.assertTrue(found, "no firmware file dialog")
+        dialog = found[0]
         self.screen.screenshot("updater-firmware-dialog")
-        self.answer(dialog, firmware)
+        self.screen.answer(dialog, firmware)
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10))
         stored = self.run_dir.path("bin", "tmp", FIRMWARE)
         self.assertTrue(wait_until(lambda: os.path.exists(stored), 10), "the page sent no file")

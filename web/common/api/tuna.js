@@ -140,3 +140,18 @@ export async function configurationName() {
     const rows = await listRows("Configuration", ["name"]);
     return rows.length ? rows[rows.length - 1].name : "";
 }
+
+/**
+ * The configuration in use as a file, with the name the store offers it under: what Save as would
+ * download. The updater sends it to units.
+ * @returns {Promise<File>}
+ */
+export async function configurationAsFile() {
+    const reply = await send(url(FILE, {command: "save_file", saveAs: ""}));
+    const name = /filename="([^"]*)"/.exec(reply.headers.get("Content-Disposition") || "")?.[1];
+    if (!name) {
+        await readJson(reply);
+        throw new ServerError("the configuration store offered no configuration");
+    }
+    return new File([await reply.blob()], name, {type: "text/plain"});
+}

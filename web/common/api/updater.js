@@ -1,5 +1,5 @@
 // The "updater" handler: the units on the network, jobs on them, their files and the page's log.
-import {download, getJson, postJson, readJson, send, url, ServerError} from "../client.js";
+import {download, getJson, postJson, send, url, ServerError} from "../client.js";
 
 const BASE = "/updater/";
 
@@ -123,20 +123,4 @@ export async function buttonData(buttonId) {
 export async function downloadLog(text) {
     await postJson(BASE + "prepareLog.json", {logEntries: text});
     await download(BASE + "downloadLog.json");
-}
-
-/**
- * The configuration in use in the configuration module, as a file: its text and its name, as the
- * configuration store offers them for saving.
- * @returns {Promise<File>}
- */
-export async function configurationInUse() {
-    const reply = await send(url("/tuna/configurationFile.json", {command: "save_file", saveAs: 1}));
-    const disposition = reply.headers.get("Content-Disposition") || "";
-    const name = /filename="([^"]*)"/.exec(disposition)?.[1];
-    if (!name) {
-        await readJson(reply);
-        throw new ServerError("the configuration store offered no configuration");
-    }
-    return new File([await reply.blob()], name, {type: "text/plain"});
 }
