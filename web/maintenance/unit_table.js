@@ -104,7 +104,7 @@ export function UnitTable({units, jobs, selected, setSelected, onOpen, onDownloa
             <tbody>
             ${shown.map(u => html`<tr key=${u.macAddress} class=${GONE.has(u.status) ? "gone" : ""} aria-selected=${selected.has(u.macAddress)}>
                 <td class="check"><input type="checkbox" aria-label=${`Select ${u.macAddress}`} checked=${selected.has(u.macAddress)} onChange=${() => toggle(u.macAddress)}/></td>
-                <td><button type="button" class="link" aria-label=${`Details of ${u.macAddress}`} onClick=${() => onOpen(u.macAddress)}>${unitName(u) || "(no name)"}</button>
+                <td><button type="button" class="link" title=${`Details of ${u.macAddress}`} onClick=${() => onOpen(u.macAddress)}>${unitName(u) || "(no name)"}</button>
                     ${u.info?.configuration && u.info.configuration !== unitName(u) && html`<div class="muted small">${u.info.configuration}</div>`}</td>
                 <td>${u.type}</td>
                 <td class="mono">${u.macAddress}</td>
