@@ -9,8 +9,10 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
+import unittest
 
 PYM_RUN_DIR = os.environ.get("PYM_RUN_DIR", "")
 SHOTS_DIR = os.environ.get("PYM_SHOTS_DIR", "")
@@ -243,3 +245,53 @@ class Pym:
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGKILL)
             self.proc.wait()
+
+
+class PageTest(unittest.TestCase):
+    """pym on the real pages of its run directory, under a 1024 x 768 display of its own, with a
+    settings home and a user's folder of its own. A test class adds its peers in `start_peers` (run
+    before pym starts, so pym and its server see them) and ends them in `stop_peers`."""
+
+    @classmethod
+    def start_peers(cls):
+        pass
+
+    @classmethod
+    def stop_peers(cls):
+        pass
+
+    @classmethod
+    def setUpClass(cls):
+        cls.start_peers()
+        cls.screen = Display(1, 1024, 768)
+        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
+        cls.user = tempfile.mkdtemp(prefix="pym-user-")
+        cls.run_dir = RunDir()
+        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
+        cls.window = cls.pym.main_window(timeout=20)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.pym.kill()
+        sys.stderr.write("--- pym's log\n" + "".join(line + "\n" for line in cls.pym.log().splitlines()
+                                                       if " LOG (" in line))
+        cls.screen.stop()
+        cls.run_dir.close()
+        shutil.rmtree(cls.config_home, ignore_errors=True)
+        shutil.rmtree(cls.user, ignore_errors=True)
+        cls.stop_peers()
+
+    def title(self):
+        return self.screen.title(self.window)
+
+    def wait_title(self, title, timeout=10):
+        self.assertTrue(wait_until(lambda: self.title() == title, timeout), self.title())
+
+    def click_until(self, place, done, what, tries=5, wait=2):
+        """Clicks until done() holds: the page draws what it learns from its requests a moment later."""
+        for _ in range(tries):
+            self.screen.click(*place)
+            found = wait_until(done, wait)
+            if found:
+                return found
+        self.fail(f"{what}: nothing after {tries} clicks")

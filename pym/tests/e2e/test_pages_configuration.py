@@ -3,39 +3,16 @@ file dialog and names the file in the title, and Save then writes back the file 
 import os
 import shutil
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+from harness import TITLE, PageTest, wait_until  # noqa: E402
 
 FIXTURE = os.path.join(os.path.dirname(__file__), "..", "..", "..", "stavenor", "tests", "data", "config", "devices.conf")
 
 
-class ConfigurationPagesTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.screen = Display(1, 1024, 768)
-        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
-        cls.user = tempfile.mkdtemp(prefix="pym-user-")
-        cls.run_dir = RunDir()
-        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
-        # The title may already name the module when the window is first looked for.
-        found = wait_until(lambda: [w for w in cls.screen.all_windows() if cls.screen.title(w).endswith(TITLE)], 20)
-        cls.window = found[0] if found else None
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.pym.kill()
-        cls.screen.stop()
-        cls.run_dir.close()
-        shutil.rmtree(cls.config_home, ignore_errors=True)
-        shutil.rmtree(cls.user, ignore_errors=True)
-
-    def title(self):
-        return self.screen.title(self.window)
-
+class ConfigurationPagesTest(PageTest):
     def keys(self, *keys):
         for key in keys:
             self.screen.key(self.window, key)

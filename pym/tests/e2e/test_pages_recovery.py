@@ -16,7 +16,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "..", "stavenor", "tests", "peers"))
-from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+from harness import TITLE, PageTest, wait_until  # noqa: E402
 import boot_console  # noqa: E402
 
 MIB = 1 << 20
@@ -37,42 +37,22 @@ def port_details():
         return {}
 
 
-class RecoveryPageInPym(unittest.TestCase):
+class RecoveryPageInPym(PageTest):
     @classmethod
-    def setUpClass(cls):
+    def start_peers(cls):
         cls.dir = tempfile.mkdtemp()
         cls.unit = boot_console.BootConsole(os.path.join(cls.dir, "unit"), mode="uboot", flash_mb=32, mac=MAC)
-        cls.screen = Display(1, 1024, 768)
-        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
-        cls.run_dir = RunDir()
         # pym hands its environment to the stavenor it starts.
         os.environ["STAVENOR_SERIAL_PORTS"] = cls.unit.link
-        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
-        cls.window = cls.pym.main_window(timeout=20)
 
     @classmethod
-    def tearDownClass(cls):
-        cls.pym.kill()
-        sys.stderr.write("--- pym's log\n" + "".join(line + "\n" for line in cls.pym.log().splitlines()
-                                                       if " LOG (" in line))
+    def stop_peers(cls):
         os.environ.pop("STAVENOR_SERIAL_PORTS", None)
         cls.unit.go_away()
-        cls.screen.stop()
-        cls.run_dir.close()
-        shutil.rmtree(cls.config_home, ignore_errors=True)
         shutil.rmtree(cls.dir, ignore_errors=True)
 
     def port(self):
         return next((p for p in port_details().get("ports", []) if p["name"] == self.unit.link), None)
-
-    def click_until(self, place, done, what, tries=5, wait=2):
-        """Clicks until done() holds: the page draws what it learns from its polls a moment later."""
-        for _ in range(tries):
-            self.screen.click(*place)
-            found = wait_until(done, wait)
-            if found:
-                return found
-        self.fail(f"{what}: nothing after {tries} clicks")
 
     def test_1_the_recovery_link_names_the_window(self):
         self.assertIsNotNone(self.window, "the main window never showed")

@@ -3,16 +3,14 @@ reaches a simulated unit through the path pym wrote into the page. Driven with t
 as a user without a mouse would."""
 import json
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "stavenor", "tests", "peers"))
-from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+from harness import TITLE, PageTest, wait_until  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
 from sim_unit import Simulator, Unit  # noqa: E402
 import sim_unit as sim  # noqa: E402
@@ -22,34 +20,20 @@ FIRMWARE = "acme_x_dis1_4.2.dis"
 UPDATER_LINK = (195, 18)  # the header's "Updater"
 
 
-class UpdaterInPym(unittest.TestCase):
+class UpdaterInPym(PageTest):
     @classmethod
-    def setUpClass(cls):
+    def start_peers(cls):
         if not os.path.exists(os.path.join(os.environ.get("PYM_RUN_DIR", ""), "bin", "www", "maintenance", "main.js")):
             raise unittest.SkipTest("PYM_RUN_DIR lacks pym's run directory with the updater page")
         cls.ns = UnitNamespace()
         cls.sim = Simulator(cls.ns.packet_socket())
         cls.unit = Unit(UNIT, 6, hwd="Bus 21")
         cls.sim.add(cls.unit)
-        cls.screen = Display(1, 1024, 768)
-        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
-        cls.user = tempfile.mkdtemp(prefix="pym-user-")
-        cls.run_dir = RunDir()
-        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
-        cls.window = cls.pym.main_window(timeout=20)
 
     @classmethod
-    def tearDownClass(cls):
-        cls.pym.kill()
-        cls.screen.stop()
+    def stop_peers(cls):
         cls.sim.close()
         cls.ns.close()
-        cls.run_dir.close()
-        shutil.rmtree(cls.config_home, ignore_errors=True)
-        shutil.rmtree(cls.user, ignore_errors=True)
-
-    def wait_title(self, title):
-        self.assertTrue(wait_until(lambda: self.screen.title(self.window) == title, 10), self.screen.title(self.window))
 
     @staticmethod
     def updater(command, query=""):

@@ -8,7 +8,7 @@ import tempfile
 import time
 import unittest
 
-from harness import TITLE, Display, Pym, RunDir, alive, processes_in, wait_until
+from harness import Display, Pym, RunDir, alive, processes_in, wait_until
 
 ERROR_BOX = "^Error$"
 
