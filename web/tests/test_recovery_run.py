@@ -4,7 +4,6 @@ dialogs, the end, the flash holding the image, a reload during the run, and a se
 import hashlib
 import unittest
 
-from pages import By
 from recovery_support import MIB, RecoveryPageTest
 
 MAC = "00:a0:c6:ab:cd:ef"
