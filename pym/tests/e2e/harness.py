@@ -248,9 +248,12 @@ class Pym:
 
 
 class PageTest(unittest.TestCase):
-    """pym on the real pages of its run directory, under a 1024 x 768 display of its own, with a
-    settings home and a user's folder of its own. A test class adds its peers in `start_peers` (run
-    before pym starts, so pym and its server see them) and ends them in `stop_peers`."""
+    """pym on the pages of its run directory (or on `docroot` in their place), under a 1024 x 768
+    display of its own, with a settings home and a user's folder of its own. A test class adds its
+    peers in `start_peers` (run before pym starts, so pym and its server see them) and ends them in
+    `stop_peers`; `add_files` puts files into the run directory before pym starts."""
+
+    docroot = None
 
     @classmethod
     def start_peers(cls):
@@ -261,12 +264,17 @@ class PageTest(unittest.TestCase):
         pass
 
     @classmethod
+    def add_files(cls):
+        pass
+
+    @classmethod
     def setUpClass(cls):
         cls.start_peers()
         cls.screen = Display(1, 1024, 768)
         cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
         cls.user = tempfile.mkdtemp(prefix="pym-user-")
-        cls.run_dir = RunDir()
+        cls.run_dir = RunDir(docroot=cls.docroot)
+        cls.add_files()
         cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
         cls.window = cls.pym.main_window(timeout=20)
 
@@ -285,7 +293,8 @@ class PageTest(unittest.TestCase):
         return self.screen.title(self.window)
 
     def wait_title(self, title, timeout=10):
-        self.assertTrue(wait_until(lambda: self.title() == title, timeout), self.title())
+        found = wait_until(lambda: self.title() == title, timeout)
+        self.assertTrue(found, f"title {self.title()!r}, not {title!r}")
 
     def click_until(self, place, done, what, tries=5, wait=2):
         """Clicks until done() holds: the page draws what it learns from its requests a moment later."""

@@ -56,10 +56,9 @@ class RecoveryPageInPym(PageTest):
 
     def test_1_the_recovery_link_names_the_window(self):
         self.assertIsNotNone(self.window, "the main window never showed")
-        self.assertTrue(wait_until(lambda: self.screen.title(self.window) == "Configuration - " + TITLE, 10),
-                        self.screen.title(self.window))
+        self.wait_title("Configuration - " + TITLE)
         # The title comes with the page's markup, its header a moment later.
-        self.click_until(RECOVERY_LINK, lambda: self.screen.title(self.window) == "Curtain - " + TITLE,
+        self.click_until(RECOVERY_LINK, lambda: self.title() == "Curtain - " + TITLE,
                          "the header's Recovery link")
         self.assertTrue(self.pym.wait_log("element load finished: success\n\"http://127.0.0.1:8765/curtain.html\"", 5))
         self.assertIn("webview: module changed to curtain", self.pym.log())
@@ -83,7 +82,7 @@ class RecoveryPageInPym(PageTest):
         self.assertTrue(taken, self.port())
         uploaded = self.run_dir.path("bin", "tmp", os.path.basename(image))
         self.assertTrue(filecmp.cmp(uploaded, image, shallow=False))
-        self.assertEqual(self.screen.title(self.window), "Curtain - " + TITLE)
+        self.assertEqual(self.title(), "Curtain - " + TITLE)
         self.assertFalse(self.port()["flashing"])
         self.screen.screenshot("recovery-image-taken")
 

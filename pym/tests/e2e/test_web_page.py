@@ -11,14 +11,13 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 import zipfile
 from urllib.parse import unquote, unquote_to_bytes
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "peers"))
-from harness import TITLE, Display, Pym, RunDir, wait_until  # noqa: E402
+from harness import TITLE, PageTest, wait_until  # noqa: E402
 from lo_capture import LoopbackCapture  # noqa: E402
 
 DOCROOT = os.path.join(os.path.dirname(__file__), "..", "docroot")
@@ -32,29 +31,21 @@ def multipart_field(request, name):
     return match.group(1).decode() if match else None
 
 
-class WebPageTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.screen = Display(1, 1024, 768)
-        cls.capture = LoopbackCapture(8765)
-        cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
-        cls.user = tempfile.mkdtemp(prefix="pym-user-")
-        cls.run_dir = RunDir(docroot=DOCROOT)
-        with open(cls.run_dir.path("bin", "www", "big.tar"), "wb") as f:
-            f.write(os.urandom(4 * 1024 * 1024))
-        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
-        cls.window = cls.pym.main_window(timeout=20)
+class WebPageTest(PageTest):
+    docroot = DOCROOT
 
     @classmethod
-    def tearDownClass(cls):
-        cls.pym.kill()
-        sys.stderr.write("--- pym's log\n" + "".join(line + "\n" for line in cls.pym.log().splitlines()
-                                                       if " LOG (" in line))
+    def start_peers(cls):
+        cls.capture = LoopbackCapture(8765)
+
+    @classmethod
+    def stop_peers(cls):
         cls.capture.stop()
-        cls.screen.stop()
-        cls.run_dir.close()
-        shutil.rmtree(cls.config_home, ignore_errors=True)
-        shutil.rmtree(cls.user, ignore_errors=True)
+
+    @classmethod
+    def add_files(cls):
+        with open(cls.run_dir.path("bin", "www", "big.tar"), "wb") as f:
+            f.write(os.urandom(4 * 1024 * 1024))
 
     # Helpers
 
@@ -62,10 +53,6 @@ class WebPageTest(unittest.TestCase):
         self.run_dir.navigate(url)
         if title:
             self.wait_title(title)
-
-    def wait_title(self, title):
-        found = wait_until(lambda: self.screen.title(self.window) == title, 10)
-        self.assertTrue(found, f"title {self.screen.title(self.window)!r}, not {title!r}")
 
     def new_window(self, title=None, timeout=10):
         """The first visible window other than pym's main window (with the given title)."""
