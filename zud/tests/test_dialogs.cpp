@@ -12,6 +12,7 @@
 #include "newunitdialog.h"
 #include "radioconnectionsettingsdialog.h"
 #include "settingsdialog.h"
+#include "zudconf.h"
 #include "zudmainwindow.h"
 
 #include <QCheckBox>
@@ -109,22 +110,8 @@ private slots:
     void monitorGain();
 
 private:
-    void writeConfig(const QByteArray &text)
-    {
-        QFile file(gConfigFileName);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-        file.close();
-        gConfig.clear();
-        QCOMPARE(gConfig.load(gConfigFileName), 0);
-    }
-    QString value(const QStringList &path)
-    {
-        ConfigNode saved;
-        saved.load(gConfigFileName);
-        const ConfigNode *node = saved.get(path);
-        return node ? node->value : QStringLiteral("(missing)");
-    }
+    void writeConfig(const QByteArray &text) { writeZudConf(text); }
+    QString value(const QStringList &path) { return savedZudConfValue(path); }
 
     QTemporaryDir dir;
     Audio audio;

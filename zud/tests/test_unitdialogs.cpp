@@ -9,6 +9,7 @@
 #include "connectionstreewidget.h"
 #include "screenshot.h"
 #include "simunit.h"
+#include "zudconf.h"
 #include "zudmainwindow.h"
 
 #include <QAction>
@@ -138,20 +139,12 @@ void UnitDialogsTest::cleanup()
 
 void UnitDialogsTest::writeConfig(const QByteArray &text)
 {
-    QFile file(gConfigFileName);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
-    gConfig.clear();
-    QCOMPARE(gConfig.load(gConfigFileName), 0);
+    writeZudConf(text);
 }
 
 QString UnitDialogsTest::saved(const QStringList &path) const
 {
-    ConfigNode file;
-    file.load(gConfigFileName);
-    const ConfigNode *node = file.get(path);
-    return node ? node->value : QStringLiteral("(missing)");
+    return savedZudConfValue(path);
 }
 
 QStringList UnitDialogsTest::rowsOf(CentralUnitsDialog &dialog) const
