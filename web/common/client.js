@@ -147,22 +147,17 @@ export async function getText(path, params) {
     return (await send(url(path, params))).text();
 }
 
+/** Whether the reply is a file offered for download. @param {Response} reply */
+export function isAttachment(reply) {
+    return /^attachment/i.test(reply.headers.get("Content-Disposition") || "");
+}
+
 /**
- * Downloads what the server answers as an attachment. The reply is asked for once to see that it is
- * one (an error is thrown, never saved as a file); the browser, or the control centre with its save
- * dialog, then fetches it again as a navigation, which is what they offer to save.
- * @param {string} path @param {Record<string, any>} [params]
+ * Has the browser, or the control centre with its save dialog, fetch `target` as a download. A
+ * download link, not a navigation: the page is not left, so nothing asks about unsaved work.
+ * @param {string} target
  */
-export async function download(path, params) {
-    const target = url(path, params);
-    const reply = await send(target);
-    const disposition = reply.headers.get("Content-Disposition") || "";
-    if (!/^attachment/i.test(disposition)) {
-        await readJson(reply);
-        throw new ServerError("the server offered nothing to download");
-    }
-    await reply.body?.cancel();
-    // A download link, not a navigation: the page is not left, so nothing asks about unsaved work.
+export function offerDownload(target) {
     const link = document.createElement("a");
     link.href = target;
     link.download = "";
@@ -170,4 +165,21 @@ export async function download(path, params) {
     document.body.append(link);
     link.click();
     link.remove();
+}
+
+/**
+ * Downloads what the server answers as an attachment. The reply is asked for once to see that it is
+ * one (an error is thrown, never saved as a file); it is then fetched again as a download, which is
+ * what the browser or the control centre offers to save.
+ * @param {string} path @param {Record<string, any>} [params]
+ */
+export async function download(path, params) {
+    const target = url(path, params);
+    const reply = await send(target);
+    if (!isAttachment(reply)) {
+        await readJson(reply);
+        throw new ServerError("the server offered nothing to download");
+    }
+    await reply.body?.cancel();
+    offerDownload(target);
 }

@@ -1,5 +1,5 @@
 // The configuration store's commands ("tuna" handler). Rows travel as objects keyed by column.
-import {ServerError, download, getJson, postJson, readJson, send, url} from "../client.js";
+import {ServerError, download, getJson, isAttachment, offerDownload, postJson, readJson, send, url} from "../client.js";
 
 const BASE = "/tuna";
 
@@ -79,24 +79,27 @@ export function exportSipPhonebook() {
 }
 
 const FILE = `${BASE}/configurationFile.json`;
+// The configuration as a download, whether or not a file is loaded.
+const SAVE_AS = {command: "save_file", saveAs: ""};
 
 /**
- * A file command that answers nothing when it succeeds: the store then sends its "not found" page,
- * while a failure is a JSON error.
+ * A file command's reply, or null when it answered nothing: a command that writes a file or starts
+ * a new configuration answers the store's "not found" page when it succeeds, a failure is JSON.
  * @param {Record<string, string>} params
  */
-async function silentCommand(params) {
+async function fileCommand(params) {
     try {
-        await readJson(await send(url(FILE, params)));
+        return await send(url(FILE, params));
     } catch (e) {
-        if (e instanceof ServerError && e.status === 404) return;
+        if (e instanceof ServerError && e.status === 404) return null;
         throw e;
     }
 }
 
 /** Starts a new configuration from the installation's template. */
-export function newFile() {
-    return silentCommand({command: "new_file"});
+export async function newFile() {
+    const reply = await fileCommand({command: "new_file"});
+    if (reply) await readJson(reply);
 }
 
 /**
@@ -114,16 +117,11 @@ export async function loadFile(file, realPath) {
  * @returns {Promise<"written" | "downloaded">}
  */
 export async function saveFile() {
-    let reply;
-    try {
-        reply = await send(url(FILE, {command: "save_file"}));
-    } catch (e) {
-        if (e instanceof ServerError && e.status === 404) return "written";
-        throw e;
-    }
-    if (/^attachment/i.test(reply.headers.get("Content-Disposition") || "")) {
+    const reply = await fileCommand({command: "save_file"});
+    if (!reply) return "written";
+    if (isAttachment(reply)) {
         await reply.body?.cancel();
-        await saveFileAs();
+        offerDownload(url(FILE, SAVE_AS));
         return "downloaded";
     }
     await readJson(reply);
@@ -132,7 +130,7 @@ export async function saveFile() {
 
 /** Save as: a download, which the control centre turns into its save dialog and "save_as". */
 export function saveFileAs() {
-    return download(FILE, {command: "save_file", saveAs: ""});
+    return download(FILE, SAVE_AS);
 }
 
 /** The configuration's name, as the store keeps it. */
@@ -147,7 +145,7 @@ export async function configurationName() {
  * @returns {Promise<File>}
  */
 export async function configurationAsFile() {
-    const reply = await send(url(FILE, {command: "save_file", saveAs: ""}));
+    const reply = await send(url(FILE, SAVE_AS));
     const name = /filename="([^"]*)"/.exec(reply.headers.get("Content-Disposition") || "")?.[1];
     if (!name) {
         await readJson(reply);
