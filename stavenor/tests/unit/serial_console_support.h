@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,6 +23,18 @@ inline bool spinUntil(const std::function<bool()>& done, int ms = 3000)
     auto context = Glib::MainContext::get_default();
     while (!done() && std::chrono::steady_clock::now() < deadline) context->iteration(false), usleep(200);
     return done();
+}
+
+// Runs the default main context until a timer of `ms` set now has fired: every timer due before it
+// has run by then, however late the process is scheduled.
+inline void spinPast(int ms)
+{
+    bool fired = false;
+    Glib::signal_timeout().connect([&fired] {
+        fired = true;
+        return false;
+    }, ms);
+    spinUntil([&fired] { return fired; }, ms + 10000);
 }
 
 class UnitPty {
@@ -63,6 +77,22 @@ public:
             return found = true;
         }, ms);
         return found;
+    }
+    // Spins until the server's side has read what was just printed from the line; false after `ms`.
+    bool awaitRead(int ms = 3000)
+    {
+        // A second opening of the line, only to see the text arrive and to ask how much waits
+        // unread. The server reads only while the main context runs, so the text is first seen
+        // arriving without running it, then read away while it runs.
+        const int probe = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (probe < 0) return false;
+        pollfd arrival{probe, POLLIN, 0};
+        const bool read = poll(&arrival, 1, ms) == 1 && spinUntil([probe] {
+            int waiting = 0;
+            return ioctl(probe, FIONREAD, &waiting) == 0 && waiting == 0;
+        }, ms);
+        close(probe);
+        return read;
     }
     void hangUp()
     {
