@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench package clean
 
 deps:
 	./scripts/install-deps
@@ -24,6 +24,11 @@ test: build
 
 bench: build
 	./bench/run-all $(BUILD)
+
+# The Debian packages (debian/, debhelper over this build tree) into $(BUILD)/packages/.
+package: build
+	rm -rf $(BUILD)/packages
+	debian/rules binary BUILD_TREE=$(abspath $(BUILD)) PACKAGE_DIR=$(abspath $(BUILD))/packages
 
 clean:
 	rm -rf $(BUILD)
