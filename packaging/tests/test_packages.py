@@ -191,6 +191,14 @@ class PackagesTest(unittest.TestCase):
         self.assertTrue(found, f"no window {title!r}")
         return found[0]
 
+    def assert_menu_entry_names(self, window, package):
+        """The desktop finds the entry of a window by StartupWMClass, one of the names in WM_CLASS."""
+        wm_class = self.screen.run("xprop", "-id", str(window), "WM_CLASS")
+        startup = [line for line in read(self.root.at(f"/usr/share/applications/{package}.desktop")).splitlines()
+                   if line.startswith("StartupWMClass=")]
+        self.assertEqual(len(startup), 1)
+        self.assertIn('"%s"' % startup[0].split("=", 1)[1], wm_class)
+
     def painted(self, window):
         """Whether the window shows more than a blank page: a drawn page has many colours."""
         width, height, pixels = self.screen.capture(window)
@@ -234,6 +242,7 @@ class PackagesTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: "element load finished: success" in read(alice_log), 20), read(alice_log))
         self.assertTrue(wait_until(lambda: self.painted(window), 20), "the page was never drawn")
         self.screen.screenshot("packages-pym-alice")
+        self.assert_menu_entry_names(window, CENTRE)
         self.assertEqual(os.readlink(bin_dir + "/stavenor"), f"/usr/lib/{CENTRE}/stavenor")
         self.assertEqual(os.readlink(bin_dir + "/www"), f"/usr/share/{CENTRE}/www")
         for name in ("config.cfg", "default.conf"):
@@ -305,6 +314,7 @@ class PackagesTest(unittest.TestCase):
         window = self.window(ZUD_TITLE)
         time.sleep(1)
         self.screen.screenshot("packages-zud-alice")
+        self.assert_menu_entry_names(window, CONSOLE)
         [pid] = processes(f"/usr/lib/{CONSOLE}/zud", USERS["alice"])
         self.assertEqual(os.readlink(f"/proc/{pid}/cwd"), self.root.at(f"/home/alice/.config/{CONSOLE}"))
         self.screen.close_window(window)
