@@ -14,7 +14,7 @@ export function JobCell({job, unitGone, onDownload}) {
         const percent = job.overall > 0 ? Math.round(100 * job.current / job.overall) : null;
         return html`<${Progress} value=${percent} state="running"
             label=${`${label}: ${job.step || "running"}${percent === null ? "" : ` (${percent} %)`}`}/>
-            ${job.trouble && html`<p class="notice small">${job.trouble}</p>`}
+            ${job.trouble && html`<p class="job-trouble small" role="status">${job.trouble}</p>`}
             ${job.notice && html`<p class="error small">${job.notice}</p>`}`;
     }
     if (job.state === "restarting") {
