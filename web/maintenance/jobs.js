@@ -5,11 +5,13 @@ import {useCallback, useRef, useState} from "../lib/preact-htm.js";
 import {describe, usePolling} from "../common/ui.js";
 import {jobProgress, startJob, unitList} from "../common/api/updater.js";
 import {ServerGone} from "../common/client.js";
+import {limiter} from "../common/limit.js";
 import {actionOf, jobLabel} from "./actions.js";
 import {codeText, failureText, refusalText} from "./job_words.js";
 
 const PROGRESS_MS = 500;
-const PROGRESS_REQUESTS = 6;
+// Progress questions a few at a time, so a job on many units does not flood the server.
+const progressLimit = limiter(6);
 // A unit the server no longer lists for this long has gone for good.
 const GONE_POLLS = 6;
 // States in which a restarted unit has not announced itself again.
@@ -136,14 +138,7 @@ export function useJobs(log, onEnd) {
         const all = Object.entries(current.current);
         const running = all.filter(([, job]) => job.state === "running");
         const restarting = all.filter(([, job]) => job.state === "restarting");
-        let next = 0;
-        const worker = async () => {
-            while (next < running.length) {
-                const [mac, job] = running[next++];
-                await follow(mac, job);
-            }
-        };
-        await Promise.all([...Array.from({length: Math.min(PROGRESS_REQUESTS, running.length)}, worker),
+        await Promise.all([...running.map(([mac, job]) => progressLimit.run(() => follow(mac, job), mac)),
                            restarting.length ? settleRestarts(restarting) : null]);
     }, PROGRESS_MS);
 

@@ -3,6 +3,7 @@ import {html, useState} from "../lib/preact-htm.js";
 import {ErrorText, useConfirm} from "../common/ui.js";
 import {chooseFile} from "../common/upload.js";
 import {downloadUnitFile, listDirectory, removeFile, uploadModuleFile} from "../common/api/updater.js";
+import {Table, useTable} from "../common/table.js";
 import {useLogged} from "./unit_logged.js";
 
 /** @param {string} path @param {string} name */
@@ -40,6 +41,16 @@ export function Files({unit, log}) {
         if (await command.run(`Upload ${chosen.file.name} into ${listing.path}`, () => uploadModuleFile(mac, listing.path, chosen.file)))
             list(listing.path);
     };
+    const columns = /** @type {import("../common/table.js").TableColumn[]} */ ([
+        {key: "name", label: "Name", text: e => e.directory ? `${e.name}/` : e.name,
+         cell: e => e.directory
+             ? html`<button type="button" class="link" aria-label=${`Open ${e.name}`} onClick=${() => list(joinPath(listing.path, e.name))}>${e.name}/</button>`
+             : e.name},
+        {key: "actions", label: "", text: e => e.directory ? "" : `Download or remove ${e.name}`, sort: null, width: "12rem",
+         cell: e => !e.directory && html`<button type="button" class="small" aria-label=${`Download ${e.name}`} onClick=${() => download(e.name)}>Download</button>
+             <button type="button" class="small" aria-label=${`Remove ${e.name}`} onClick=${() => remove(e.name)}>Remove</button>`},
+    ]);
+    const table = useTable(listing?.entries ?? [], columns, {rowKey: e => e.name});
     return html`<section aria-label="Files"><h3>Files</h3>
         <form class="row" onSubmit=${(/** @type {Event} */ e) => { e.preventDefault(); list(path); }}>
             <label>Directory <input aria-label="Directory" value=${path} onInput=${(/** @type {any} */ e) => setPath(e.target.value)}/></label>
@@ -47,14 +58,9 @@ export function Files({unit, log}) {
             ${listing && html`<button type="button" onClick=${up} disabled=${command.pending || listing.path === "/"}>Up</button>
                 <button type="button" onClick=${upload} disabled=${command.pending}>Upload module file here</button>`}
         </form>
-        ${listing && (listing.entries.length ? html`<table class="small-table" aria-label=${`Contents of ${listing.path}`}>
-            <tbody>${listing.entries.map(entry => html`<tr key=${entry.name}>
-                <td>${entry.directory
-                    ? html`<button type="button" class="link" aria-label=${`Open ${entry.name}`} onClick=${() => list(joinPath(listing.path, entry.name))}>${entry.name}/</button>`
-                    : entry.name}</td>
-                <td>${!entry.directory && html`<button type="button" class="small" aria-label=${`Download ${entry.name}`} onClick=${() => download(entry.name)}>Download</button>
-                    <button type="button" class="small" aria-label=${`Remove ${entry.name}`} onClick=${() => remove(entry.name)}>Remove</button>`}</td>
-            </tr>`)}</tbody></table>` : html`<p>${listing.path} is empty.</p>`)}
+        ${listing && (listing.entries.length
+            ? html`<${Table} table=${table} label=${`Contents of ${listing.path}`} className="small-grid" rowHeight=${32} height="16rem"/>`
+            : html`<p>${listing.path} is empty.</p>`)}
         <${ErrorText} message=${command.error}/>
         ${confirmDialog}
     </section>`;

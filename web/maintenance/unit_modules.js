@@ -2,6 +2,7 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 import {unitModules} from "../common/api/updater.js";
+import {Table, useTable} from "../common/table.js";
 import {JobCell} from "./job_cell.js";
 import {startOnUnit, useLogged} from "./unit_logged.js";
 
@@ -23,13 +24,20 @@ export function Modules({unit, job, start, log}) {
         if (removed && modules) load();
     }, [removed]);
     const pending = query.pending || removal.pending;
+    const columns = /** @type {import("../common/table.js").TableColumn[]} */ ([
+        {key: "module", label: "Module", text: m => m.displayName || m.name},
+        {key: "version", label: "Version", text: m => m.version, width: "6rem"},
+        {key: "description", label: "Description", text: m => m.description},
+        {key: "remove", label: "", text: m => m.removable ? `Remove ${m.name}` : "", sort: null, width: "6rem",
+         cell: m => m.removable && html`<button type="button" class="small" aria-label=${`Remove module ${m.name}`}
+             onClick=${() => remove(m.name)}>Remove</button>`},
+    ]);
+    const table = useTable(modules ?? [], columns, {rowKey: m => m.name});
     return html`<section aria-label="Modules"><h3>Modules</h3>
         <button type="button" onClick=${load} disabled=${pending}>List modules</button>
-        ${modules && (modules.length ? html`<table class="small-table">
-            <thead><tr><th>Module</th><th>Version</th><th>Description</th><th></th></tr></thead>
-            <tbody>${modules.map(m => html`<tr key=${m.name}><td>${m.displayName || m.name}</td><td>${m.version}</td><td>${m.description}</td>
-                <td>${m.removable && html`<button type="button" class="small" aria-label=${`Remove module ${m.name}`} onClick=${() => remove(m.name)}>Remove</button>`}</td></tr>`)}</tbody>
-        </table>` : html`<p>The unit lists no module.</p>`)}
+        ${modules && (modules.length
+            ? html`<${Table} table=${table} label="Modules of the unit" className="small-grid" rowHeight=${32} height="14rem"/>`
+            : html`<p>The unit lists no module.</p>`)}
         ${job?.type === "moduleRemove" && html`<${JobCell} job=${job} unitGone=${false} onDownload=${() => {}}/>`}
         <${ErrorText} message=${query.error || removal.error}/>
         ${confirmDialog}
