@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -119,6 +120,10 @@ bool isUnitId(const std::string& id)
 }
 
 struct ActionLine {
+    ActionLine(std::string line_, std::string error_, std::string path_ = "")
+        : line(std::move(line_)), error(std::move(error_)), path(std::move(path_))
+    {
+    }
     std::string line;
     std::string error;  // set when the request cannot make its line
     std::string path;   // the local file the line sends, when it sends one

@@ -140,10 +140,10 @@ std::optional<std::pair<std::string, std::string>> fetchedFile(UpdaterRequest& r
 }
 
 // Describes the upload for its button; false, with an error set, for a file the button cannot use.
-bool describeUpload(UpdaterRequest& r, const std::string& type, const std::string& uploadPath)
+bool describeUpload(UpdaterRequest& r, const std::string& type, const std::string& uploadPath, bool empty)
 {
     if (type == "configuration" || type == "dis" || type == "module") {
-        const std::string refusal = fileRefusal(uploadPath);
+        const std::string refusal = empty ? "the file is empty" : fileRefusal(uploadPath);
         if (!refusal.empty()) {
             setError(r.reply, refusal);
             return false;
@@ -183,7 +183,10 @@ std::string fileRefusal(const std::string& path)
 {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::is_regular_file(status)) return "the PC has no file " + path;
+    if (error || !std::filesystem::is_regular_file(status)) {
+        const std::filesystem::path where = std::filesystem::absolute(path, error);
+        return "the PC has no file " + (error ? path : where.lexically_normal().string());
+    }
     const uintmax_t size = std::filesystem::file_size(path, error);
     if (error) return "the file " + path + " cannot be read";
     if (size == 0) return "the file is empty";
@@ -199,9 +202,11 @@ void updater_file_sent(UpdaterRequest& r, const std::string& uploadPath)
     if (!type) return setError(r.reply, "unknown file type");
     if (!buttonId) return setError(r.reply, "no button id");
     if (!updaterName) return setError(r.reply, "unknown file name");
-    if (!describeUpload(r, *type, uploadPath)) {
+    const request_param* upload = r.request.params ? find_param(*r.request.params, "fileSent") : nullptr;
+    // The daemon stores nothing of an empty upload.
+    const bool empty = upload && upload->upload_path && upload->size == 0;
+    if (!describeUpload(r, *type, uploadPath, empty)) {
         // A refused file is of no use to any job: it leaves the temporary directory at once.
-        const request_param* upload = r.request.params ? find_param(*r.request.params, "fileSent") : nullptr;
         if (upload && upload->upload_path) {
             std::error_code ignored;
             std::filesystem::remove(*upload->upload_path, ignored);

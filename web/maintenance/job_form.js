@@ -87,6 +87,7 @@ export function JobForm({selected, units: allUnits, start}) {
 
     const submit = async (/** @type {Event} */ event) => {
         event.preventDefault();
+        fileCommand.setError("");
         const params = /** @type {Record<string, string>} */ ({});
         for (const field of action.fields ?? []) {
             const value = values[field.name] ?? "";

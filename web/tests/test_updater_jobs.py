@@ -112,6 +112,14 @@ class FailuresInWords(UpdaterJobTest):
                 self.assertFalse(os.path.exists(self.server.path("tmp/" + os.path.basename(path))))
         self.run_job("Upload firmware", 1)
         b.wait_text("Choose a firmware file first.")
+        # A file that went from the server after it was described: the job is refused before any unit hears of it.
+        b.choose_file("Choose firmware file", write_file("acme_x_dis1_5.0.dis", b"\x7fELF"))
+        b.wait_text("acme_x_dis1_5.0.dis: type dis1, version 5")
+        stored = self.server.path("tmp/acme_x_dis1_5.0.dis")
+        os.remove(stored)
+        self.run_job("Upload firmware", 1)
+        self.answer("Upload firmware")
+        b.wait_text(f"Upload firmware was refused: the PC has no file {stored}.")
         self.assertEqual(self.requests(unit), [])
 
     def test_jobs_without_their_files_on_the_pc(self):

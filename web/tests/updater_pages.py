@@ -85,8 +85,11 @@ class UpdaterPageTest(PageTest):
         return self.row(unit_mac).text
 
     def wait_row(self, unit_mac, text, timeout=30):
-        return self.browser.wait(lambda: text in self.row_text(unit_mac), timeout,
-                                 f"{text!r} in the row of {unit_mac}")
+        try:
+            return self.browser.wait(lambda: text in self.row_text(unit_mac), timeout,
+                                     f"{text!r} in the row of {unit_mac}")
+        except AssertionError as e:
+            raise AssertionError(f"{e}; the row says {self.row_text(unit_mac)!r}") from None
 
     def select(self, *macs):
         for m in macs:

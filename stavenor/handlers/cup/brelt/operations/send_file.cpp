@@ -70,7 +70,8 @@ int SendFileOperation::run()
         file = fopen((localDir + fileName).c_str(), "rb");
         if (!file || fseeko(file, 0, SEEK_END) != 0) {
             std::error_code ignored;
-            const std::string where = std::filesystem::absolute(localDir + fileName, ignored).string();
+            const std::string where =
+                std::filesystem::absolute(localDir + fileName, ignored).lexically_normal().string();
             failureReason = fileRole.empty() ? "the PC has no file " + where
                                              : "the PC has no " + fileRole + ": put it at " + where;
             done.emit(false);
@@ -82,7 +83,7 @@ int SendFileOperation::run()
     FrameBuffer frame;
     FilePayload& payload = filePayload(frame);
     failureReason = uploadRefusal(size, fileName);
-    if (failureReason.empty() && !putField(payload.path, targetDir))
+    if (failureReason.empty() && (!putField(payload.name, fileName) || !putField(payload.path, targetDir)))
         failureReason = "the unit's folder name is too long: " + targetDir;
     if (!failureReason.empty()) {
         LOG(LOG_BRELT, "brelt %s : %s cannot be sent (too big, or a name too long)\n", unitId(), fileName.c_str());
