@@ -55,7 +55,7 @@ export function sentText(action, params, file, announcements) {
     if (params.name) parts.push(`module "${params.name}"`);
     if (params.description) parts.push(`description "${params.description}"`);
     if (announcements) {
-        parts.push("announcements: " + announcements.map(a => `${a.language} ${count(a.recordings, "recording")}`).join(", "));
+        parts.push(`the PC's announcements (${announcements.map(a => `${a.language} ${count(a.recordings, "recording")}`).join(", ")})`);
     } else if (action.needs && !file) {
         parts.push(action.needs);
     }

@@ -262,7 +262,7 @@ class PageLog(UpdaterPageTest):
 
         b.click("Download log")
         saved = b.wait_download("updater.log")
-        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 10, 5))
+        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 9, 5))
         lines = [line.split("\t") for line in read(saved).decode().splitlines()]
         unit_name = f"Bus 8 ({unit.mac})"
         configuration = 'configuration file bus7.conf, role "rear"'
