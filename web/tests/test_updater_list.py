@@ -100,7 +100,7 @@ class Reboot(UpdaterPageTest):
     def test_a_refusal_is_said_at_once(self):
         b = self.browser
         unit = Unit(mac(7), 6, hwd="Busy bus")
-        unit.reboot_silence = 8  # outlasts the next job's start on a loaded machine
+        unit.reboot_silence = 15  # outlasts the next jobs' starts on a loaded machine
         self.add_units(unit)
         self.open_updater()
         self.wait_row(unit.mac, "Busy bus")
