@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -119,8 +120,13 @@ bool isUnitId(const std::string& id)
 }
 
 struct ActionLine {
+    ActionLine(std::string line_, std::string error_, std::string path_ = "")
+        : line(std::move(line_)), error(std::move(error_)), path(std::move(path_))
+    {
+    }
     std::string line;
     std::string error;  // set when the request cannot make its line
+    std::string path;   // the local file the line sends, when it sends one
 };
 
 ActionLine actionLine(UpdaterRequest& r, const std::string& type)
@@ -153,7 +159,7 @@ ActionLine actionLine(UpdaterRequest& r, const std::string& type)
         if (!error.empty()) return {"", error};
         const std::optional<std::string> module = namesModule ? moduleNameOf(path) : std::nullopt;
         if (module && !isModuleName(*module)) return badModule;
-        return {std::string(words) + " " + quoted(path), ""};
+        return {std::string(words) + " " + quoted(path), "", path};
     };
 
     if (type == "configurationUpload") {
@@ -269,7 +275,10 @@ void blocking_run(UpdaterRequest& r, const BlockingRun& run)
         // A program nobody waits for any more must not hold the unit: it ends here, failed.
         run_on_main([&] {
             Brelt* unit = UnitManager::instance() ? UnitManager::instance()->find(unitId) : nullptr;
-            if (unit && !wait->done) unit->abortProgram(-2, "the unit's program does not advance");
+            if (unit && !wait->done)
+                unit->abortProgram(-2, "the unit's program does not advance",
+                                   "the job did not advance for " + std::to_string(PROGRAM_STALL_LIMIT.count()) +
+                                       " s");
         });
         return setError(r.reply, "the unit's program does not advance");
     }
@@ -292,6 +301,11 @@ void updater_action(UpdaterRequest& r)
     if (!action.error.empty()) return setError(r.reply, action.error);
     if (!checkLineValues(r, {"role", "description", "password", "name", "fileName", "updaterPath"})) return;
     if (r.param("fileName") && !isPlainFileName(*r.param("fileName"))) return setError(r.reply, "invalid fileName");
+    // A file that no unit can take is refused before any unit is touched.
+    if (!action.path.empty()) {
+        const std::string refusal = fileRefusal(action.path);
+        if (!refusal.empty()) return setError(r.reply, refusal);
+    }
     const std::string* password = r.param("password");
     json_t* list = nullptr;
     if (!run_on_main([&] { list = runAction(r.ids, *type, action.line, password ? *password : ""); }))
@@ -313,6 +327,7 @@ void updater_progress(UpdaterRequest& r)
             json_object_set_new(reply, "status", json_string("error"));
             json_object_set_new(reply, "code", json_integer(unit->getResultCode()));
             json_object_set_new(reply, "description", json_string(resultText(unit->getResultCode())));
+            json_object_set_new(reply, "reason", unitText(unit->getFailureReason()));
             break;
         case 2:
             json_object_set_new(reply, "status", json_string("progress"));

@@ -3,6 +3,7 @@
 #include "common/logger.h"
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/brelt.h"
+#include "handlers/cup/brelt/operations/send_file.h"
 #include "handlers/updater_support.h"
 #include "include/configuration.h"
 #include "tree/tree_file.h"
@@ -138,7 +139,59 @@ std::optional<std::pair<std::string, std::string>> fetchedFile(UpdaterRequest& r
     return file;
 }
 
+// Describes the upload for its button; false, with an error set, for a file the button cannot use.
+bool describeUpload(UpdaterRequest& r, const std::string& type, const std::string& uploadPath, bool empty)
+{
+    if (type == "configuration" || type == "dis" || type == "module") {
+        const std::string refusal = empty ? "the file is empty" : fileRefusal(uploadPath);
+        if (!refusal.empty()) {
+            setError(r.reply, refusal);
+            return false;
+        }
+    }
+    if (type == "configuration") {
+        if (describeConfiguration(uploadPath, r.reply)) return true;
+        setError(r.reply, "cannot access file");
+        return false;
+    }
+    if (type == "dis") {
+        const auto fields = nameFields(uploadPath, ".dis", 3);
+        if (!fields) {
+            setError(r.reply, "wrong file");
+            return false;
+        }
+        json_object_set_new(r.reply, "organization", unitText((*fields)[0]));
+        json_object_set_new(r.reply, "version", unitText((*fields)[3]));
+        json_object_set_new(r.reply, "type", unitText((*fields)[2]));
+    } else if (type == "module") {
+        const auto fields = nameFields(uploadPath, ".mod", 4);
+        if (!fields) {
+            setError(r.reply, "wrong file");
+            return false;
+        }
+        json_object_set_new(r.reply, "organization", unitText((*fields)[0]));
+        json_object_set_new(r.reply, "name", unitText((*fields)[2]));
+        json_object_set_new(r.reply, "version", unitText((*fields)[4]));
+        json_object_set_new(r.reply, "type", unitText((*fields)[3]));
+    }
+    return true;
+}
+
 } // namespace
+
+std::string fileRefusal(const std::string& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::is_regular_file(status)) {
+        const std::filesystem::path where = std::filesystem::absolute(path, error);
+        return "the PC has no file " + (error ? path : where.lexically_normal().string());
+    }
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) return "the file " + path + " cannot be read";
+    if (size == 0) return "the file is empty";
+    return uploadRefusal(size, baseName(path));
+}
 
 void updater_file_sent(UpdaterRequest& r, const std::string& uploadPath)
 {
@@ -149,21 +202,16 @@ void updater_file_sent(UpdaterRequest& r, const std::string& uploadPath)
     if (!type) return setError(r.reply, "unknown file type");
     if (!buttonId) return setError(r.reply, "no button id");
     if (!updaterName) return setError(r.reply, "unknown file name");
-    if (*type == "configuration") {
-        if (!describeConfiguration(uploadPath, r.reply)) return setError(r.reply, "cannot access file");
-    } else if (*type == "dis") {
-        const auto fields = nameFields(uploadPath, ".dis", 3);
-        if (!fields) return setError(r.reply, "wrong file");
-        json_object_set_new(r.reply, "organization", unitText((*fields)[0]));
-        json_object_set_new(r.reply, "version", unitText((*fields)[3]));
-        json_object_set_new(r.reply, "type", unitText((*fields)[2]));
-    } else if (*type == "module") {
-        const auto fields = nameFields(uploadPath, ".mod", 4);
-        if (!fields) return setError(r.reply, "wrong file");
-        json_object_set_new(r.reply, "organization", unitText((*fields)[0]));
-        json_object_set_new(r.reply, "name", unitText((*fields)[2]));
-        json_object_set_new(r.reply, "version", unitText((*fields)[4]));
-        json_object_set_new(r.reply, "type", unitText((*fields)[3]));
+    const request_param* upload = r.request.params ? find_param(*r.request.params, "fileSent") : nullptr;
+    // The daemon stores nothing of an empty upload.
+    const bool empty = upload && upload->upload_path && upload->size == 0;
+    if (!describeUpload(r, *type, uploadPath, empty)) {
+        // A refused file is of no use to any job: it leaves the temporary directory at once.
+        if (upload && upload->upload_path) {
+            std::error_code ignored;
+            std::filesystem::remove(*upload->upload_path, ignored);
+        }
+        return;
     }
     json_object_set_new(r.reply, "status", json_string("success"));
     const std::string* updaterPath = r.param("updaterPath");

@@ -34,6 +34,10 @@ std::string quoted(const std::string& text);
 bool fitsCommandLine(const std::string& value);
 // A file name without a directory: no '/', not "." or "..", and fit for a command line.
 bool isPlainFileName(const std::string& value);
+// Why the file at `path` cannot be sent to a unit (missing, empty, too big, its name too long);
+// empty when it can.
+std::string fileRefusal(const std::string& path);
+
 // Checks each named parameter that is present; on the first unfit one sets an error and says false.
 bool checkLineValues(UpdaterRequest& r, std::initializer_list<const char*> names);
 

@@ -77,6 +77,10 @@ class UpdaterInPym(PageTest):
         # Past the disabled start button to the filter, then "select all", back to the start button.
         since = time.time()
         self.keys("Tab", "Tab", "space", "shift+Tab", "shift+Tab", "Return")
+        # The question before a job that replaces the firmware: "Cancel" has the focus, the
+        # confirming button stands before it.
+        time.sleep(1)
+        self.keys("shift+Tab", "Return")
         uploads = wait_until(lambda: self.unit.uploads, 30)
         self.screen.screenshot("updater-firmware-sent")
         self.assertTrue(uploads, "no upload reached the unit")

@@ -35,7 +35,7 @@ Brelt::Brelt(const std::string& unitId, int initialStatus) : current(job.end()),
 
 Brelt::~Brelt()
 {
-    if (getFlag("program running")) abandonProgram(-2, "unit dropped");
+    if (getFlag("program running")) abandonProgram(-2, "unit dropped", "the unit left the network during the job");
     infoOperation.reset();
     protocol.reset();
     serialProtocol.reset();
@@ -57,8 +57,10 @@ void Brelt::dropJob()
     flags["program running"] = false;
 }
 
-void Brelt::abandonProgram(int code, const std::string& reason)
+void Brelt::abandonProgram(int code, const std::string& reason, const std::string& words)
 {
+    // A job already failing keeps its first reason: the drop only cut its release short.
+    if (!failed || failureReason.empty()) failureReason = words.empty() ? reason : words;
     failed = true;
     resultCode = code;
     dropJob();
@@ -99,7 +101,8 @@ void Brelt::setStatus(int value)
     LOG(LOG_BRELT, "\n");
     if (value == DOWN) {
         isInteractive();
-        abortProgram(-2, "unit down");
+        const bool running = getFlag("program running") && current != job.end();
+        abortProgram(-2, "unit down", running ? (*current)->silenceReason() : "");
     } else if (value == LOCKED) {
         isSilent();
     }
@@ -201,18 +204,19 @@ int Brelt::getProgramState()
     return failed ? 1 : 0;
 }
 
-void Brelt::abortProgram(int code, const std::string& reason)
+void Brelt::abortProgram(int code, const std::string& reason, const std::string& words)
 {
     if (!getFlag("program running")) return;
     protocol->reset();
     controlStatus = NOT_RESPONDING;
-    abandonProgram(code, reason);
+    abandonProgram(code, reason, words);
 }
 
 void Brelt::takeOutcome(const Outcome& outcome)
 {
     failed = outcome.failed;
     resultCode = outcome.resultCode;
+    failureReason = outcome.failureReason;
 }
 
 void Brelt::appendOperation(Operation* operation)
@@ -252,6 +256,7 @@ int Brelt::runProgram()
         // Nothing was done: the program fails at once rather than report work it never did.
         failed = true;
         resultCode = -1;
+        failureReason = "the unit has nothing to do for this command";
         weightBefore = currentProgress = currentWeight = weightTotal = 0;
         modeCommand.clear();
         onProgramFailed();
@@ -265,6 +270,7 @@ int Brelt::runProgram()
     weightTotal = operationsWeight(job);
     flags["program running"] = true;
     failed = false;
+    failureReason.clear();
     LOG(LOG_BRELT, "1 %s", (*current)->getName().c_str());
     startOperation(*current);
     LOG(LOG_BRELT, "1");
@@ -299,6 +305,11 @@ void Brelt::onOperationDone(bool success)
     if (!success) {
         LOG(LOG_BRELT, "brelt %s : ERROR: operation failed (%s), jump to cleanup\n", mac.c_str(),
             (*current)->getName().c_str());
+        // The first failure is the reason; a failing release after it only ends the job.
+        if (!failed) {
+            const std::string& words = (*current)->getFailureReason();
+            failureReason = words.empty() ? "the step \"" + (*current)->getName() + "\" failed" : words;
+        }
         failed = true;
         resultCode = (*current)->getResultCode();
         current = findRelease();

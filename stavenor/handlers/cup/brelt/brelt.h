@@ -63,16 +63,19 @@ public:
     int feedAnnouncement(const FrameHeader* header);
     int getBeardLength() const { return beardLength; }
     int getResultCode() const { return failed ? resultCode : 0; }
+    // Why the last program failed, in words for the person who started it (empty unless it failed).
+    std::string getFailureReason() const { return failed ? failureReason : std::string(); }
     int getProgramState();
     // Ends the running program as failed with `code` (the unit's queue dropped, control in doubt);
-    // nothing when none runs.
-    void abortProgram(int code, const std::string& reason);
+    // nothing when none runs. `words` says why to a person, when `reason` does not.
+    void abortProgram(int code, const std::string& reason, const std::string& words = "");
     // How the last program ended: what an object that replaces this one for the same unit reports.
     struct Outcome {
         bool failed = false;
         int32_t resultCode = 0;
+        std::string failureReason;
     };
-    Outcome getOutcome() const { return {failed, resultCode}; }
+    Outcome getOutcome() const { return {failed, resultCode, failureReason}; }
     void takeOutcome(const Outcome& outcome);
     int getOverallCurrent() const { return weightBefore + currentProgress; }
     int getOverallTotal() const { return weightTotal; }
@@ -102,7 +105,7 @@ protected:
     // Drops the running job: its operations no longer reach the runner and go to deferred deletion.
     void dropJob();
     // Ends a program that was dropped before its end, telling whoever waits for it.
-    void abandonProgram(int code, const std::string& reason);
+    void abandonProgram(int code, const std::string& reason, const std::string& words = "");
 
     std::string modeCommand;
     Job job;
@@ -113,6 +116,7 @@ protected:
     int32_t currentWeight = 0;
     bool failed = false;
     int32_t resultCode = 0;
+    std::string failureReason;
     std::string progressText;
     std::string downloadDir = "./";
     sigc::connection operationDoneConnection;

@@ -48,10 +48,11 @@ void BreltV4::appendTake() { appendOperation(new TakeOperation(this)); }
 
 void BreltV4::appendRelease() { appendOperation(new ReleaseOperation(this, false)); }
 
-std::string BreltV4::appendUpload(const std::string& localPath)
+std::string BreltV4::appendUpload(const std::string& localPath, const std::string& role)
 {
     auto send = new SendFileOperation(this, localPath);
     send->setTargetDir("/tmp");
+    send->setFileRole(role);
     appendOperation(send);
     return send->getFileName();
 }

@@ -22,7 +22,8 @@ protected:
     // The commands every version from 4 on shares; none when the line is none of them.
     std::optional<int> queueShared(const Tokens& t, const std::string& line);
     // Uploads a local file to "/tmp"; gives the file's name on the unit.
-    std::string appendUpload(const std::string& localPath);
+    // `role` names the file to the person who must provide it (see SendFileOperation::setFileRole).
+    std::string appendUpload(const std::string& localPath, const std::string& role = "");
     void appendTake();
     void appendRelease();
     void appendAnnouncementsUpdate(bool packAll);

@@ -36,15 +36,16 @@ int BreltV7::queueCommand(const std::string& line)
     if (std::optional<int> result = queueVersion6(t, line)) return *result;
     if (lineBeginsWith(line, "passwd")) {
         appendTake();
-        appendUpload(SHADOW_FILE);
+        appendUpload(SHADOW_FILE, "password file");
         appendOperation(new MvFile(this, "shadow", "/tmp", "shadow", "/etc"));
-        appendFirmwareSwap(appendUpload(SHADOW_FIRMWARE), true);
+        appendFirmwareSwap(appendUpload(SHADOW_FIRMWARE, "firmware for the password file"), true);
         appendRelease();
     } else if (lineBeginsWith(line, "test")) {
         appendTake();
         auto send = new SendFileOperation(this, TEST_FILE);
         send->setTargetDir("/tmp");
         send->setKind(KIND_MEMORY);
+        send->setFileRole("test file");
         appendOperation(send);
         appendOperation(new FlashOperation(this));
         appendRelease();

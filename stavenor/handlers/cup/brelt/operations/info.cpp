@@ -51,7 +51,7 @@ void InfoOperation::parseAnnouncement(const FrameHeader* header)
         // The unit changed its protocol: its next announcement creates it anew with the right class.
         // A program cut here has failed, also for the new object.
         cleanup();
-        unit->abortProgram(-2, "unit dropped");
+        unit->abortProgram(-2, "unit dropped", "the unit changed its protocol version during the job");
         keepOutcomeForReplacement(*unit);
         removeUnit(unit);
         return;

@@ -41,6 +41,7 @@ void Operation::cleanup()
 bool Operation::onTimeout()
 {
     LOG(LOG_BRELT, "brelt %s : is not responding\n", unitId());
+    failureReason = silenceReason();
     cleanup();
     done.emit(false);
     return false;
@@ -79,6 +80,7 @@ void Operation::fail(bool honourMark)
         done.emit(true);
         return;
     }
+    if (failureReason.empty()) failureReason = "the unit refused the step \"" + name + "\"";
     done.emit(false);
 }
 

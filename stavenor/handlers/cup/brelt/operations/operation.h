@@ -36,6 +36,10 @@ public:
     void clearMarked() { marked = false; }
     bool isMarked() const { return marked; }
     int32_t getResultCode() const { return resultCode; }
+    // Why the operation failed, in words for the person who started the job (empty before a failure).
+    const std::string& getFailureReason() const { return failureReason; }
+    // What it means when the unit falls silent while this operation runs.
+    virtual std::string silenceReason() const { return "the unit stopped answering"; }
     uint32_t getThreadId() const { return threadId; }
     void setThreadId(uint32_t id) { threadId = id; }
     void setProtocol(RundisProtocol* value) { protocol = value; }
@@ -68,6 +72,7 @@ protected:
     Brelt* unit;
     int32_t timeoutMs = 2000;
     int32_t resultCode = -1;
+    std::string failureReason;
     RundisProtocol* protocol;
     SerialProtocol* serialProtocol = nullptr; // the console of the serial operations
     uint32_t threadId;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 constexpr size_t PART_SIZE = 1024;
@@ -14,6 +15,16 @@ constexpr size_t PART_SIZE = 1024;
 constexpr int32_t PART_LIMIT = 0xFFFF;
 constexpr uint64_t SIZE_LIMIT = uint64_t(PART_LIMIT - 1) * PART_SIZE;
 } // namespace
+
+std::string uploadRefusal(uint64_t size, const std::string& fileName)
+{
+    if (size > SIZE_LIMIT)
+        return "the file is too big for a unit: " + std::to_string(size) + " bytes, at most " +
+               std::to_string(SIZE_LIMIT);
+    FilePayload payload;
+    if (!putField(payload.name, fileName)) return "the file's name is too long for a unit";
+    return "";
+}
 
 SendFileOperation::SendFileOperation(Brelt* unit, const std::string& localPath)
     : Operation(unit), fileName(nameOf(localPath)), localDir(directoryOf(localPath))
@@ -58,6 +69,11 @@ int SendFileOperation::run()
     } else {
         file = fopen((localDir + fileName).c_str(), "rb");
         if (!file || fseeko(file, 0, SEEK_END) != 0) {
+            std::error_code ignored;
+            const std::string where =
+                std::filesystem::absolute(localDir + fileName, ignored).lexically_normal().string();
+            failureReason = fileRole.empty() ? "the PC has no file " + where
+                                             : "the PC has no " + fileRole + ": put it at " + where;
             done.emit(false);
             return -1;
         }
@@ -66,7 +82,10 @@ int SendFileOperation::run()
     }
     FrameBuffer frame;
     FilePayload& payload = filePayload(frame);
-    if (size > SIZE_LIMIT || !putField(payload.name, fileName) || !putField(payload.path, targetDir)) {
+    failureReason = uploadRefusal(size, fileName);
+    if (failureReason.empty() && (!putField(payload.name, fileName) || !putField(payload.path, targetDir)))
+        failureReason = "the unit's folder name is too long: " + targetDir;
+    if (!failureReason.empty()) {
         LOG(LOG_BRELT, "brelt %s : %s cannot be sent (too big, or a name too long)\n", unitId(), fileName.c_str());
         end(false);
         return -1;
@@ -146,6 +165,7 @@ void SendFileOperation::onFragment(const FrameHeader* report)
 {
     progressTotal = report->partCount;
     if (report->partNumber > report->partCount) {
+        failureReason = "the unit's report on the upload made no sense";
         cleanup();
         end(false);
         return;
@@ -160,6 +180,7 @@ void SendFileOperation::onFragment(const FrameHeader* report)
 void SendFileOperation::onError(const FrameHeader*)
 {
     LOG(LOG_BRELT, "brelt %s : FILE ERROR\n", unitId());
+    failureReason = "the unit refused the upload";
     cleanup();
     end(false);
 }
@@ -167,6 +188,7 @@ void SendFileOperation::onError(const FrameHeader*)
 bool SendFileOperation::onTimeout()
 {
     LOG(LOG_BRELT, "brelt %s : is not responding\n", unitId());
+    failureReason = silenceReason();
     cleanup();
     end(false);
     return false;

@@ -4,7 +4,13 @@
 
 #include "handlers/cup/brelt/operations/operation.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
+
+// Why a file of `size` bytes, named `fileName`, cannot go to a unit (empty when it can): part
+// numbers are 16 bits, names fill a field of the request.
+std::string uploadRefusal(uint64_t size, const std::string& fileName);
 
 class SendFileOperation : public Operation {
 public:
@@ -18,6 +24,10 @@ public:
     int setFromMemory(bool value);
     int setTargetDir(const std::string& value);
     void waitForReport() { waitForReportMode = true; }
+    // What the file is to the person who must provide it ("test file"): a missing file is then
+    // reported as that, with the place to put it.
+    void setFileRole(const std::string& value) { fileRole = value; }
+    std::string silenceReason() const override { return "the unit stopped answering during the upload"; }
     std::string getFileName() const { return fileName; }
 
 private:
@@ -30,6 +40,7 @@ private:
     FILE* file = nullptr;
     bool running = false;
     std::string fileName;
+    std::string fileRole;
     std::string targetDir = "/tmp";
     std::string localDir;
     int32_t category = 0;
