@@ -4,35 +4,17 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe} from "../common/ui.js";
+import {Name} from "./fields.js";
 import {href} from "./router.js";
-import {tableOf} from "./schema.js";
+import {OPERATOR_TABLES, SCHEMA, UNIT_GROUPS, tableOf} from "./schema.js";
 import {useSession} from "./state.js";
 
-/** What a central unit holds: its devices, programs, routes and SIP parts, by the unit's id. */
-const UNIT_PARTS = [
-    {group: "Devices", tables: ["crewStation", "radio", "telephone", "serialPort", "speaker", "usbAudio"]},
-    {group: "Programs", tables: ["daemons", "services"]},
-    {group: "Routes", tables: ["staticRouting", "routingProtocols"]},
-    {group: "SIP", tables: ["sipTrunks"]},
-];
-
-const OPERATOR_PARTS = ["operatorHeadsets", "operatorSettingsMenu", "keypadDisplayButton", "rotaryDialButton", "privatePhoneBook"];
-
-/** The catalogues of the whole installation: a table's grid or form, or a page of its own. */
-export const CATALOGUES = [
-    {label: "System settings", link: href(["form", "cubSettings"])},
-    {label: "Languages", link: href(["table", "globalOverviewLanguages"])},
-    {label: "Texts", link: href(["table", "Texts"])},
+/** The catalogues of the whole installation: the tables marked so, then the pages of their own. */
+const CATALOGUES = [
+    ...[...SCHEMA.values()].filter(t => t.catalogue)
+        .map(t => ({label: t.label, link: t.single ? href(["form", t.name]) : href(["table", t.name])})),
     {label: "Announcements", link: href(["announcements"])},
     {label: "Audio-setup translations", link: href(["translations"])},
-    {label: "Conferences", link: href(["table", "globalOverviewConferences"])},
-    {label: "Events", link: href(["table", "globalEvents"])},
-    {label: "Headsets", link: href(["table", "globalOverviewHeadsets"])},
-    {label: "Global phone book", link: href(["table", "globalOverviewPhoneBook"])},
-    {label: "Radio models", link: href(["table", "globalOverviewRadioModels"])},
-    {label: "SIP accounts", link: href(["table", "globalOverviewSipAliases"])},
-    {label: "Audio routes", link: href(["table", "route"])},
-    {label: "Monitors", link: href(["table", "monitors"])},
     {label: "Icons", link: href(["icons"])},
     {label: "All tables", link: href(["tables"])},
 ];
@@ -55,7 +37,7 @@ export function Overview() {
 
     useEffect(() => {
         let live = true;
-        const partTables = [...UNIT_PARTS.flatMap(p => p.tables), ...OPERATOR_PARTS];
+        const partTables = [...UNIT_GROUPS.flatMap(p => p.tables), ...OPERATOR_TABLES];
         Promise.all([
             tuna.listRows("centralUnits", ["name", "type", "ipAddress"]),
             tuna.listRows("operatorGeneral", ["name"]),
@@ -85,11 +67,11 @@ export function Overview() {
             <div class="buttons"><a class="button" href=${href(["row", "centralUnits", "new"])}>Add central unit</a>
                 <a class="button" href=${href(["table", "centralUnits"])}>All central units</a></div>
             <table class="overview-table">
-                <thead><tr><th scope="col">Unit</th>${UNIT_PARTS.map(p => html`<th scope="col">${p.group}</th>`)}</tr></thead>
+                <thead><tr><th scope="col">Unit</th>${UNIT_GROUPS.map(p => html`<th scope="col">${p.group}</th>`)}</tr></thead>
                 <tbody>${units.map((/** @type {Record<string, string>} */ u) => html`<tr key=${u.id}>
-                    <th scope="row"><a href=${href(["row", "centralUnits", u.id])}>${u.name || "(no name)"}</a>
-                        <span class="muted unit-type">${u.type}</span></th>
-                    ${UNIT_PARTS.map(p => html`<td><ul class="parts">${p.tables.map(t => html`<li>${countLink(t, u.id)}</li>`)}</ul></td>`)}
+                    <th scope="row"><a href=${href(["row", "centralUnits", u.id])}>${u.name ? html`<${Name} name=${u.name}/>` : "(no name)"}</a>
+                        <span class="muted unit-type"><${Name} name=${u.type}/></span></th>
+                    ${UNIT_GROUPS.map(p => html`<td><ul class="parts">${p.tables.map(t => html`<li>${countLink(t, u.id)}</li>`)}</ul></td>`)}
                 </tr>`)}</tbody>
             </table>
         </section>
@@ -99,8 +81,8 @@ export function Overview() {
                 <a class="button" href=${href(["table", "operatorGeneral"])}>All operators</a></div>
             <table class="overview-table">
                 <tbody>${operators.map((/** @type {Record<string, string>} */ o) => html`<tr key=${o.id}>
-                    <th scope="row"><a href=${href(["row", "operatorGeneral", o.id])}>${o.name || "(no name)"}</a></th>
-                    <td><ul class="parts">${OPERATOR_PARTS.map(t => html`<li>${countLink(t, o.id)}</li>`)}</ul></td>
+                    <th scope="row"><a href=${href(["row", "operatorGeneral", o.id])}>${o.name ? html`<${Name} name=${o.name}/>` : "(no name)"}</a></th>
+                    <td><ul class="parts">${OPERATOR_TABLES.map(t => html`<li>${countLink(t, o.id)}</li>`)}</ul></td>
                 </tr>`)}</tbody>
             </table>
         </section>

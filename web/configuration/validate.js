@@ -28,7 +28,7 @@ async function findings() {
                 const value = row[c.name] ?? "";
                 if (c.required && !value.trim())
                     found.push({table: table.name, id: row.id, name: row.name, text: `${c.label} is missing.`, removed: false});
-                else if (c.kind === "ref" && value) {
+                else if (c.kind === "ref" && value && value !== c.none) {
                     const exists = c.table === "centralUnits" ? unitIds.has(value) : c.table === "ids" ? register.has(value)
                         : (await namesOf(c.table)).has(value);
                     if (!exists)
