@@ -18,9 +18,10 @@ int main()
             std::string item = "\"" + definition.columns[i] + "\"" + (i + 1 < definition.columns.size() ? "," : "");
             if (line.size() + item.size() + 1 > 100) {
                 std::cout << line << "\n";
-                line = "       ";
+                line = "        " + item;
+            } else {
+                line += (i ? " " : "") + item;
             }
-            line += " " + item;
         }
         std::cout << line << "],\n";
     }
