@@ -179,7 +179,7 @@ const TABLES = {
         callerId: text("Caller id")}},
     centralUnits: {byName: true, label: "Central units", row: "Central unit", sharesIds: true, fields: {
         // A new unit gets a model: the export writes it, and the unit needs one.
-        type: choice("Model", UNIT_MODELS, {grid: true, required: true, initial: UNIT_MODELS[0]}),
+        type: choice("Model", UNIT_MODELS, {grid: true, initial: UNIT_MODELS[0]}),
         line1Master: bool("Line 1 master"), disableLocalEcho: bool("Disable local echo with PABX"),
         ipAddress: address("IP address", {grid: true}), netMask: netMask("Net mask"), useDhcp: bool("Use DHCP"),
         sipExchangeNumber: phone("SIP exchange number"), sipDomain: text("SIP domain"),

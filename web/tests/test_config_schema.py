@@ -25,8 +25,8 @@ class SchemaTest(PageTest):
 
     def test_validate_finds_nothing_wrong_in_the_shipped_configurations(self):
         b = self.browser
-        for path in (os.path.join(REPO_DIR, "run", "default.conf"), fixture("operators.conf"), fixture("devices.conf"),
-                     fixture("network.conf")):
+        shipped = ["operators.conf", "devices.conf", "network.conf", "system_sections.conf", "kept_items.conf"]
+        for path in [os.path.join(REPO_DIR, "run", "default.conf")] + [fixture(name) for name in shipped]:
             with self.subTest(file=os.path.basename(path)):
                 b.open("/")
                 open_file(b, path)
