@@ -83,7 +83,13 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         return () => { live = false; };
     }, [table.name, id, session.version]);
 
-    if (!row) return html`${error ? html`<${ErrorText} message=${error}/>` : html`<p class="muted">Loading…</p>`}`;
+    const fieldId = (/** @type {string} */ column) => `field-${table.name}-${column}`;
+    const title = id === null ? `New ${table.row.toLowerCase()}` : table.single ? table.label : `${table.row} `;
+    // The heading stands from the first moment, so that a move to the form finds it for the keyboard.
+    const heading = html`<h1 id=${fieldId("title")} class="form-title">${title}${id !== null && !table.single && row?.name
+        ? html`<${Name} name=${row.name}/>` : null}</h1>`;
+    if (!row) return html`<form class="row-form" aria-labelledby=${fieldId("title")}>${heading}
+        ${error ? html`<${ErrorText} message=${error}/>` : html`<p class="muted">Loading…</p>`}</form>`;
 
     const set = (/** @type {string} */ column, /** @type {string} */ value) => {
         edited.current = true;
@@ -153,11 +159,8 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         }
     };
 
-    const fieldId = (/** @type {string} */ column) => `field-${table.name}-${column}`;
-    const title = id === null ? `New ${table.row.toLowerCase()}` : table.single ? table.label : `${table.row} `;
-    return html`<form class="row-form" onSubmit=${save} aria-labelledby=${`${fieldId("title")}`} novalidate>
-        <h1 id=${fieldId("title")} class="form-title">${title}${id !== null && !table.single && row.name
-            ? html`<${Name} name=${row.name}/>` : null}</h1>
+    return html`<form class="row-form" onSubmit=${save} aria-labelledby=${fieldId("title")} novalidate>
+        ${heading}
         <div class="fields">
             ${table.columns.filter(c => !c.hidden).map(c => html`<${Field} key=${c.name} column=${c} id=${fieldId(c.name)}
                 value=${values[c.name] ?? ""} error=${problems[c.name] || ""} onInput=${(/** @type {string} */ v) => set(c.name, v)}/>`)}
