@@ -8,14 +8,18 @@ endif()
 file(GLOB_RECURSE PAGES_FILES CONFIGURE_DEPENDS
     ${PAGES_SOURCE_DIR}/*.html ${PAGES_SOURCE_DIR}/*.js ${PAGES_SOURCE_DIR}/*.css ${PAGES_SOURCE_DIR}/*.svg)
 list(FILTER PAGES_FILES EXCLUDE REGEX "/(node_modules|tests)/")
+# The store's column lists, written by the build from the store's table definitions.
+set(PAGES_STORE_TABLES ${PROJECT_BINARY_DIR}/web/store_tables.js)
 
 # lay_out_pages(<target> <www directory>)
 function(lay_out_pages target destination)
     add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
         COMMAND ${CMAKE_COMMAND} -DSOURCE=${PAGES_SOURCE_DIR} -DLIBRARY=${PAGES_LIBRARY}
+            -DSTORE_TABLES=${PAGES_STORE_TABLES}
             -DDESTINATION=${destination} -P ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
         COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
-        DEPENDS ${PAGES_FILES} ${PAGES_LIBRARY} ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
+        DEPENDS ${PAGES_FILES} ${PAGES_LIBRARY} ${PAGES_STORE_TABLES} ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
         COMMENT "Laying out the pages in ${destination}")
     add_custom_target(${target} ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
+    add_dependencies(${target} store_tables_js)
 endfunction()

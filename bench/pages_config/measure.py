@@ -1,5 +1,7 @@
 """Medians of five runs, in the page's own clock: from navigation start to the overview listing
 every unit, and from the click on "Radios" to the grid showing its row count and first row."""
+import collections
+import json
 import os
 import statistics
 import subprocess
@@ -13,7 +15,7 @@ from config_generate import generate  # noqa: E402
 from pages import BASE, Browser, start_server  # noqa: E402
 
 RUNS = 5
-RADIOS_PER_UNIT = 20
+RADIOS_PER_UNIT = 8
 
 # Resolves with the page's clock once `text` is shown (polled on every frame).
 WAIT_FOR_TEXT = """
@@ -38,6 +40,17 @@ def load(path):
     subprocess.run(["curl", "-s", "-o", "/dev/null", "--max-time", "600", "-F", "command=load_file",
                     "-F", f"fileName={os.path.basename(path)}", "-F", f"file=@{path}",
                     f"{BASE}/tuna/configurationFile.json"], check=True)
+
+
+def radios_per_unit():
+    """How many radios the store holds per unit, as "count of radios: count of units"."""
+    reply = subprocess.run(["curl", "-s", "--max-time", "60", f"{BASE}/tuna/list/radio?breltID="],
+                           check=True, capture_output=True, text=True).stdout
+    per_unit = collections.Counter(unit for [unit] in json.loads(reply) or [])
+    without = per_unit.pop("", 0)
+    spread = collections.Counter(per_unit.values())
+    return ", ".join(f"{units} units hold {radios}" for radios, units in sorted(spread.items())) + \
+        f"; {without} radios belong to no unit"
 
 
 def measure(browser, units):
@@ -66,6 +79,7 @@ def main():
             started = time.monotonic()
             load(path)
             print(f"  ({units} units loaded by the server in {time.monotonic() - started:.1f} s, not counted)")
+            print(f"  ({radios_per_unit()})")
             results[units] = measure(browser, units)
     finally:
         browser.close()

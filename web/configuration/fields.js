@@ -1,5 +1,6 @@
 // One input per column kind. Every field is labelled, says its own error, and hands back the
 // column's text as the store keeps it ("true"/"false", decimal numbers, ids of referenced rows).
+// A value that the field cannot show in its usual control is shown as text, never dropped.
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {namesOf} from "./state.js";
 
@@ -7,22 +8,6 @@ import {namesOf} from "./state.js";
 const LONGEST_LIST = 300;
 
 /** @typedef {import("./schema.js").Column} Column */
-
-/**
- * What is wrong with a value for its column, or "".
- * @param {Column} column @param {string} value
- */
-export function problemOf(column, value) {
-    if (column.required && value.trim() === "") return `${column.label} is required.`;
-    if (value === "") return "";
-    if (column.kind === "number") {
-        if (!/^-?\d+$/.test(value.trim())) return `${column.label} must be a whole number.`;
-        const n = Number(value);
-        if (n < column.min || n > column.max) return `${column.label} must be from ${column.min} to ${column.max}.`;
-    }
-    if (column.kind === "ref" && value.startsWith("?")) return `${column.label}: nothing is named "${value.slice(1)}".`;
-    return "";
-}
 
 /** The names of a column's referenced table, once loaded. @param {Column} column */
 export function useNames(column) {
@@ -36,31 +21,37 @@ export function useNames(column) {
     return names;
 }
 
+/** A name as text that keeps its own direction and shows whole on hover. @param {{name: string}} props */
+export function Name({name}) {
+    return html`<bdi class="name" title=${name}>${name}</bdi>`;
+}
+
 /** @param {{column: Column, value: string, onInput: (v: string) => void, error: string, id: string}} props */
 export function Field({column, value, onInput, error, id}) {
-    const names = useNames(column);
     const errorId = `${id}-error`;
     const common = {id, "aria-invalid": error ? "true" : undefined, "aria-describedby": error ? errorId : undefined,
         required: column.required};
+    const typed = (/** @type {any} */ e) => onInput(e.currentTarget.value);
+    const isBool = column.kind === "bool" && ["true", "false", ""].includes(value);
     let control;
-    if (column.kind === "bool" && ["true", "false", ""].includes(value)) {
+    if (isBool) {
         control = html`<input type="checkbox" ...${common} checked=${value === "true"}
             onChange=${(/** @type {any} */ e) => onInput(e.currentTarget.checked ? "true" : "false")}/>`;
-    } else if (column.kind === "number") {
-        control = html`<input type="number" inputmode="numeric" min=${column.min} max=${column.max} step="1" ...${common}
-            value=${value} onInput=${(/** @type {any} */ e) => onInput(e.currentTarget.value)}/>`;
     } else if (column.kind === "choice") {
+        // A value outside the list (a model this page does not know) stays and can be kept.
         const choices = column.choices.includes(value) || value === "" ? column.choices : [value, ...column.choices];
-        control = html`<select ...${common} value=${value} onChange=${(/** @type {any} */ e) => onInput(e.currentTarget.value)}>
-            <option value="">(none)</option>
-            ${choices.map(c => html`<option value=${c}>${c}</option>`)}
+        control = html`<select ...${common} value=${value} onChange=${typed}>
+            ${column.required && value !== "" ? null : html`<option value="">(none)</option>`}
+            ${choices.map(c => html`<option value=${c} dir="auto">${c}</option>`)}
         </select>`;
     } else if (column.kind === "ref" || column.kind === "refName") {
-        control = html`<${Reference} column=${column} names=${names} value=${value} onInput=${onInput} common=${common}/>`;
+        control = html`<${Reference} column=${column} value=${value} onInput=${onInput} common=${common}/>`;
     } else {
-        control = html`<input type="text" ...${common} value=${value} onInput=${(/** @type {any} */ e) => onInput(e.currentTarget.value)}/>`;
+        // Numbers too are typed as text: a number input hands back "" for "abc", and that would be saved.
+        const numeric = column.kind === "number" ? "numeric" : column.kind === "text" ? undefined : "decimal";
+        control = html`<input type="text" inputmode=${numeric} dir="auto" ...${common} value=${value} onInput=${typed}/>`;
     }
-    return html`<div class=${"field" + (column.kind === "bool" ? " field-bool" : "")}>
+    return html`<div class=${"field" + (isBool ? " field-bool" : "")}>
         <label for=${id} class=${column.required ? "required" : undefined}>${column.label}</label>
         ${control}
         ${error ? html`<p class="error field-error" id=${errorId} role="alert">${error}</p>` : null}
@@ -68,34 +59,49 @@ export function Field({column, value, onInput, error, id}) {
 }
 
 /**
- * A reference chosen by name. The store keeps the row's id ("ref") or its name ("refName").
- * @param {{column: Column, names: Map<string, string> | undefined, value: string, onInput: (v: string) => void, common: any}} props
+ * A reference chosen by name. The store keeps the row's id ("ref") or its name ("refName"); a
+ * typed name that names no row is handed back as "?" and the name, so the form can say so.
+ * @param {{column: Column, value: string, onInput: (v: string) => void, common: any}} props
  */
-function Reference({column, names, value, onInput, common}) {
-    const entries = names ? [...names] : [];
-    const byValue = column.kind === "ref";
-    const options = entries.map(([id, name]) => ({value: byValue ? id : name, label: name}));
-    const known = options.some(o => o.value === value);
-    const shown = byValue ? names?.get(value) ?? value : value;
-    const [typed, setTyped] = useState(shown);
-    useEffect(() => setTyped(shown), [shown]);
+function Reference({column, value, onInput, common}) {
+    const names = useNames(column);
+    const byId = column.kind === "ref";
+    const options = [...(names || [])].map(([id, name]) => ({value: byId ? id : name, label: name}));
+    const none = column.none ?? "";
+    const isNone = value === "" || value === none;
+    const unresolved = value.startsWith("?") ? value.slice(1) : null;
+    const shown = isNone ? "" : unresolved ?? (byId ? names?.get(value) ?? value : value);
     if (options.length <= LONGEST_LIST) {
-        return html`<select ...${common} value=${value} disabled=${!names}
+        const known = isNone || options.some(o => o.value === value);
+        return html`<select ...${common} value=${isNone ? none : value} disabled=${!names} title=${shown}
                 onChange=${(/** @type {any} */ e) => onInput(e.currentTarget.value)}>
-            <option value="">(none)</option>
-            ${!known && value ? html`<option value=${value}>${byValue ? `(missing: ${value})` : value}</option>` : null}
-            ${options.map(o => html`<option value=${o.value}>${o.label}</option>`)}
+            <option value=${none}>(none)</option>
+            ${known ? null : html`<option value=${value}>${`(missing: ${shown})`}</option>`}
+            ${options.map(o => html`<option value=${o.value} dir="auto">${o.label}</option>`)}
         </select>`;
     }
-    // Many names: typed, with suggestions; the name becomes the id once it names one row.
+    return html`<${TypedReference} options=${options} shown=${shown} none=${none} onInput=${onInput} common=${common}/>`;
+}
+
+/**
+ * Many names: typed, with the names as suggestions. What is typed stays as typed; the value
+ * becomes the row once the text names one.
+ * @param {{options: {value: string, label: string}[], shown: string, none: string,
+ *          onInput: (v: string) => void, common: any}} props
+ */
+function TypedReference({options, shown, none, onInput, common}) {
+    const [text, setText] = useState(shown);
+    // Follow a change from outside (an undo, a reload) without touching what is being typed.
+    useEffect(() => { if (shown !== text) setText(shown); }, [shown]);
     const listId = `${common.id}-names`;
-    return html`<span>
-        <input type="text" list=${listId} ...${common} value=${typed} onInput=${(/** @type {any} */ e) => {
-            const name = e.currentTarget.value;
-            setTyped(name);
-            const match = options.find(o => o.label === name);
-            onInput(match ? match.value : name === "" ? "" : byValue ? `?${name}` : name);
-        }}/>
+    return html`<span class="typed-reference">
+        <input type="text" list=${listId} dir="auto" autocomplete="off" ...${common} value=${text} title=${text}
+            onInput=${(/** @type {any} */ e) => {
+                const name = e.currentTarget.value;
+                setText(name);
+                const match = options.find(o => o.label === name);
+                onInput(match ? match.value : name === "" ? none : `?${name}`);
+            }}/>
         <datalist id=${listId}>${options.map(o => html`<option value=${o.label}></option>`)}</datalist>
     </span>`;
 }

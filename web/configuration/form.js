@@ -1,30 +1,42 @@
 // One row of any table as a form, drawn from the table's description. An update sends the whole
-// row (the store empties every column that an update leaves out); a refused change is said at the
-// form, and what the user typed stays in it.
+// row (the store empties every column that an update leaves out); every field is checked as it is
+// typed and again before anything is sent; a refusal is said beside the field it concerns, and
+// what the user typed stays in it.
 import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
-import {Field, problemOf} from "./fields.js";
+import {problemOf} from "./checks.js";
+import {Field, Name} from "./fields.js";
 import {namesOf, useSession} from "./state.js";
 
 /** @typedef {import("./schema.js").Table} Table */
 
-/** Tables whose new rows are given the id of an existing object of the same name. */
-const SHARED_NAMES = new Set(["radio", "globalOverviewConferences", "operatorGeneral", "speaker", "telephone",
-    "telephoneLine", "centralUnits", "globalEvents"]);
-
 /**
- * A new row's collision with an existing one: the store checks names only when a row is updated,
- * so a new row is checked here under the same rules.
- * @param {Table} table @param {Record<string, string>} values
+ * Whether another row or object already has this row's name. The store checks names only when a
+ * row is updated, so a new row is checked here under the same rules, and an update of a table
+ * whose rows share the register's ids is checked against every object.
+ * @param {Table} table @param {Record<string, string>} values @param {string | null} id
  */
-async function takenName(table, values) {
+async function takenName(table, values, id) {
     if (!table.named || !values.name) return false;
-    // A new object of these kinds takes the id of any object that has its name already.
-    if (SHARED_NAMES.has(table.name) && [...(await namesOf("ids")).values()].includes(values.name)) return true;
+    if (table.sharesIds && [...(await namesOf("ids"))].some(([other, name]) => name === values.name && other !== id))
+        return true;
     const scope = Object.fromEntries((table.nameUnique || []).map(c => [c, values[c] ?? ""]));
     const rows = await tuna.listRows(table.name, ["name", ...Object.keys(scope)], {name: values.name});
-    return rows.some(row => row.name === values.name && Object.entries(scope).every(([c, v]) => row[c] === v));
+    return rows.some(row => row.id !== id && row.name === values.name && Object.entries(scope).every(([c, v]) => row[c] === v));
+}
+
+/** The column that a refusal of the store names ("the value of name holds ..."), if the table has it. @param {Table} table @param {string} words */
+function columnOfRefusal(table, words) {
+    const named = /the value of (\w+)/.exec(words)?.[1];
+    if (named && table.columns.some(c => c.name === named)) return named;
+    return /collision|already|same name/i.test(words) && table.named ? "name" : "";
+}
+
+/** Every marked field of a row: what fails its column's check. @param {Table} table @param {Record<string, string>} values */
+function problemsOf(table, values) {
+    return Object.fromEntries(table.columns.filter(c => !c.hidden).map(c => [c.name, problemOf(c, values[c.name] ?? "")])
+        .filter(([, p]) => p));
 }
 
 /**
@@ -53,9 +65,10 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         if (edited.current) return;
         setError("");
         if (id === null) {
-            const empty = Object.fromEntries(table.columns.map(c => [c.name, ""]));
+            const empty = Object.fromEntries(table.columns.map(c => [c.name, c.initial ?? ""]));
             setRow(empty);
             setValues({...empty, ...preset});
+            setProblems({});
             return;
         }
         tuna.getRow(table.name, id).then(found => {
@@ -64,22 +77,34 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
             if (edited.current) return;
             setRow(found);
             setValues(found);
+            // What the file holds is shown as it is; what fails a check is marked, not changed.
+            setProblems(problemsOf(table, found));
         }, e => live && setError(describe(e)));
         return () => { live = false; };
     }, [table.name, id, session.version]);
 
-    if (!row) return html`${error ? html`<${ErrorText} message=${error}/>` : html`<p class="muted">Loading…</p>`}`;
+    const fieldId = (/** @type {string} */ column) => `field-${table.name}-${column}`;
+    const title = id === null ? `New ${table.row.toLowerCase()}` : table.single ? table.label : `${table.row} `;
+    // The heading stands from the first moment, so that a move to the form finds it for the keyboard.
+    const heading = html`<h1 id=${fieldId("title")} class="form-title">${title}${id !== null && !table.single && row?.name
+        ? html`<${Name} name=${row.name}/>` : null}</h1>`;
+    if (!row) return html`<form class="row-form" aria-labelledby=${fieldId("title")}>${heading}
+        ${error ? html`<${ErrorText} message=${error}/>` : html`<p class="muted">Loading…</p>`}</form>`;
 
     const set = (/** @type {string} */ column, /** @type {string} */ value) => {
         edited.current = true;
         setValues(v => ({...v, [column]: value}));
-        setProblems(p => ({...p, [column]: ""}));
+        setProblems(p => ({...p, [column]: problemOf(table.columns.find(c => c.name === column), value)}));
         setNotice("");
+        setError("");
     };
 
     const save = async (/** @type {Event} */ event) => {
         event.preventDefault();
-        const found = Object.fromEntries(table.columns.map(c => [c.name, problemOf(c, values[c.name] ?? "")]).filter(([, p]) => p));
+        // Blanks around a name are never meant: "CU-B " would stand beside "CU-B".
+        const sent = table.named ? {...values, name: (values.name ?? "").trim()} : values;
+        setValues(sent);
+        const found = problemsOf(table, sent);
         setProblems(found);
         setNotice("");
         if (Object.keys(found).length) {
@@ -89,26 +114,29 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         setPending(true);
         setError("");
         try {
+            if ((id === null || sent.name !== row.name) && await takenName(table, sent, id)) {
+                setProblems({name: `"${sent.name}" already names another ${table.sharesIds ? "object of the configuration"
+                    : `row of ${table.label}`}. Choose another name.`});
+                setError("Please correct the marked fields.");
+                return;
+            }
             if (id === null) {
-                if (await takenName(table, values)) {
-                    setProblems({name: `"${values.name}" already names another row or object of the configuration.`});
-                    throw new Error("collision detection: the name is taken. Choose another name.");
-                }
-                const newId = await session.change(() => tuna.insertRow(table.name, values));
+                const newId = await session.change(() => tuna.insertRow(table.name, sent));
                 onSaved(newId);
             } else {
                 // The whole row, the edited columns over the stored ones.
-                await session.change(() => tuna.updateRow(table.name, {...row, ...values, id}));
+                await session.change(() => tuna.updateRow(table.name, {...row, ...sent, id}));
                 edited.current = false;
-                setRow({...row, ...values});
+                setRow({...row, ...sent});
                 setNotice("Saved.");
                 onSaved(id);
             }
         } catch (e) {
             const words = describe(e);
-            if (/collision/i.test(words) && table.named) {
-                setProblems(p => ({...p, name: p.name || `Another row of ${table.label} already has this name. Choose another name.`}));
-                setError(`The store refused the change (${words}): the name is already taken. Change the name and save again.`);
+            const column = columnOfRefusal(table, words);
+            if (column) {
+                setProblems(p => ({...p, [column]: `The store refused this value: ${words}.`}));
+                setError("Please correct the marked fields.");
             } else {
                 setError(words);
             }
@@ -131,8 +159,8 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         }
     };
 
-    const fieldId = (/** @type {string} */ column) => `field-${table.name}-${column}`;
-    return html`<form class="row-form" onSubmit=${save} aria-label=${`${table.label}: ${id === null ? "new row" : values.name || id}`} novalidate>
+    return html`<form class="row-form" onSubmit=${save} aria-labelledby=${fieldId("title")} novalidate>
+        ${heading}
         <div class="fields">
             ${table.columns.filter(c => !c.hidden).map(c => html`<${Field} key=${c.name} column=${c} id=${fieldId(c.name)}
                 value=${values[c.name] ?? ""} error=${problems[c.name] || ""} onInput=${(/** @type {string} */ v) => set(c.name, v)}/>`)}

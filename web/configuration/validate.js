@@ -4,6 +4,7 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useCommand} from "../common/ui.js";
+import {Name} from "./fields.js";
 import {href} from "./router.js";
 import {SCHEMA} from "./schema.js";
 import {namesOf, registerId, useSession} from "./state.js";
@@ -28,7 +29,7 @@ async function findings() {
                 const value = row[c.name] ?? "";
                 if (c.required && !value.trim())
                     found.push({table: table.name, id: row.id, name: row.name, text: `${c.label} is missing.`, removed: false});
-                else if (c.kind === "ref" && value) {
+                else if (c.kind === "ref" && value && value !== c.none) {
                     const exists = c.table === "centralUnits" ? unitIds.has(value) : c.table === "ids" ? register.has(value)
                         : (await namesOf(c.table)).has(value);
                     if (!exists)
@@ -62,7 +63,7 @@ export function Validation() {
         ${list && !list.length ? html`<p class="notice" role="status">No findings: the configuration is complete.</p>` : null}
         ${list && list.length ? html`<p role="status">${list.length} finding${list.length === 1 ? "" : "s"}.</p>
             <ul class="findings">${list.map(f => html`<li>
-                <a href=${href(["row", f.table, f.id])}>${SCHEMA.get(f.table).label}: ${f.name || f.id}</a> — ${f.text}
+                <a href=${href(["row", f.table, f.id])}>${SCHEMA.get(f.table).label}: ${f.name ? html`<${Name} name=${f.name}/>` : f.id}</a> — ${f.text}
                 ${f.removed ? html`<span class="muted"> (the store's validation removes this row)</span>` : null}
             </li>`)}</ul>` : null}
         ${removable ? html`<div class="buttons">

@@ -49,7 +49,6 @@ export function RowView({name, id, params}) {
     const back = () => table.single ? go([]) : go(["table", name], params);
     return html`<section class="row-view">
         <p class="crumbs"><a href="#/">Overview</a> › <a href=${href(["table", name], params)}>${table.label}</a></p>
-        <h1>${isNew ? `New row of ${table.label}` : table.label}</h1>
         <${RowForm} key=${`${name}/${id}`} table=${table} id=${isNew ? null : id} preset=${params}
             onSaved=${(/** @type {string} */ newId) => { if (isNew) go(["row", name, newId], params); }}
             onDeleted=${back} onCancel=${back}/>
@@ -67,7 +66,6 @@ export function SingleView({name}) {
     }, [name, session.version]);
     if (!table) return html`<${Unknown} name=${name}/>`;
     return html`<section class="row-view">
-        <h1>${table.label}</h1>
         <${ErrorText} message=${error}/>
         ${id !== undefined ? html`<${RowForm} key=${`${name}/${id}`} table=${table} id=${id}
             onSaved=${(/** @type {string} */ newId) => setId(newId)}/>` : null}

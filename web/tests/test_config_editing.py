@@ -72,7 +72,7 @@ class EditingTest(PageTest):
         b.type("Name", "VHF 1")
         b.type("First warning", "30")
         b.click("Save changes")
-        b.wait_text("collision detection")
+        b.wait_text('"VHF 1" already names another object of the configuration.')
         # What the user typed stays; the name is marked.
         self.assertEqual(b.field("Name").get_attribute("value"), "VHF 1")
         self.assertEqual(b.field("First warning").get_attribute("value"), "30")
@@ -135,12 +135,12 @@ class EditingTest(PageTest):
         b.click("Add")
         b.type("Name", "Fire")
         b.click("Add")
-        b.wait_text("collision detection")
+        b.wait_text('"Fire" already names another object of the configuration.')
         self.assertEqual(len([r for r in rows("globalEvents") if r["name"] == "Fire"]), 1)
         # So is the name of an object of another kind, whose id a new event would share.
         b.type("Name", "VHF 1")
         b.click("Add")
-        b.wait_text('"VHF 1" already names another row or object of the configuration.')
+        b.wait_text('"VHF 1" already names another object of the configuration.')
         self.assertNotIn("VHF 1", [r["name"] for r in rows("globalEvents")])
         # Delete asks; Cancel keeps the row.
         b.open("/#/table/globalEvents")

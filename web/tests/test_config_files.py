@@ -17,7 +17,7 @@ class ConfigurationFileTest(PageTest):
         self.browser.wait_text("CU-B")
 
     def unit_row(self, unit):
-        return self.browser.find(f"//table[contains(@class,'overview-table')]//tr[th//a[normalize-space(.)='{unit}']]")
+        return self.browser.find(f"//section[contains(@class,'overview')]//tr[td//a[normalize-space(.)='{unit}']]")
 
     def test_a_shipped_configuration_shows_its_units_operators_and_catalogues(self):
         b = self.browser
