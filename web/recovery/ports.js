@@ -11,14 +11,20 @@ export function consoleText(port) {
     return "no answer";
 }
 
-/** @param {{ports: curtain.PortDetails[] | null, error: string, locked: boolean, refresh: () => Promise<void>}} props */
-export function Ports({ports, error, locked, refresh}) {
+/** A port's name that may wrap after a "/" but never inside a word. @param {{name: string}} props */
+function PortName({name}) {
+    const parts = name.split(/(?<=\/)/);
+    return html`<span class="port-name">${parts.map((part, i) => html`${i > 0 && html`<wbr/>`}${part}`)}</span>`;
+}
+
+/**
+ * @param {{ports: curtain.PortDetails[] | null, error: string, locked: boolean,
+ *   change: import("./port_feed.js").PortFeed["change"]}} props
+ */
+export function Ports({ports, error, locked, change}) {
     const select = useCommand();
     const check = useCommand();
-    const choose = (/** @type {string} */ name) => select.run(async () => {
-        await curtain.selectPort(name);
-        await refresh();
-    });
+    const choose = (/** @type {string} */ name) => select.run(() => change(() => curtain.selectPort(name)));
     const list = ports || [];
     return html`<section class="panel" aria-labelledby="ports-title">
         <h2 id="ports-title">1. Serial port</h2>
@@ -29,21 +35,19 @@ export function Ports({ports, error, locked, refresh}) {
             <thead><tr><th scope="col">Port</th><th scope="col">Console</th><th scope="col">MAC address</th>
                 <th scope="col">Flash</th></tr></thead>
             <tbody>${list.map(port => html`<tr key=${port.name} class=${port.selected ? "selected" : ""}>
-                <td><label class="port-choice"><input type="radio" name="port" value=${port.name}
+                <td><label class="port-choice"><input type="radio" name="port" value=${port.name} aria-label=${port.name}
                     checked=${port.selected} disabled=${locked || select.pending}
-                    onChange=${() => choose(port.name)}/> ${port.name}</label></td>
+                    onChange=${() => choose(port.name)}/> <${PortName} name=${port.name}/></label></td>
                 <td class=${"console " + (consoleText(port) === "no answer" ? "missing" : "")}>${consoleText(port)}</td>
-                <td class="mono">${port.macAddress || "—"}</td>
-                <td>${port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—"}</td>
+                <td class="mono mac">${port.macAddress || "—"}</td>
+                <td class="flash">${port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—"}</td>
             </tr>`)}</tbody>
         </table>`}
         ${list.length > 0 && !list.some(p => p.selected) && html`<p class="hint">Choose the port of the unit to recover.</p>`}
         <div class="buttons">
-            <button type="button" disabled=${locked || check.pending || !list.some(p => p.selected)}
-                title="Asks every port's console again" onClick=${() => check.run(async () => {
-                    await curtain.checkPorts();
-                    await refresh();
-                })}>Check ports</button>
+            <button type="button" disabled=${locked || check.pending || list.length === 0}
+                title="Asks every port's console again"
+                onClick=${() => check.run(() => change(curtain.checkPorts))}>Check ports</button>
         </div>
         <${ErrorText} message=${error || select.error || check.error}/>
     </section>`;
