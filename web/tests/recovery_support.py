@@ -91,7 +91,9 @@ class RecoveryPageTest(PageTest):
             if text in page:
                 return seen
             time.sleep(0.1)
-        raise AssertionError(f"{text!r} did not show; progress {seen[-5:]}; page: {b.text()[-600:]}")
+        recovery = [line for line in self.server.stderr().splitlines() if "LOG (0x2000)" in line or "serial" in line]
+        raise AssertionError(f"{text!r} did not show; progress {seen[-5:]}; page: {b.text()[-600:]}\n"
+                             "the server's recovery log:\n" + "\n".join(recovery[-40:]))
 
     def choose_port(self, console=None):
         self.browser.field((console or self.unit).link).click()
