@@ -40,16 +40,24 @@ export function notLoadedProblem(image, port) {
 
 /**
  * @param {{port: curtain.PortDetails | undefined, image: Image | null, setImage: (i: Image) => void,
- *   locked: boolean, change: import("./port_feed.js").PortFeed["change"]}} props
+ *   sending: Image | null, setSending: (i: Image | null) => void, locked: boolean,
+ *   change: import("./port_feed.js").PortFeed["change"]}} props
  */
-export function ImagePanel({port, image, setImage, locked, change}) {
+export function ImagePanel({port, image, setImage, sending, setSending, locked, change}) {
     const command = useCommand();
+    // The image counts as chosen once the server has it: until then the previous one, of the same
+    // size perhaps, is what the server reports.
     const choose = () => command.run(async () => {
         if (!port) return;
         const chosen = await chooseImage(port.name);
         if (!chosen) return;
-        setImage(chosen);
-        await change(() => sendImage(chosen));
+        setSending(chosen);
+        try {
+            await change(() => sendImage(chosen));
+            setImage(chosen);
+        } finally {
+            setSending(null);
+        }
     });
     const loaded = isLoaded(image, port);
     const sentHere = image && port && image.port === port.name;
@@ -57,9 +65,9 @@ export function ImagePanel({port, image, setImage, locked, change}) {
     const mismatch = loaded && image && port && port.flashSizeMb > 0 && image.size !== port.flashSizeMb * MIB;
     return html`<section class="panel" aria-labelledby="image-title">
         <h2 id="image-title">4. Image</h2>
-        ${loaded && image ? html`<p class="image-taken" role="status"><span class="label">Loaded:</span>${" "}<strong
+        ${loaded && image && !sending ? html`<p class="image-taken" role="status"><span class="label">Loaded:</span>${" "}<strong
                 class="file-name">${image.name}</strong> <span>(${formatSize(image.size)})</span></p>`
-            : command.pending && image ? html`<p class="muted" role="status">Sending “${image.name}” to the server…</p>`
+            : sending ? html`<p class="muted" role="status">Sending “${sending.name}” to the server…</p>`
             : held ? html`<p class="hint">The server holds a ${formatSize(held)} image for this port from before; choose
                 its file again to start a new recovery.</p>`
             : html`<p class="muted">No image loaded. A unit image is a “.bin” file of exactly 32 MiB or 64 MiB.</p>`}
@@ -70,6 +78,6 @@ export function ImagePanel({port, image, setImage, locked, change}) {
                 ${command.pending ? "Loading the image…" : loaded ? "Choose another image…" : "Choose image…"}</button>
         </div>
         ${!port && html`<p class="muted">Choose a port first: the image goes to its unit.</p>`}
-        <${ErrorText} message=${command.error || (!command.pending && sentHere && image ? notLoadedProblem(image, port) : "")}/>
+        <${ErrorText} message=${command.error || (!sending && sentHere && image ? notLoadedProblem(image, port) : "")}/>
     </section>`;
 }

@@ -13,9 +13,10 @@ import {RunPanel} from "./run_panel.js";
 function Recovery() {
     const feed = usePortFeed();
     const [image, setImage] = useState(/** @type {import("./image.js").Image | null} */ (null));
+    const [sending, setSending] = useState(/** @type {import("./image.js").Image | null} */ (null));
     const port = feed.ports?.find(p => p.selected);
     const run = useRun(port, feed.change);
-    const locked = isActive(run.phase) || !!port?.flashing;
+    const locked = isActive(run.phase) || !!port?.flashing || !!sending;
     return html`<h1>Recovery of a central unit</h1>
         <div class="recovery">
             <div class="column">
@@ -24,8 +25,10 @@ function Recovery() {
                 <${Settings} port=${port} locked=${locked} change=${feed.change}/>
             </div>
             <div class="column">
-                <${ImagePanel} port=${port} image=${image} setImage=${setImage} locked=${locked} change=${feed.change}/>
-                <${RunPanel} run=${run} port=${port} image=${image} setImage=${setImage} change=${feed.change}/>
+                <${ImagePanel} port=${port} image=${image} setImage=${setImage} sending=${sending} setSending=${setSending}
+                    locked=${locked} change=${feed.change}/>
+                <${RunPanel} run=${run} port=${port} image=${image} setImage=${setImage} sending=${!!sending}
+                    change=${feed.change}/>
             </div>
         </div>`;
 }
