@@ -4,7 +4,7 @@ import json
 import unittest
 import urllib.parse
 
-from pages import Keys, curl
+from pages import curl
 from recovery_support import RecoveryPageTest
 
 # (field, address, the reason's words, whether the page itself refuses it before sending). Inside the
@@ -34,12 +34,6 @@ class Addresses(RecoveryPageTest):
     def setUpClass(cls):
         super().setUpClass()
         curl("/curtain/?" + urllib.parse.urlencode({"command": "portSelected", "data": cls.unit.link}))
-
-    def retype(self, label, text):
-        """Replaces a field's text by typing over it, as a person does (the page re-renders the field
-        as it polls, so a cleared field may show its text again before the first key)."""
-        self.browser.field(label).send_keys(Keys.CONTROL, "a")
-        self.browser.field(label).send_keys(text)
 
     def cases(self):
         unit = held()["centralUnitAddress"]
