@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 sigc::signal<std::string(JasonRequest*)> curtainSignal;
 
@@ -25,26 +26,105 @@ bool awaitingNewImage = false;
 
 constexpr size_t kMaxData = sizeof(JasonRequest::data) - 1;
 
-struct Command {
-    const char* word;
-    int number;
-    const char* dataParam; // none: no data
+// The handler's own part of a request: an answer given at once, or nothing (the record, with its
+// number set, goes to the dispatcher). An empty answer leaves the server frame's error page.
+using Decision = std::optional<std::string>;
+
+// The uploaded image: a new one for the run, or the one a waiting run asked for.
+Decision takeUpload(JasonRequest& record)
+{
+    std::lock_guard lock(flagsMutex);
+    if (awaitingNewImage) {
+        awaitingNewImage = false;
+        record.number = REQ_IMAGE_UPLOADED_PROCEED;
+    } else {
+        record.number = REQ_IMAGE_UPLOADED;
+        imageUploaded = true;
+    }
+    return std::nullopt;
+}
+
+// The page's repeated ask: for the image, the start of flashing, or the run's progress.
+Decision settingsReady(JasonRequest& record)
+{
+    LOG(LOG_INFO, "!!!!!");
+    std::lock_guard lock(flagsMutex);
+    if (!dataImageRequested) {
+        dataImageRequested = true;
+        return kSendDataImage;
+    }
+    if (imageUploaded) {
+        imageUploaded = false;
+        record.number = REQ_START_FLASHING;
+    } else if (awaitingNewImage) {
+        return "{\"command\":\"idle\"}";
+    } else {
+        record.number = REQ_PROGRESS;
+    }
+    return std::nullopt;
+}
+
+Decision clearImageRequest(JasonRequest&)
+{
+    std::lock_guard lock(flagsMutex);
+    dataImageRequested = false;
+    return std::nullopt;
+}
+
+// Beyond the dispatcher's requests: the page's view of every port, read on the main loop.
+Decision portDetails(JasonRequest&) { return recovery_port_details(); }
+
+struct Route {
+    const char* command;   // the "command" word; none for the uploaded image
+    int number;            // the dispatcher's request, unless `decide` sets another or answers
+    const char* dataParam; // the parameter that `data` is taken from; none: empty
+    Decision (*decide)(JasonRequest& record);
 };
 
-const Command kCommands[] = {
-    {"portList", REQ_PORT_LIST, nullptr},
-    {"portSelected", REQ_PORT_SELECTED, "data"},
-    {"send_server_address", REQ_SEND_SERVER_ADDRESS, nullptr},
-    {"settingsAutomaticDate", REQ_AUTOMATIC_DATE, "data"},
-    {"settingsAutomaticMacAddress", REQ_AUTOMATIC_MAC, "data"},
-    {"settingsKeepDataPartition", REQ_KEEP_DATA_PARTITION, "data"},
-    {"mac_address", REQ_MAC_ADDRESS, "macAddress"},
-    {"date", REQ_DATE, "date"},
-    {"clearStatus", REQ_CLEAR_STATUS, nullptr},
-    {"checkPorts", REQ_CHECK_PORTS, nullptr},
-    {"server_address", REQ_SERVER_ADDRESS, "data"},
-    {"central_unit_address", REQ_UNIT_ADDRESS, "data"},
+// Every request the handler serves. An upload ("file" in a POST body) is served as one whatever
+// its "command".
+const Route kRoutes[] = {
+    {nullptr, 0, "file", takeUpload},
+    {"portList", REQ_PORT_LIST, nullptr, nullptr},
+    {"portSelected", REQ_PORT_SELECTED, "data", nullptr},
+    {"send_server_address", REQ_SEND_SERVER_ADDRESS, nullptr, nullptr},
+    {"settingsAutomaticDate", REQ_AUTOMATIC_DATE, "data", nullptr},
+    {"settingsAutomaticMacAddress", REQ_AUTOMATIC_MAC, "data", nullptr},
+    {"settingsKeepDataPartition", REQ_KEEP_DATA_PARTITION, "data", nullptr},
+    {"mac_address", REQ_MAC_ADDRESS, "macAddress", nullptr},
+    {"date", REQ_DATE, "date", nullptr},
+    {"clearStatus", REQ_CLEAR_STATUS, nullptr, clearImageRequest},
+    {"checkPorts", REQ_CHECK_PORTS, nullptr, nullptr},
+    {"server_address", REQ_SERVER_ADDRESS, "data", nullptr},
+    {"central_unit_address", REQ_UNIT_ADDRESS, "data", nullptr},
+    {"settings_ready", 0, nullptr, settingsReady},
+    {"portDetails", 0, nullptr, portDetails},
 };
+
+const Route& uploadRoute = kRoutes[0];
+
+// The route of a request, and the text its `data` comes from; null for an unknown command.
+const Route* routeOf(const http_request& request, const std::string*& data)
+{
+    const param_list empty;
+    const param_list& params = request.params ? *request.params : empty;
+    const request_param* file = find_param(params, "file");
+    if (file && file->kind == PARAM_POST && file->upload_path) {
+        LOG(LOG_CURTAIN, "received file: %s", file->upload_path->c_str());
+        data = &*file->upload_path;
+        return &uploadRoute;
+    }
+    const std::string* command = get_param(params, "command");
+    LOG(LOG_INFO, "CURTAIN REQUEST `%s` `%s`", request.url.c_str(), command ? command->c_str() : "");
+    if (!command) return nullptr;
+    for (const Route& route : kRoutes) {
+        if (route.command && *command == route.command) {
+            data = route.dataParam ? get_param(params, route.dataParam) : nullptr;
+            return &route;
+        }
+    }
+    return nullptr;
+}
 
 void answer(http_request& request, int status, const std::string& body)
 {
@@ -77,63 +157,17 @@ void set_curtain_dispatcher(JasonState* state) { dispatcher = state; }
 
 void curtain_handler(http_request& request)
 {
-    JasonRequest record;
-    const param_list empty;
-    const param_list& params = request.params ? *request.params : empty;
+    const std::string* data = nullptr;
+    const Route* route = routeOf(request, data);
+    if (!route) return answer(request, 404, "unavailable");
 
-    const request_param* file = find_param(params, "file");
-    if (file && file->kind == PARAM_POST && file->upload_path) {
-        LOG(LOG_CURTAIN, "received file: %s", file->upload_path->c_str());
-        if (!putData(record, *file->upload_path)) return answer(request, 200, "{ }");
-        std::lock_guard lock(flagsMutex);
-        if (awaitingNewImage) {
-            awaitingNewImage = false;
-            record.number = REQ_IMAGE_UPLOADED_PROCEED;
-        } else {
-            record.number = REQ_IMAGE_UPLOADED;
-            imageUploaded = true;
-        }
-    } else {
-        const std::string* command = get_param(params, "command");
-        LOG(LOG_INFO, "CURTAIN REQUEST `%s` `%s`", request.url.c_str(), command ? command->c_str() : "");
-        if (command && *command == "settings_ready") {
-            LOG(LOG_INFO, "!!!!!");
-            std::lock_guard lock(flagsMutex);
-            if (!dataImageRequested) {
-                dataImageRequested = true;
-                return answer(request, 200, kSendDataImage);
-            }
-            if (imageUploaded) {
-                imageUploaded = false;
-                record.number = REQ_START_FLASHING;
-            } else if (awaitingNewImage) {
-                return answer(request, 200, "{\"command\":\"idle\"}");
-            } else {
-                record.number = REQ_PROGRESS;
-            }
-        } else if (command && *command == "portDetails") {
-            // Beyond the dispatcher's requests: the page's view of every port, read on the main loop.
-            const std::string details = recovery_port_details();
-            if (details.empty()) return; // the main loop did not answer: the server frame's error page
-            return answer(request, 200, details);
-        } else {
-            const Command* known = nullptr;
-            for (const Command& entry : kCommands) {
-                if (command && *command == entry.word) {
-                    known = &entry;
-                    break;
-                }
-            }
-            if (!known) return answer(request, 404, "unavailable");
-            record.number = known->number;
-            if (known->dataParam) {
-                const std::string* value = get_param(params, known->dataParam);
-                if (!putData(record, value ? *value : std::string())) return answer(request, 200, "{ }");
-            }
-            if (record.number == REQ_CLEAR_STATUS) {
-                std::lock_guard lock(flagsMutex);
-                dataImageRequested = false;
-            }
+    JasonRequest record;
+    record.number = route->number;
+    if (route->dataParam && !putData(record, data ? *data : std::string())) return answer(request, 200, "{ }");
+    if (route->decide) {
+        if (const Decision decided = route->decide(record)) {
+            if (!decided->empty()) answer(request, 200, *decided);
+            return; // empty: the main loop did not answer, the server frame's error page
         }
     }
 

@@ -2,23 +2,31 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import * as curtain from "../common/api/curtain.js";
-import {addressProblem} from "./checks.js";
+import {pcAddressProblem, unitAddressProblem} from "./checks.js";
 
 /**
- * One address: shown as the server holds it, changed with Set. A refused one says why and the
- * server's address stays.
- * @param {{label: string, id: string, held: string, locked: boolean, save: (a: string) => Promise<any>}} props
+ * One address: shown as the server holds it, changed with Set. A refused one (by the page, or by
+ * the server, which knows the PC's network) says why beside the field, and the server's address stays.
+ * @param {{label: string, id: string, held: string, locked: boolean, problem: (a: string) => string,
+ *   save: (a: string) => Promise<any>}} props
  */
-function AddressField({label, id, held, locked, save}) {
+function AddressField({label, id, held, locked, problem, save}) {
     const [text, setText] = useState(held);
     const command = useCommand();
     useEffect(() => setText(held), [held]);
+    const stays = ` The address in use stays ${held || "unset"}.`;
     const submit = (/** @type {Event} */ event) => {
         event.preventDefault();
         const wanted = text.trim();
-        const problem = addressProblem(wanted);
-        if (problem) return command.setError(`${problem} The address in use stays ${held || "unset"}.`);
-        command.run(() => save(wanted));
+        const why = problem(wanted);
+        if (why) return command.setError(why + stays);
+        command.run(async () => {
+            try {
+                await save(wanted);
+            } catch (e) {
+                throw new Error(String(/** @type {any} */ (e).message || e) + stays);
+            }
+        });
     };
     return html`<form class="address" onSubmit=${submit}>
         <label for=${id}>${label}</label>
@@ -45,17 +53,23 @@ export function Addresses({port, locked}) {
     }, [portName]);
     /** Sends one address, then reads both back: the server has the last word. */
     const saver = (/** @type {(a: string) => Promise<any>} */ send) => async (/** @type {string} */ address) => {
-        await send(address);
-        await reload();
+        try {
+            await send(address);
+        } finally {
+            await reload();
+        }
     };
     return html`<section class="panel" aria-labelledby="addresses-title">
         <h2 id="addresses-title">2. Addresses</h2>
         ${!port ? html`<p class="muted">Shown once a port is chosen.</p>` : html`
             <${AddressField} label="PC address" id="server-address" held=${held.serverAddress} locked=${locked}
+                problem=${(/** @type {string} */ a) => pcAddressProblem(a, held.centralUnitAddress)}
                 save=${saver(curtain.setServerAddress)}/>
             <${AddressField} label="Unit address" id="unit-address" held=${held.centralUnitAddress} locked=${locked}
+                problem=${(/** @type {string} */ a) => unitAddressProblem(a, held.serverAddress)}
                 save=${saver(curtain.setUnitAddress)}/>
-            <p class="hint">The unit fetches its image from the PC address; it uses the unit address meanwhile.</p>`}
+            <p class="hint">The unit fetches its image from the PC address; it uses the unit address meanwhile, in the
+                PC's network.</p>`}
         <${ErrorText} message=${error}/>
     </section>`;
 }

@@ -19,12 +19,30 @@ export function imageProblem(file) {
         "but a unit image is exactly 32 MiB or 64 MiB. Choose the image made for this unit's flash.";
 }
 
-/** Why a text is not an IPv4 address, or "". @param {string} text */
+/** Why a text cannot be an address of the PC or of the unit, or "". @param {string} text */
 export function addressProblem(text) {
     const parts = text.split(".");
-    const ok = parts.length === 4 && parts.every(p => /^[0-9]{1,3}$/.test(p) && Number(p) <= 255);
-    return ok ? "" : `“${text}” is not an IPv4 address: write four numbers from 0 to 255 with dots between them ` +
-        "(for example 192.168.1.20).";
+    if (!(parts.length === 4 && parts.every(p => /^[0-9]{1,3}$/.test(p) && Number(p) <= 255)))
+        return `“${text}” is not an IPv4 address: write four numbers from 0 to 255 with dots between them ` +
+            "(for example 192.168.1.20).";
+    if (text === "0.0.0.0") return "0.0.0.0 means “no address”: nothing can be reached at it.";
+    if (text === "255.255.255.255")
+        return "255.255.255.255 is the broadcast address: it reaches every device on the network, not one.";
+    return "";
+}
+
+/**
+ * Why `unit` cannot be the unit's address beside the PC's `pc`, as far as the page can tell; the
+ * server, which knows the PC's network, refuses an address outside it.
+ * @param {string} unit @param {string} pc
+ */
+export function unitAddressProblem(unit, pc) {
+    return addressProblem(unit) || (unit === pc ? `${unit} is the PC's own address: the unit needs an address of its own.` : "");
+}
+
+/** Why `pc` cannot be the PC's address beside the unit's `unit`, or "". @param {string} pc @param {string} unit */
+export function pcAddressProblem(pc, unit) {
+    return addressProblem(pc) || (pc === unit ? `${pc} is the unit's address: the PC needs an address of its own.` : "");
 }
 
 const RESERVED_MACS = ["00:00:00:00:00:00", "ff:ff:ff:ff:ff:ff", "00:11:22:33:44:56"];

@@ -1,6 +1,7 @@
 // The serial ports: what each one's reconnaissance found, the one the page works on, and a new check.
 import {html} from "../lib/preact-htm.js";
 import {ErrorText, useCommand} from "../common/ui.js";
+import {Table, useTable} from "../common/table.js";
 import * as curtain from "../common/api/curtain.js";
 
 /** What a port's console is, in words. @param {curtain.PortDetails} port */
@@ -11,39 +12,56 @@ export function consoleText(port) {
     return "no answer";
 }
 
-/** @param {{ports: curtain.PortDetails[] | null, error: string, locked: boolean, refresh: () => Promise<void>}} props */
-export function Ports({ports, error, locked, refresh}) {
+/** A port's name that may wrap after a "/" but never inside a word. @param {{name: string}} props */
+function PortName({name}) {
+    const parts = name.split(/(?<=\/)/);
+    return html`<span class="port-name">${parts.map((part, i) => html`${i > 0 && html`<wbr/>`}${part}`)}</span>`;
+}
+
+/** @type {import("../common/table.js").TableColumn[]} */
+const COLUMNS = [
+    {key: "name", label: "Port", text: port => port.name, cell: port => html`<${PortName} name=${port.name}/>`},
+    {key: "console", label: "Console", text: consoleText, width: "6.2rem",
+        className: "console", cell: port => html`<span class=${consoleText(port) === "no answer" ? "missing" : ""}>${consoleText(port)}</span>`},
+    {key: "mac", label: "MAC address", text: port => port.macAddress || "—", sort: "hex", width: "10.6rem",
+        className: "mac", cell: port => html`<span class="mono">${port.macAddress || "—"}</span>`},
+    {key: "flash", label: "Flash", text: port => port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—",
+        width: "3.9rem", className: "flash"},
+];
+
+/**
+ * @param {{ports: curtain.PortDetails[] | null, error: string, locked: boolean,
+ *   change: import("./port_feed.js").PortFeed["change"]}} props
+ */
+export function Ports({ports, error, locked, change}) {
     const select = useCommand();
     const check = useCommand();
-    const choose = (/** @type {string} */ name) => select.run(async () => {
-        await curtain.selectPort(name);
-        await refresh();
-    });
     const list = ports || [];
+    const table = useTable(list, COLUMNS, {rowKey: port => port.name});
+    const chosen = list.find(p => p.selected);
+    const selection = {
+        selected: new Set(chosen ? [chosen.name] : []),
+        multiple: false,
+        label: (/** @type {curtain.PortDetails} */ port) => port.name,
+        onChange: (/** @type {Set<string>} */ keys) => {
+            const [name] = keys;
+            if (name && name !== chosen?.name) select.run(() => change(() => curtain.selectPort(name)));
+        },
+    };
     return html`<section class="panel" aria-labelledby="ports-title">
         <h2 id="ports-title">1. Serial port</h2>
         ${ports === null && !error && html`<p class="muted">Looking for serial ports…</p>`}
         ${ports !== null && list.length === 0 && html`<p class="hint">No serial port found. Plug in the USB serial
             adapter with the unit's console cable; a new port shows here within a few seconds.</p>`}
-        ${list.length > 0 && html`<table class="ports">
-            <thead><tr><th scope="col">Port</th><th scope="col">Console</th><th scope="col">MAC address</th>
-                <th scope="col">Flash</th></tr></thead>
-            <tbody>${list.map(port => html`<tr key=${port.name} class=${port.selected ? "selected" : ""}>
-                <td><label class="port-choice"><input type="radio" name="port" value=${port.name}
-                    checked=${port.selected} disabled=${locked || select.pending}
-                    onChange=${() => choose(port.name)}/> ${port.name}</label></td>
-                <td class=${"console " + (consoleText(port) === "no answer" ? "missing" : "")}>${consoleText(port)}</td>
-                <td class="mono">${port.macAddress || "—"}</td>
-                <td>${port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—"}</td>
-            </tr>`)}</tbody>
-        </table>`}
-        ${list.length > 0 && !list.some(p => p.selected) && html`<p class="hint">Choose the port of the unit to recover.</p>`}
+        ${list.length > 0 && html`<fieldset class="ports" disabled=${locked || select.pending}>
+            <${Table} table=${table} label="Serial ports" height="12rem" rowHeight=${44} selection=${selection}
+                rowClass=${(/** @type {curtain.PortDetails} */ port) => port.selected ? "selected" : ""}/>
+        </fieldset>`}
+        ${list.length > 0 && !chosen && html`<p class="hint">Choose the port of the unit to recover.</p>`}
         <div class="buttons">
-            <button type="button" disabled=${locked || check.pending || !list.some(p => p.selected)}
-                title="Asks every port's console again" onClick=${() => check.run(async () => {
-                    await curtain.checkPorts();
-                    await refresh();
-                })}>Check ports</button>
+            <button type="button" disabled=${locked || check.pending || list.length === 0}
+                title="Asks every port's console again"
+                onClick=${() => check.run(() => change(curtain.checkPorts))}>Check ports</button>
         </div>
         <${ErrorText} message=${error || select.error || check.error}/>
     </section>`;

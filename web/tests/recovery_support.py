@@ -8,27 +8,36 @@ import shutil
 import tempfile
 import time
 
-from pages import By, PageTest, curl
+from pages import By, Keys, PageTest, curl
 import boot_console
 
 MIB = 1 << 20
 
 
 class RecoveryPageTest(PageTest):
-    """A server whose one serial port is a simulated unit console (`console_options`)."""
+    """A server whose serial ports are simulated unit consoles: `unit` (`console_options`), and one
+    more for each entry of `other_consoles` (port name -> options), in `others`."""
 
     console_options = {}
+    other_consoles = {}
 
     @classmethod
     def setUpClass(cls):
         cls.dir = tempfile.mkdtemp(prefix="recovery-page-")
         cls.unit = boot_console.BootConsole(os.path.join(cls.dir, "unit"), **cls.console_options)
-        os.environ["STAVENOR_SERIAL_PORTS"] = cls.unit.link
+        cls.others = {name: boot_console.BootConsole(os.path.join(cls.dir, name), **options)
+                      for name, options in cls.other_consoles.items()}
+        os.environ["STAVENOR_SERIAL_PORTS"] = ":".join(c.link for c in cls.consoles())
         try:
             super().setUpClass()
         except BaseException:
-            cls.unit.go_away()
+            for console in cls.consoles():
+                console.go_away()
             raise
+
+    @classmethod
+    def consoles(cls):
+        return [cls.unit, *cls.others.values()]
 
     @classmethod
     def tearDownClass(cls):
@@ -36,7 +45,8 @@ class RecoveryPageTest(PageTest):
             super().tearDownClass()
         finally:
             os.environ.pop("STAVENOR_SERIAL_PORTS", None)
-            cls.unit.go_away()
+            for console in cls.consoles():
+                console.go_away()
             shutil.rmtree(cls.dir, ignore_errors=True)
 
     @classmethod
@@ -48,15 +58,15 @@ class RecoveryPageTest(PageTest):
             f.write(data)
         return path, data
 
-    def port(self):
-        """The unit's port as the server describes it."""
+    def port(self, console=None):
+        """The port of the unit (or of `console`) as the server describes it."""
         status, body = curl("/curtain/?command=portDetails")
         self.assertEqual(status, 200, body)
         ports = json.loads(body)["ports"]
-        return next(p for p in ports if p["name"] == self.unit.link)
+        return next(p for p in ports if p["name"] == (console or self.unit).link)
 
-    def wait_port(self, condition, timeout=10):
-        return self.browser.wait(lambda: condition(self.port()), timeout, "the server's port state")
+    def wait_port(self, condition, timeout=10, console=None):
+        return self.browser.wait(lambda: condition(self.port(console)), timeout, "the server's port state")
 
     def progress(self):
         """(overall, step) values of the run's two bars; None when they are not shown."""
@@ -65,8 +75,9 @@ class RecoveryPageTest(PageTest):
             return None
         return tuple(int(float(b.get_attribute("value") or 0)) for b in bars)
 
-    def follow(self, text, timeout=90):
-        """Records the overall progress the page shows until `text` appears; returns the values."""
+    def follow(self, text, timeout=90, never=None):
+        """Records the overall progress the page shows until `text` appears; returns the values. The
+        text `never` must not show meanwhile."""
         b = self.browser
         seen = []
         deadline = time.time() + timeout
@@ -74,14 +85,26 @@ class RecoveryPageTest(PageTest):
             shown = self.progress()
             if shown and (not seen or seen[-1] != shown[0]):
                 seen.append(shown[0])
-            if text in b.text():
+            page = b.text()
+            if never and never in page:
+                raise AssertionError(f"{never!r} showed; page: {page[-600:]}")
+            if text in page:
                 return seen
             time.sleep(0.1)
-        raise AssertionError(f"{text!r} did not show; progress {seen[-5:]}; page: {b.text()[-600:]}")
+        recovery = [line for line in self.server.stderr().splitlines() if "LOG (0x2000)" in line or "serial" in line]
+        raise AssertionError(f"{text!r} did not show; progress {seen[-5:]}; page: {b.text()[-600:]}\n"
+                             "the server's recovery log:\n" + "\n".join(recovery[-40:]))
 
-    def choose_port(self):
-        self.browser.field(self.unit.link).click()
-        self.wait_port(lambda p: p["selected"])
+    def retype(self, label, text):
+        """Replaces a field's text by typing over it, as a person does. (The page draws its fields
+        again as it polls, so a field cleared from outside may show its text again before the first
+        key, and the keys would add to it.)"""
+        self.browser.field(label).send_keys(Keys.CONTROL, "a")
+        self.browser.field(label).send_keys(text)
+
+    def choose_port(self, console=None):
+        self.browser.field((console or self.unit).link).click()
+        self.wait_port(lambda p: p["selected"], console=console)
 
     def leaving_asks(self):
         """Whether leaving or reloading the page now makes the browser ask first. Headless Chromium
@@ -90,6 +113,10 @@ class RecoveryPageTest(PageTest):
         return self.browser.driver.execute_script(
             "const e = new Event('beforeunload', {cancelable: true}); window.dispatchEvent(e);"
             " return e.defaultPrevented;")
+
+    def uploads(self):
+        """How many images the server has received."""
+        return self.server.stderr().count("loading image from file")
 
     def flash_digest(self):
         with self.unit.lock:

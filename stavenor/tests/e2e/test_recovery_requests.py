@@ -115,7 +115,9 @@ class Recovery(unittest.TestCase):
         r = int(re.fullmatch(r"192\.0\.2\.(\d+)", addresses["centralUnitAddress"]).group(1))
         self.assertTrue(10 <= r <= 249 and r != 1, r)
         for bad in ("192.0.2.7; erase", "192.0.2.256", "1.2.3", "1.2.3.4.5", " 1.2.3.4", ""):
-            self.assertEqual(page("server_address", "--data-urlencode", f"data={bad}", "-G")[2], "{ }")
+            refusal = json.loads(page("server_address", "--data-urlencode", f"data={bad}", "-G")[2])
+            self.assertEqual(refusal["status"], "error", bad)
+            self.assertIn("is not an IPv4 address", refusal["description"])
             self.assertEqual(json.loads(page("send_server_address")[2]), addresses, bad)
         self.wait_log(s, "server address `192.0.2.7; erase` refused")
         page("server_address", data="192.0.2.7")

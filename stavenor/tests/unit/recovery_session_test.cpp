@@ -97,10 +97,46 @@ TEST(IpChecker, OnlyDottedQuadsAreTaken)
     for (auto [text, valid] : cases) EXPECT_EQ(IpChecker::isDottedQuad(text), valid) << text;
     IpChecker checker;
     const std::string before = checker.getServerAddress();
-    EXPECT_EQ(checker.setServerAddress("10.1.1.1; reset"), -2);
+    EXPECT_NE(checker.setServerAddress("10.1.1.1; reset"), "");
     EXPECT_EQ(checker.getServerAddress(), before);
-    EXPECT_EQ(checker.setCentralUnitAddress("10.1.1.20"), 0);
+    EXPECT_EQ(checker.setServerAddress("10.1.1.1"), "");
+    EXPECT_EQ(checker.setCentralUnitAddress("10.1.1.20"), "");
     EXPECT_EQ(checker.getCentralUnitAddress(), "10.1.1.20");
+    EXPECT_NE(checker.setServerAddress("10.1.1.20"), "") << "the unit's own address";
+    EXPECT_NE(checker.setCentralUnitAddress("10.1.2.20"), "") << "outside the PC's network";
+    EXPECT_EQ(checker.getCentralUnitAddress(), "10.1.1.20");
+}
+
+TEST(IpChecker, UnitAddressesThatCannotWorkAreRefusedWithTheReason)
+{
+    struct Case {
+        const char* unit;
+        const char* server;
+        int prefix;
+        const char* reason; // "" when taken
+    };
+    const Case cases[] = {
+        {"192.168.1.20", "192.168.1.10", 24, ""},
+        {"192.168.7.20", "192.168.1.10", 16, ""},
+        {"192.168.1.10", "192.168.1.10", 24, "is the PC's own address"},
+        {"192.168.2.20", "192.168.1.10", 24, "is outside the PC's network 192.168.1.0/24"},
+        {"10.0.0.5", "127.0.0.1", 8, "could not reach the PC at 127.0.0.1"},
+        {"0.0.0.0", "192.168.1.10", 24, "no address"},
+        {"255.255.255.255", "192.168.1.10", 24, "is the broadcast address"},
+        {"192.168.1.0", "192.168.1.10", 24, "is the address of the PC's network 192.168.1.0/24 itself"},
+        {"192.168.1.255", "192.168.1.10", 24, "is the broadcast address of the PC's network"},
+        {"172.16.3.255", "172.16.0.1", 16, ""},
+        {"192.168.1.2x", "192.168.1.10", 24, "is not an IPv4 address"},
+    };
+    for (const Case& c : cases) {
+        const std::string reason = IpChecker::unitAddressProblem(c.unit, c.server, c.prefix);
+        if (*c.reason == '\0')
+            EXPECT_EQ(reason, "") << c.unit;
+        else
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << c.unit << ": " << reason;
+    }
+    EXPECT_EQ(IpChecker::prefixLengthOf("127.0.0.1"), 8) << "loopback's own mask";
+    EXPECT_EQ(IpChecker::prefixLengthOf("198.51.100.7"), 24) << "an address of no interface";
 }
 
 } // namespace

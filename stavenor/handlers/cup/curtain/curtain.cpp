@@ -207,16 +207,16 @@ std::string RecoverySession::centralUnitAddress() const
     return checker ? checker->getCentralUnitAddress() : std::string();
 }
 
-int RecoverySession::setServerAddress(const std::string& address)
+std::string RecoverySession::setServerAddress(const std::string& address)
 {
     IpChecker* checker = IpChecker::instance();
-    return checker ? checker->setServerAddress(address) : -2;
+    return checker ? checker->setServerAddress(address) : "The PC's addresses are not known yet.";
 }
 
-int RecoverySession::setCentralUnitAddress(const std::string& address)
+std::string RecoverySession::setCentralUnitAddress(const std::string& address)
 {
     IpChecker* checker = IpChecker::instance();
-    return checker ? checker->setCentralUnitAddress(address) : -2;
+    return checker ? checker->setCentralUnitAddress(address) : "The PC's addresses are not known yet.";
 }
 
 int RecoverySession::startFlashing()

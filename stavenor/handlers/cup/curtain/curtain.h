@@ -43,8 +43,9 @@ public:
     int loadImageMemory(const uint8_t* data, size_t size);
     std::string serverAddress() const;
     std::string centralUnitAddress() const;
-    int setServerAddress(const std::string& address);
-    int setCentralUnitAddress(const std::string& address);
+    // "" when taken, else why the address cannot work.
+    std::string setServerAddress(const std::string& address);
+    std::string setCentralUnitAddress(const std::string& address);
     int startFlashing();
     // After the page answered a user activity: runs what the waiting step left. 0, -504 or -508.
     int proceed();

@@ -9,11 +9,45 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
+
 IpChecker* theChecker = nullptr;
+
+// A dotted quad as a number in host order.
+uint32_t numberOf(const std::string& quad)
+{
+    uint32_t number = 0;
+    size_t at = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        number = number << 8 | static_cast<uint32_t>(atoi(quad.c_str() + at));
+        at = quad.find('.', at) + 1;
+    }
+    return number;
 }
+
+std::string quadOf(uint32_t number)
+{
+    return std::to_string(number >> 24) + "." + std::to_string(number >> 16 & 0xff) + "." +
+           std::to_string(number >> 8 & 0xff) + "." + std::to_string(number & 0xff);
+}
+
+uint32_t maskOf(int prefixLength) { return prefixLength <= 0 ? 0 : ~uint32_t(0) << (32 - prefixLength); }
+
+// Why an address is nobody's, for either side; "" when it can be someone's.
+std::string addressProblem(const std::string& address)
+{
+    if (!IpChecker::isDottedQuad(address))
+        return "“" + address + "” is not an IPv4 address: write four numbers from 0 to 255 with dots between them.";
+    if (address == "0.0.0.0") return "0.0.0.0 means “no address”: nothing can be reached at it.";
+    if (address == "255.255.255.255")
+        return "255.255.255.255 is the broadcast address: it reaches every device on the network, not one.";
+    return "";
+}
+
+} // namespace
 
 IpChecker::IpChecker()
 {
@@ -89,22 +123,62 @@ bool IpChecker::isDottedQuad(const std::string& text)
     return at == text.size();
 }
 
-int IpChecker::setServerAddress(const std::string& address)
+int IpChecker::prefixLengthOf(const std::string& address)
 {
-    if (!isDottedQuad(address)) {
-        LOG(LOG_CURTAIN, "server address `%s` refused - not a dotted quad\n", address.c_str());
-        return -2;
+    int length = 24;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return length;
+    for (ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || !entry->ifa_netmask || entry->ifa_addr->sa_family != AF_INET) continue;
+        const auto own = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (isDottedQuad(address) && ntohl(own->sin_addr.s_addr) == numberOf(address)) {
+            const auto mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
+            length = __builtin_popcount(ntohl(mask->sin_addr.s_addr));
+            break;
+        }
     }
-    serverAddress = address;
-    return 0;
+    freeifaddrs(list);
+    return length;
 }
 
-int IpChecker::setCentralUnitAddress(const std::string& address)
+std::string IpChecker::unitAddressProblem(const std::string& unit, const std::string& server, int prefixLength)
 {
-    if (!isDottedQuad(address)) {
-        LOG(LOG_CURTAIN, "central unit address `%s` refused - not a dotted quad\n", address.c_str());
-        return -2;
+    if (std::string problem = addressProblem(unit); !problem.empty()) return problem;
+    if (unit == server) return unit + " is the PC's own address: the unit needs an address of its own.";
+    if (!isDottedQuad(server)) return "";
+    const uint32_t mask = maskOf(prefixLength);
+    const uint32_t network = numberOf(server) & mask;
+    const std::string named = quadOf(network) + "/" + std::to_string(prefixLength);
+    const uint32_t number = numberOf(unit);
+    if ((number & mask) != network)
+        return unit + " is outside the PC's network " + named + ": the unit could not reach the PC at " + server + ".";
+    if (prefixLength <= 30 && number == network)
+        return unit + " is the address of the PC's network " + named + " itself, not of a device in it.";
+    if (prefixLength <= 30 && number == (network | ~mask))
+        return unit + " is the broadcast address of the PC's network " + named + ": it reaches every device in it, not one.";
+    return "";
+}
+
+std::string IpChecker::setServerAddress(const std::string& address)
+{
+    std::string problem = addressProblem(address);
+    if (problem.empty() && address == centralUnitAddress)
+        problem = address + " is the unit's address: the PC needs an address of its own.";
+    if (!problem.empty()) {
+        LOG(LOG_CURTAIN, "server address `%s` refused - %s\n", address.c_str(), problem.c_str());
+        return problem;
+    }
+    serverAddress = address;
+    return "";
+}
+
+std::string IpChecker::setCentralUnitAddress(const std::string& address)
+{
+    const std::string problem = unitAddressProblem(address, serverAddress, prefixLengthOf(serverAddress));
+    if (!problem.empty()) {
+        LOG(LOG_CURTAIN, "central unit address `%s` refused - %s\n", address.c_str(), problem.c_str());
+        return problem;
     }
     centralUnitAddress = address;
-    return 0;
+    return "";
 }

@@ -17,12 +17,19 @@ public:
     void refresh();
     std::string getServerAddress() const { return serverAddress; }
     std::string getCentralUnitAddress() const { return centralUnitAddress; }
-    // The values are typed into the boot loader: only a dotted quad is taken. 0, or -2 (unchanged).
-    int setServerAddress(const std::string& address);
-    int setCentralUnitAddress(const std::string& address);
+    // The values are typed into the boot loader, and the unit fetches from the one at the other:
+    // an address that cannot work is refused. "" when taken, else why (the address stays).
+    std::string setServerAddress(const std::string& address);
+    std::string setCentralUnitAddress(const std::string& address);
 
     // "a.b.c.d" with four decimal octets 0-255.
     static bool isDottedQuad(const std::string& text);
+    // Why `unit` cannot be the unit's address beside the PC's `server` in a network of `prefixLength`
+    // bits, or "" when it can.
+    static std::string unitAddressProblem(const std::string& unit, const std::string& server, int prefixLength);
+    // The network prefix length of the PC's interface that holds `address`; 24 (the proposal's own
+    // assumption) when none does.
+    static int prefixLengthOf(const std::string& address);
     // The PC's address with its last octet replaced by a number of 10-249 other than its own.
     static std::string proposeUnitAddress(const std::string& server);
 

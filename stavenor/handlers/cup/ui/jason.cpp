@@ -74,6 +74,12 @@ std::string JasonState::serve(const JasonRequest& request)
         selecting = false;
         return kNothing;
     }
+    if (request.number == REQ_CHECK_PORTS) {
+        // Every port's console is asked again: a port that shows no answer can be checked before
+        // it is chosen.
+        if (SerialManager* manager = SerialManager::instance()) manager->reconnoitreAll();
+        return kNothing;
+    }
     RecoverySession* session = selectedSession;
     if (!session) return kNothing;
     switch (request.number) {
@@ -127,11 +133,14 @@ std::string JasonState::serve(const JasonRequest& request)
         description = "...";
         failed = finished = allDone = false;
         break;
-    case REQ_CHECK_PORTS:
-        if (SerialManager* manager = SerialManager::instance()) manager->reconnoitreAll();
+    case REQ_SERVER_ADDRESS:
+    case REQ_UNIT_ADDRESS: {
+        // A refused address says why, so that a request not sent by the page learns it too.
+        const std::string problem = request.number == REQ_SERVER_ADDRESS ? session->setServerAddress(data)
+                                                                         : session->setCentralUnitAddress(data);
+        if (!problem.empty()) return jsonText(status("error", problem));
         break;
-    case REQ_SERVER_ADDRESS: session->setServerAddress(data); break;
-    case REQ_UNIT_ADDRESS: session->setCentralUnitAddress(data); break;
+    }
     default: break;
     }
     return kNothing;

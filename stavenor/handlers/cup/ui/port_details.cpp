@@ -1,9 +1,11 @@
 #include "handlers/cup/ui/port_details.h"
 
 #include "common/main_loop.h"
+#include "handlers/cup/brelt/operations/determine_prompt.h"
 #include "handlers/cup/curtain/curtain.h"
 #include "handlers/cup/serial/serial_manager.h"
 
+#include <glib.h>
 #include <jansson.h>
 
 #include <cstdlib>
@@ -13,21 +15,35 @@ namespace {
 const char* consoleWord(int kind)
 {
     switch (kind) {
-    case 1: return "boot loader";
-    case 2: return "Linux shell";
+    case PROMPT_UBOOT: return "boot loader";
+    case PROMPT_LINUX: return "Linux shell";
     default: return "unknown";
     }
 }
 
+void setText(json_t* object, const char* key, const std::string& text)
+{
+    json_object_set_new(object, key, json_stringn(text.data(), text.size()));
+}
+
 json_t* describe(const std::string& name, const RecoverySession& session)
 {
-    const std::string mac = session.macAddress();
-    return json_pack("{s:s%, s:s, s:b, s:s%, s:i, s:b, s:b, s:b, s:b, s:b, s:I}", "name", name.data(), name.size(),
-                     "console", consoleWord(session.getConsoleKind()), "checking", session.isReconnoitring(),
-                     "macAddress", mac.data(), mac.size(), "flashSizeMb", session.getFlashSizeMb(), "selected",
-                     &session == selectedSession, "flashing", session.isFlashing(), "automaticDate",
-                     !session.isManualDate(), "automaticMacAddress", !session.isManualMac(), "keepDataPartition",
-                     session.keepsDataPartition(), "imageSize", static_cast<json_int_t>(session.imageSize()));
+    // Linux prints the MAC address in capitals, the boot loader in small letters: shown in one case.
+    gchar* mac = g_ascii_strdown(session.macAddress().c_str(), -1);
+    json_t* port = json_object();
+    setText(port, "name", name);
+    json_object_set_new(port, "console", json_string(consoleWord(session.getConsoleKind())));
+    json_object_set_new(port, "checking", json_boolean(session.isReconnoitring()));
+    json_object_set_new(port, "macAddress", json_string(mac));
+    json_object_set_new(port, "flashSizeMb", json_integer(session.getFlashSizeMb()));
+    json_object_set_new(port, "selected", json_boolean(&session == selectedSession));
+    json_object_set_new(port, "flashing", json_boolean(session.isFlashing()));
+    json_object_set_new(port, "automaticDate", json_boolean(!session.isManualDate()));
+    json_object_set_new(port, "automaticMacAddress", json_boolean(!session.isManualMac()));
+    json_object_set_new(port, "keepDataPartition", json_boolean(session.keepsDataPartition()));
+    json_object_set_new(port, "imageSize", json_integer(static_cast<json_int_t>(session.imageSize())));
+    g_free(mac);
+    return port;
 }
 
 std::string details()

@@ -1,0 +1,84 @@
+"""Addresses that cannot work are refused beside their field with the reason, and the server keeps
+the ones it holds; the server refuses the same addresses when they come without the page."""
+import json
+import unittest
+import urllib.parse
+
+from pages import curl
+from recovery_support import RecoveryPageTest
+
+# (field, address, the reason's words, whether the page itself refuses it before sending). Inside the
+# test's namespace the PC's address is loopback's, 127.0.0.1 in 127.0.0.0/8.
+BAD = [
+    ("Unit address", "127.0.0.1", "127.0.0.1 is the PC's own address", True),
+    ("Unit address", "10.0.0.5", "10.0.0.5 is outside the PC's network 127.0.0.0/8", False),
+    ("Unit address", "0.0.0.0", "0.0.0.0 means “no address”", True),
+    ("Unit address", "255.255.255.255", "255.255.255.255 is the broadcast address", True),
+    ("Unit address", "127.255.255.255", "is the broadcast address of the PC's network 127.0.0.0/8", False),
+    ("PC address", "0.0.0.0", "0.0.0.0 means “no address”", True),
+    ("PC address", "255.255.255.255", "255.255.255.255 is the broadcast address", True),
+    ("PC address", "UNIT", "is the unit's address", True),
+]
+COMMAND = {"Unit address": "central_unit_address", "PC address": "server_address"}
+
+
+def held():
+    status, body = curl("/curtain/?command=send_server_address")
+    return json.loads(body)
+
+
+class Addresses(RecoveryPageTest):
+    console_options = {"mode": "uboot", "flash_mb": 32}
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        curl("/curtain/?" + urllib.parse.urlencode({"command": "portSelected", "data": cls.unit.link}))
+
+    def cases(self):
+        unit = held()["centralUnitAddress"]
+        return [(field, unit if address == "UNIT" else address, reason, by_page) for field, address, reason, by_page in BAD]
+
+    def test_the_page_refuses_each_beside_its_field(self):
+        b = self.browser
+        b.open("/curtain.html")
+        b.wait_text("boot loader")
+        self.choose_port()
+        before = held()
+        self.assertRegex(before["centralUnitAddress"], r"^127\.0\.0\.\d+$")
+        for field, address, reason, by_page in self.cases():
+            with self.subTest(field=field, address=address):
+                self.retype(field, address)
+                b.click("Set " + field)
+                error_id = {"Unit address": "unit-address-error", "PC address": "server-address-error"}[field]
+                shown = b.wait(lambda: reason in b.driver.find_element("id", error_id).text and
+                               b.driver.find_element("id", error_id).text, 5, f"{reason!r} beside {field}")
+                self.assertIn("The address in use stays", shown)
+                self.assertEqual(b.field(field).get_attribute("aria-invalid"), "true")
+                self.assertEqual(held(), before)
+                sent = f"address `{address}` refused" in self.server.stderr()
+                self.assertEqual(sent, not by_page, "refused by the page before sending" if by_page else "sent")
+        b.shot("recovery-address-refused")
+
+        # A good one is taken, and the reason goes.
+        self.retype("Unit address", "127.0.0.77")
+        b.click("Set Unit address")
+        b.wait(lambda: held()["centralUnitAddress"] == "127.0.0.77", 5, "the new unit address")
+        b.wait(lambda: not b.driver.find_elements("id", "unit-address-error"), 5, "the unit address's reason to go")
+        self.assertEqual(b.console_errors(), [])
+
+    def test_the_server_refuses_each_sent_directly(self):
+        before = held()
+        for field, address, reason, _ in self.cases():
+            with self.subTest(field=field, address=address):
+                query = urllib.parse.urlencode({"command": COMMAND[field], "data": address})
+                status, body = curl("/curtain/?" + query)
+                self.assertEqual(status, 200)
+                answer = json.loads(body)
+                self.assertEqual(answer["status"], "error")
+                self.assertIn(reason, answer["description"])
+                self.assertEqual(held(), before)
+
+
+if __name__ == "__main__":
+    unittest.main()
