@@ -74,9 +74,14 @@ function toStrings(params) {
  * @param {string} path @param {RequestInit} [init]
  */
 export async function send(path, init) {
+    return answered(() => fetch(path, {cache: "no-store", ...init}));
+}
+
+/** The reply of `request()` once it answered 200, else a ServerError. @param {() => Promise<Response>} request */
+async function answered(request) {
     let reply;
     try {
-        reply = await fetch(path, {cache: "no-store", ...init});
+        reply = await request();
     } catch (e) {
         if (e instanceof DOMException && e.name === "AbortError") throw e;
         setGone(true);
@@ -85,6 +90,25 @@ export async function send(path, init) {
     setGone(false);
     if (!reply.ok) throw new ServerError(await describeFailure(reply), reply.status);
     return reply;
+}
+
+/**
+ * A POST whose body is followed as it leaves: `onProgress(percent)`. (fetch cannot tell that.)
+ * @param {string} path @param {FormData} body @param {(percent: number) => void} onProgress
+ * @returns {Promise<Response>}
+ */
+function postFollowed(path, body, onProgress) {
+    return new Promise((resolve, reject) => {
+        const request = new XMLHttpRequest();
+        request.open("POST", path);
+        request.responseType = "blob";
+        request.upload.onprogress = e => {
+            if (e.lengthComputable) onProgress(Math.floor(100 * e.loaded / e.total));
+        };
+        request.onload = () => resolve(new Response(request.response, {status: request.status, statusText: request.statusText}));
+        request.onerror = () => reject(new TypeError("the request did not reach the server"));
+        request.send(body);
+    });
 }
 
 /** @param {Response} reply */
@@ -129,13 +153,16 @@ export async function getJson(path, params, signal) {
 }
 
 /**
- * POST of form fields and files as multipart form data, answered with JSON.
+ * POST of form fields and files as multipart form data, answered with JSON. `onProgress(percent)`,
+ * when given, follows the upload.
  * @param {string} path @param {Record<string, any>} fields @param {Record<string, File>} [files]
+ * @param {(percent: number) => void} [onProgress]
  */
-export async function postJson(path, fields, files = {}) {
+export async function postJson(path, fields, files = {}, onProgress = undefined) {
     const form = new FormData();
     for (const [key, value] of Object.entries(toStrings(fields))) form.append(key, value);
     for (const [key, file] of Object.entries(files)) form.append(key, file, file.name);
+    if (onProgress) return readJson(await answered(() => postFollowed(path, form, onProgress)));
     return readJson(await send(path, {method: "POST", body: form}));
 }
 

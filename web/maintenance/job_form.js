@@ -1,12 +1,13 @@
 // The job bar: which job, its fields and file, and the button that starts it on the selected units.
-// A chosen file is uploaded at once, and the server's description of it is shown before it is sent
-// to any unit.
+// A chosen file is uploaded at once, and the server's description of it (or its refusal) is shown
+// before it is sent to any unit; a job that replaces what units hold asks first.
 import {html, useEffect, useState} from "../lib/preact-htm.js";
-import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
+import {ErrorText, Progress, describe, useCommand, useConfirm} from "../common/ui.js";
 import {chooseFile} from "../common/upload.js";
 import {buttonData, sendButtonFile} from "../common/api/updater.js";
 import {configurationAsFile} from "../common/api/tuna.js";
 import {ACTIONS, FILE_SLOTS, actionOf} from "./actions.js";
+import {announcementContents, jobQuestion, sentText} from "./job_question.js";
 
 /** @typedef {import("../common/api/updater.js").FileDescription} FileDescription */
 
@@ -39,18 +40,23 @@ function useFileDescriptions() {
 }
 
 /**
- * @param {{selected: string[], start: (type: string, units: string[], params: Record<string, any>) => Promise<any>}} props
+ * @param {{selected: string[], units: import("./units.js").Unit[],
+ *          start: (type: string, units: string[], params: Record<string, any>, sent?: string) => Promise<any>}} props
  */
-export function JobForm({selected, start}) {
+export function JobForm({selected, units: allUnits, start}) {
     const [type, setType] = useState("reboot");
     const [values, setValues] = useState(/** @type {Record<string, string>} */ ({}));
     const [files, setFiles] = useFileDescriptions();
     const command = useCommand();
     const fileCommand = useCommand();
     const [ask, confirmDialog] = useConfirm();
+    const [uploading, setUploading] = useState(/** @type {{name: string, percent: number} | null} */ (null));
     const action = actionOf(type);
     const slot = action.file;
     const file = slot && files[slot.buttonId];
+
+    const needs = slot ? `Needs on the PC: a ${slot.label} (.${slot.kind}), chosen here; the server checks that a unit can take it.`
+        : action.needs ? `Needs on the PC: ${action.needs}.` : "";
 
     const setValue = (/** @type {string} */ name, /** @type {string} */ value) => setValues(old => ({...old, [name]: value}));
 
@@ -59,16 +65,25 @@ export function JobForm({selected, start}) {
         if (slot === FILE_SLOTS.configuration) setValue("role", "");
     };
 
+    // The file goes to the server, which describes it or says why no unit could take it.
+    const send = async (/** @type {File} */ chosen, /** @type {string} */ realPath) => {
+        setUploading({name: chosen.name, percent: 0});
+        try {
+            keep(await sendButtonFile(slot.buttonId, slot.uploadType, chosen, realPath,
+                                      percent => setUploading({name: chosen.name, percent})), chosen, realPath);
+        } catch (error) {
+            setFiles(old => ({...old, [slot.buttonId]: undefined}));
+            throw new Error(`${chosen.name} cannot be used: ${describe(error)}.`);
+        } finally {
+            setUploading(null);
+        }
+    };
     const pick = async () => {
         const chosen = await chooseFile(slot.kind);
         if (!chosen) return;
-        await fileCommand.run(async () => keep(await sendButtonFile(slot.buttonId, slot.uploadType, chosen.file, chosen.realPath),
-                                                chosen.file, chosen.realPath));
+        await fileCommand.run(() => send(chosen.file, chosen.realPath));
     };
-    const useInUse = () => fileCommand.run(async () => {
-        const inUse = await configurationAsFile();
-        keep(await sendButtonFile(slot.buttonId, slot.uploadType, inUse, ""), inUse, "");
-    });
+    const useInUse = () => fileCommand.run(async () => send(await configurationAsFile(), ""));
 
     const submit = async (/** @type {Event} */ event) => {
         event.preventDefault();
@@ -83,9 +98,18 @@ export function JobForm({selected, start}) {
             params.fileName = file.updaterName;
             params.updaterPath = file.updaterPath ?? "";
         }
-        if (action.confirm && !(await ask({title: action.label, text: action.confirm, confirmLabel: action.label, danger: true})))
-            return;
-        await command.run(() => start(type, selected, params));
+        let sent = "";
+        if (action.replaces) {
+            const announcements = type === "announcementsUpload" ? await command.run(announcementContents) : null;
+            if (type === "announcementsUpload" && !announcements) return; // its error is said
+            sent = sentText(action, params, file, announcements);
+            const question = jobQuestion(action, selected, allUnits, sent, announcements);
+            if ("refusal" in question) return command.setError(question.refusal);
+            if (!(await ask({...question, danger: true}))) return;
+        } else {
+            sent = sentText(action, params, file, null);
+        }
+        await command.run(() => start(type, selected, params, sent));
     };
 
     return html`<form class="job-form" onSubmit=${submit} aria-label="Job">
@@ -102,12 +126,15 @@ export function JobForm({selected, start}) {
         ${slot && html`<span class="file-slot">
             <button type="button" onClick=${pick} disabled=${fileCommand.pending}>Choose ${slot.label}</button>
             ${slot === FILE_SLOTS.configuration && html`<button type="button" onClick=${useInUse} disabled=${fileCommand.pending}>Use the configuration in use</button>`}
-            <span class="file-description" aria-live="polite">${file
+            <span class="file-description" aria-live="polite">${uploading
+                ? html`<${Progress} value=${uploading.percent} label=${`Sending ${uploading.name} to the server: ${uploading.percent} %`}/>`
+                : file
                 ? html`<strong>${file.updaterName}</strong>${describeFile(file, slot.uploadType) && `: ${describeFile(file, slot.uploadType)}`}`
                 : html`<span class="muted">no file chosen</span>`}</span>
         </span>`}
         <button type="submit" class="primary" disabled=${command.pending || selected.length === 0}>
             ${action.label} on ${selected.length} ${selected.length === 1 ? "unit" : "units"}</button>
+        ${needs && html`<p class="needs muted">${needs}</p>`}
         <${ErrorText} message=${fileCommand.error || command.error}/>
         ${confirmDialog}
     </form>`;

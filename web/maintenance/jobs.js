@@ -1,49 +1,33 @@
 // Jobs on units: started through the server, then followed unit by unit until each ends. A job is
-// shown running only while the server says its program runs; anything else ends it, in words.
+// shown running while the server says its program runs; only the server's own result ends it. A
+// progress question that fails is said beside the job and asked again.
 import {useCallback, useRef, useState} from "../lib/preact-htm.js";
 import {describe, usePolling} from "../common/ui.js";
-import {jobProgress, startJob} from "../common/api/updater.js";
+import {jobProgress, startJob, unitList} from "../common/api/updater.js";
 import {ServerGone} from "../common/client.js";
-import {jobLabel} from "./actions.js";
+import {actionOf, jobLabel} from "./actions.js";
+import {codeText, failureText, refusalText} from "./job_words.js";
 
 const PROGRESS_MS = 500;
 const PROGRESS_REQUESTS = 6;
 // A unit the server no longer lists for this long has gone for good.
 const GONE_POLLS = 6;
+// States in which a restarted unit has not announced itself again.
+const NOT_BACK = new Set(["down", "probably down", "rebooting"]);
 let lastJobId = 0;
 
 /**
- * @typedef {{id: number, type: string, state: "running" | "success" | "error", current: number, overall: number,
- *            step: string, work: string, error: string, gonePolls: number, notice?: string}} Job
- * @typedef {{time: Date, unit: string, job: string, outcome: string}} LogEntry
+ * @typedef {{id: number, type: string, state: "running" | "restarting" | "success" | "error", current: number,
+ *            overall: number, step: string, work: string, error: string, gonePolls: number, sent: string,
+ *            notice?: string, trouble?: string}} Job
+ * `trouble` says why the last progress question failed; the job is asked again.
  */
 
 // A failed job ends with the release of the unit; the step that failed is the one before it.
 const RELEASE = /^releas/i;
 
-/** Words for a failed program, from the server's answer and the last step of work it reported. */
-function failureText(/** @type {any} */ reply, /** @type {string} */ work) {
-    const reason = reply.description && reply.description !== "Unknown" ? reply.description : "the unit did not finish it";
-    const where = work ? ` while ${work}` : "";
-    const code = typeof reply.code === "number" ? ` (code ${reply.code})` : "";
-    return `Failed${where}: ${reason}${code}`;
-}
-
-/** The page's log: each job, unit and outcome with its time. */
-export function useLog() {
-    const [entries, setEntries] = useState(/** @type {LogEntry[]} */ ([]));
-    const add = useCallback((/** @type {string} */ unit, /** @type {string} */ job, /** @type {string} */ outcome) =>
-        setEntries(old => [...old, {time: new Date(), unit, job, outcome}]), []);
-    return {entries, add};
-}
-
-/** The log as text, one line per entry. @param {LogEntry[]} entries */
-export function logText(entries) {
-    return entries.map(e => `${e.time.toISOString()}\t${e.unit}\t${e.job}\t${e.outcome}\n`).join("");
-}
-
 /**
- * @param {(unit: string, job: string, outcome: string) => void} log
+ * @param {import("./page_log.js").Log} log
  * @param {(mac: string) => void} onEnd called when a unit's job ended, either way
  */
 export function useJobs(log, onEnd) {
@@ -55,33 +39,35 @@ export function useJobs(log, onEnd) {
         setJobs(old => ({...old, [mac]: {...old[mac], ...change}}));
     }, []);
 
-    const end = useCallback((/** @type {string} */ mac, /** @type {Job} */ job, /** @type {Partial<Job>} */ change) => {
-        update(mac, change);
-        log(mac, jobLabel(job.type), change.state === "success" ? "success" : `error: ${change.error}`);
+    const end = useCallback((/** @type {string} */ mac, /** @type {Job} */ job, /** @type {Partial<Job>} */ change,
+                             /** @type {string} */ outcome) => {
+        update(mac, {...change, trouble: ""});
+        log(mac, jobLabel(job.type), outcome, job.sent);
         onEnd(mac);
     }, []);
 
     /**
      * Starts `type` on `units`. Resolves when the server answered; a refusal of the whole request
-     * throws its reason, a unit's own refusal ends that unit's job at once.
-     * @param {string} type @param {string[]} units @param {Record<string, any>} params
+     * throws its reason, a unit's own refusal ends that unit's job at once. `sent` names what the
+     * job sends (file, version, role) for the log.
+     * @param {string} type @param {string[]} units @param {Record<string, any>} params @param {string} [sent]
      */
-    const start = useCallback(async (type, units, params) => {
+    const start = useCallback(async (type, units, params, sent = "") => {
         const label = jobLabel(type);
         let records;
         try {
             records = await startJob(type, units, params);
         } catch (error) {
-            log(units.join(","), label, `refused: ${describe(error)}`);
+            for (const mac of units) log(mac, label, `refused: ${describe(error)}`, sent);
             throw error;
         }
         const fresh = /** @type {Record<string, Job>} */ ({});
         for (const record of records) {
             const accepted = record.status === "commandAccepted";
+            const error = accepted ? "" : refusalText(record.description);
             fresh[record.macAddress] = {id: ++lastJobId, type, state: accepted ? "running" : "error", current: 0, overall: 0,
-                                        step: accepted ? "starting" : "", work: "", gonePolls: 0,
-                                        error: accepted ? "" : `Refused: ${record.description || "no reason given"}`};
-            log(record.macAddress, label, accepted ? "accepted" : `refused: ${record.description}`);
+                                        step: accepted ? "starting" : "", work: "", gonePolls: 0, sent, error};
+            log(record.macAddress, label, accepted ? "accepted" : error, sent);
         }
         setJobs(old => {
             const next = {...old};
@@ -101,28 +87,56 @@ export function useJobs(log, onEnd) {
             reply = await jobProgress(mac);
         } catch (error) {
             if (error instanceof ServerGone) return; // the banner says it; the job is asked again after
-            reply = {status: "error", code: "none", description: `the server could not say how the job stands: ${describe(error)}`};
+            if (current.current[mac]?.id === job.id)
+                update(mac, {trouble: `The server could not say how the job stands (${describe(error)}); asking again.`});
+            return;
         }
         if (current.current[mac]?.id !== job.id) return; // a newer job took its place meanwhile
         if (reply.status === "progress") {
             const step = reply.description || job.step;
-            update(mac, {current: reply.current, overall: reply.overall, step, gonePolls: 0,
+            update(mac, {current: reply.current, overall: reply.overall, step, gonePolls: 0, trouble: "",
                          work: RELEASE.test(step) ? job.work : step});
         } else if (reply.status === "success") {
-            end(mac, job, {state: "success", current: job.overall, step: "", error: ""});
+            if (actionOf(job.type)?.restarts) {
+                update(mac, {state: "restarting", current: job.overall, step: "restarting", trouble: ""});
+                log(mac, jobLabel(job.type), "done; the unit restarts", job.sent);
+            } else {
+                end(mac, job, {state: "success", current: job.overall, step: "", error: ""}, "done");
+            }
         } else if (reply.status === "error" && reply.description === "no unit") {
             // Replaced under another protocol version, or gone: the new object answers for it soon.
-            if (job.gonePolls + 1 >= GONE_POLLS) end(mac, job, {state: "error", error: "Failed: the unit is no longer on the network"});
+            if (job.gonePolls + 1 >= GONE_POLLS)
+                end(mac, job, {state: "error", error: "Failed: the unit is no longer on the network."}, "failed: the unit left the network");
             else update(mac, {gonePolls: job.gonePolls + 1});
-        } else if (reply.status === "error") {
-            end(mac, job, {state: "error", error: failureText(reply, job.work)});
+        } else if (reply.status === "error" && typeof reply.code === "number") {
+            const error = failureText(reply, job.work);
+            end(mac, job, {state: "error", error}, `failed${codeText(reply)}: ${error}`);
         } else {
-            end(mac, job, {state: "error", error: `The server answered an unknown job state: ${reply.status}`});
+            // Not the program's result: the server could not answer this time.
+            const said = reply.status === "error" ? reply.description : `an unknown job state "${reply.status}"`;
+            update(mac, {trouble: `The server could not say how the job stands (${said}); asking again.`});
+        }
+    }, []);
+
+    /** Ends the restarts of the units that announced themselves again, by a list asked after the restart. */
+    const settleRestarts = useCallback(async (/** @type {[string, Job][]} */ restarting) => {
+        let list;
+        try {
+            list = await unitList();
+        } catch (error) {
+            return; // asked again at the next turn
+        }
+        for (const [mac, job] of restarting) {
+            const record = list.find(u => u.macAddress === mac);
+            if (!record || NOT_BACK.has(record.status) || current.current[mac]?.id !== job.id) continue;
+            end(mac, job, {state: "success", step: "", error: ""}, "the unit is back");
         }
     }, []);
 
     usePolling(async () => {
-        const running = Object.entries(current.current).filter(([, job]) => job.state === "running");
+        const all = Object.entries(current.current);
+        const running = all.filter(([, job]) => job.state === "running");
+        const restarting = all.filter(([, job]) => job.state === "restarting");
         let next = 0;
         const worker = async () => {
             while (next < running.length) {
@@ -130,7 +144,8 @@ export function useJobs(log, onEnd) {
                 await follow(mac, job);
             }
         };
-        await Promise.all(Array.from({length: Math.min(PROGRESS_REQUESTS, running.length)}, worker));
+        await Promise.all([...Array.from({length: Math.min(PROGRESS_REQUESTS, running.length)}, worker),
+                           restarting.length ? settleRestarts(restarting) : null]);
     }, PROGRESS_MS);
 
     /**
@@ -143,7 +158,7 @@ export function useJobs(log, onEnd) {
         if (reply?.status !== "progress" || current.current[mac]?.state === "running") return;
         setJobs(old => ({...old, [mac]: {id: ++lastJobId, type: "", state: "running", current: reply.current,
                                          overall: reply.overall, step: reply.description, work: reply.description,
-                                         error: "", gonePolls: 0}}));
+                                         error: "", gonePolls: 0, sent: ""}}));
     }, []);
 
     return {jobs, start, adopt};

@@ -5,7 +5,8 @@ import {startPage, setLeaveGuard} from "../common/frame.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import {downloadFetchedConfiguration, downloadLog} from "../common/api/updater.js";
 import {useUnits} from "./units.js";
-import {logText, useJobs, useLog} from "./jobs.js";
+import {useJobs} from "./jobs.js";
+import {logText, useLog} from "./page_log.js";
 import {UnitTable} from "./unit_table.js";
 import {JobForm} from "./job_form.js";
 import {UnitDialog} from "./unit_dialog.js";
@@ -31,7 +32,7 @@ function useRunningElsewhere(units, jobs, adopt) {
 
 function Updater() {
     const {units, listError, loaded, refresh} = useUnits();
-    const log = useLog();
+    const log = useLog(units);
     const {jobs, start, adopt} = useJobs(log.add, refresh);
     useRunningElsewhere(units, jobs, adopt);
     const [selected, setSelected] = useState(/** @type {Set<string>} */ (new Set()));
@@ -49,7 +50,7 @@ function Updater() {
 
     return html`<div class="updater">
         <h1 class="visually-hidden">Updater</h1>
-        <${JobForm} selected=${chosen} start=${start}/>
+        <${JobForm} selected=${chosen} units=${units} start=${start}/>
         <${ErrorText} message=${listError && `The unit list could not be read: ${listError}`}/>
         <${ErrorText} message=${rowCommand.error}/>
         ${loaded && units.length === 0 && html`<p class="muted">No central unit has answered yet. Units appear here as soon as they announce themselves.</p>`}
@@ -61,7 +62,7 @@ function Updater() {
                 onClick=${() => logCommand.run(() => downloadLog(logText(log.entries)))}>Download log</button>
             <${ErrorText} message=${logCommand.error}/>
         </div>
-        ${openUnit && html`<${UnitDialog} unit=${openUnit} start=${start}
+        ${openUnit && html`<${UnitDialog} unit=${openUnit} job=${jobs[openUnit.macAddress]} start=${start}
             log=${log.add} onClose=${() => setOpen(null)}/>`}
     </div>`;
 }

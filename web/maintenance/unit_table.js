@@ -1,8 +1,7 @@
 // The unit list: one row per unit with its job's progress, sortable by any column, filtered by text,
 // with a check box per row for the units a job goes to.
 import {html, useMemo, useState} from "../lib/preact-htm.js";
-import {Progress} from "../common/ui.js";
-import {jobLabel} from "./actions.js";
+import {JobCell} from "./job_cell.js";
 
 /** @typedef {import("./units.js").Unit} Unit @typedef {import("./jobs.js").Job} Job */
 
@@ -23,26 +22,6 @@ export function unitName(u) {
 }
 
 const GONE = new Set(["down", "probably down"]);
-
-/** @param {{job: Job | undefined, unitGone: boolean, onDownload: () => void}} props */
-function JobCell({job, unitGone, onDownload}) {
-    if (!job) return null;
-    const label = jobLabel(job.type);
-    if (job.state === "running") {
-        const percent = job.overall > 0 ? Math.round(100 * job.current / job.overall) : null;
-        return html`<${Progress} value=${percent} state="running"
-            label=${`${label}: ${job.step || "running"}${percent === null ? "" : ` (${percent} %)`}`}/>
-            ${job.notice && html`<p class="error small">${job.notice}</p>`}`;
-    }
-    if (job.state === "success") {
-        return html`<div class="job-end">
-            <${Progress} value=${100} state="success" label=${`${label}: done`}/>
-            ${job.type === "configurationDownload" && html`<button type="button" class="small" onClick=${onDownload}>Download configuration</button>`}
-        </div>`;
-    }
-    const hint = unitGone ? " The unit does not answer now." : "";
-    return html`<${Progress} value=${0} state="error" label=${`${label}: ${job.error}${hint}`}/>`;
-}
 
 /**
  * @param {{units: Unit[], jobs: Record<string, Job>, selected: Set<string>, setSelected: (s: Set<string>) => void,

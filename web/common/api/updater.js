@@ -39,7 +39,9 @@ export async function startJob(type, units, params = {}) {
 
 /**
  * Where a unit's job stands: {status: "progress", current, overall, description}, {status: "success"}
- * or {status: "error", code, description}. Only a refused request throws.
+ * or {status: "error", code, description, reason}: `reason` says in words why the program failed.
+ * An error without a code is not the program's result (no unit, a busy server). Only a refused
+ * request throws.
  * @param {string} mac @param {AbortSignal} [signal]
  */
 export async function jobProgress(mac, signal) {
@@ -106,12 +108,15 @@ export async function uploadModuleFile(mac, path, file) {
 /**
  * Uploads a file for one of the page's buttons; the server keeps it and describes it.
  * `type` is "configuration", "dis" or "module"; `realPath` is the file's path on this machine, when known.
+ * A file that no unit could take (missing, empty, too big) is refused with the reason, and the
+ * server keeps nothing of it. `onProgress(percent)` follows the upload.
  * @param {string} buttonId @param {string} type @param {File} file @param {string} realPath
+ * @param {(percent: number) => void} [onProgress]
  * @returns {Promise<FileDescription>}
  */
-export async function sendButtonFile(buttonId, type, file, realPath) {
+export async function sendButtonFile(buttonId, type, file, realPath, onProgress) {
     return postJson(BASE + "fileSent.json", {type, buttonId, updaterName: file.name, updaterPath: realPath},
-                    {fileSent: file});
+                    {fileSent: file}, onProgress);
 }
 
 /** What the server keeps of a button's last upload. @param {string} buttonId @returns {Promise<FileDescription>} */
