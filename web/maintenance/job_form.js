@@ -109,7 +109,13 @@ export function JobForm({selected, units: allUnits, start}) {
         } else {
             sent = sentText(action, params, file, null);
         }
-        await command.run(() => start(type, selected, params, sent));
+        await command.run(async () => {
+            try {
+                return await start(type, selected, params, sent);
+            } catch (error) {
+                throw new Error(`${action.label} was refused: ${describe(error)}.`);
+            }
+        });
     };
 
     return html`<form class="job-form" onSubmit=${submit} aria-label="Job">

@@ -31,7 +31,7 @@ export function unitNames(macs, units) {
  * @returns {Promise<{language: string, recordings: number}[]>}
  */
 export async function announcementContents() {
-    const languages = [COMMON, ...(await listLanguages()).filter(name => name !== COMMON)];
+    const languages = [COMMON, ...(await listLanguages()).filter(name => name !== COMMON).sort()];
     const counts = await Promise.all(languages.map(async language => ({
         language, recordings: (await listAnnouncements(language)).length})));
     return counts.filter(c => c.recordings > 0);

@@ -34,7 +34,8 @@ export function refusalText(description) {
  */
 export function failureText(reply, work) {
     const known = reply.description && reply.description !== "Unknown" ? reply.description : "";
-    const reason = [known, reply.reason].filter(Boolean).join(": ") || "the unit did not finish it";
+    const why = reply.reason || "the unit did not finish it";
+    const reason = known ? `${why} (${known})` : why;
     const where = work ? ` while ${work}` : "";
     return `Failed${where}: ${sentence(reason)}`;
 }

@@ -99,7 +99,6 @@ export function useJobs(log, onEnd) {
         } else if (reply.status === "success") {
             if (actionOf(job.type)?.restarts) {
                 update(mac, {state: "restarting", current: job.overall, step: "restarting", trouble: ""});
-                log(mac, jobLabel(job.type), "done; the unit restarts", job.sent);
             } else {
                 end(mac, job, {state: "success", current: job.overall, step: "", error: ""}, "done");
             }
@@ -129,7 +128,7 @@ export function useJobs(log, onEnd) {
         for (const [mac, job] of restarting) {
             const record = list.find(u => u.macAddress === mac);
             if (!record || NOT_BACK.has(record.status) || current.current[mac]?.id !== job.id) continue;
-            end(mac, job, {state: "success", step: "", error: ""}, "the unit is back");
+            end(mac, job, {state: "success", step: "", error: ""}, "done; the unit announced itself again");
         }
     }, []);
 

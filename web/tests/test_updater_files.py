@@ -53,6 +53,13 @@ class FileJobs(UpdaterPageTest):
         Select(b.field("Role")).select_by_visible_text("rear")
         since = time.time()
         self.run_job("Upload configuration", 1)
+        question = self.question()
+        for said in (f"Upload configuration on 1 unit: Bus 1 ({unit.mac}).",
+                     "To be sent: configuration file bus7.conf, role \"rear\".",
+                     "This replaces the running configuration on the unit."):
+            self.assertIn(said, question)
+        self.assertEqual(self.requests(unit, since), [], "nothing is sent before the question is answered")
+        self.answer("Upload configuration")
         self.wait_row(unit.mac, "Upload configuration: done", timeout=40)
         self.assertEqual(unit.files["/dis/system.conf"], CONF.encode())
         role = self.requests(unit, since, t=sim.ROL)
@@ -61,7 +68,7 @@ class FileJobs(UpdaterPageTest):
         # The configuration that the configuration module holds, as the store would save it.
         b.click("Use the configuration in use")
         b.wait_text("New configuration.conf")
-        self.run_job("Upload configuration", 1)
+        self.run_confirmed("Upload configuration", 1)
         self.wait_row(unit.mac, "Upload configuration: done", timeout=40)
         self.assertTrue(wait_for(lambda: unit.files["/dis/system.conf"].startswith(b"# "), 5))
         self.assertNotEqual(unit.files["/dis/system.conf"], CONF.encode())
@@ -76,7 +83,9 @@ class FileJobs(UpdaterPageTest):
         self.browser.choose_file("Choose module file", write_file("acme_module_rundis_main_2.1.mod", archive))
         self.assertEqual(self.browser.upload_filter(), "mod")
         self.browser.wait_text("acme_module_rundis_main_2.1.mod: module rundis, type main, version 2, organization acme")
-        self.run_job("Add module", 1)
+        self.run_confirmed("Add module", 1)
+        # The new core restarts the unit: "restarting" until it announces itself again.
+        self.wait_row(unit.mac, "Add module: restarting", timeout=40)
         self.wait_row(unit.mac, "Add module: done", timeout=40)
         self.assertEqual(unit.files["/modules/rundis/bin/rundis"], content)
 
@@ -102,12 +111,12 @@ class FileJobs(UpdaterPageTest):
         self.start_on(unit, "Upload configuration")
         b.choose_file("Choose configuration file", write_file("big.conf", BIG_CONF))
         b.wait_text("big.conf")
-        self.run_job("Upload configuration", 1)
+        self.run_confirmed("Upload configuration", 1)
         # Silent once the page shows the upload under way (the file takes the unit some seconds).
         self.wait_row(unit.mac, "Upload configuration: file upload", timeout=20)
         unit.silent = True
-        self.wait_row(unit.mac, "Upload configuration: Failed while file upload", timeout=40)
-        self.wait_row(unit.mac, "The unit does not answer now.", timeout=15)
+        self.wait_row(unit.mac, "Upload configuration: Failed while file upload: "
+                      "The unit stopped answering during the upload.", timeout=40)
         self.assertEqual(unit.uploads, [])
         b.driver.execute_script("window.scrollTo(0, 0)")
         b.shot("updater-job-failed")
@@ -134,8 +143,9 @@ class FileJobs(UpdaterPageTest):
         changer = threading.Thread(target=change)
         changer.start()
         self.addCleanup(changer.join)
-        self.run_job("Upload configuration", 1)
-        self.wait_row(unit.mac, "Upload configuration: Failed", timeout=40)
+        self.run_confirmed("Upload configuration", 1)
+        self.wait_row(unit.mac, "The unit changed its protocol version during the job.", timeout=40)
+        self.assertIn("Upload configuration: Failed", self.row_text(unit.mac))
         self.assertTrue(wait_for(lambda: listed().get(unit.mac, {}).get("protocolVersion") == 7, 15))
         self.assertEqual(unit.uploads, [])
         unit.reboot_silence = 0.5
@@ -207,8 +217,10 @@ class UnitDetails(UpdaterPageTest):
 
 
 class PageLog(UpdaterPageTest):
-    def test_the_log_holds_the_jobs(self):
+    def test_the_log_holds_the_jobs_across_a_reload(self):
         b = self.browser
+        # The log is in the PC's local time: a zone of its own shows it is not UTC.
+        b.driver.execute_cdp_cmd("Emulation.setTimezoneOverride", {"timezoneId": "Asia/Kolkata"})
         unit = Unit(mac(8), 6, hwd="Bus 8")
         unit.reboot_silence = 0.5
         unit.files = {"/dis/system.conf": CONF.encode()}
@@ -225,19 +237,44 @@ class PageLog(UpdaterPageTest):
         b.click("Download configuration")
         saved = b.wait_download("bus7.conf")
         self.assertTrue(wait_for(lambda: read(saved) == CONF.encode(), 5))
+        self.choose_job("Upload configuration")
+        b.choose_file("Choose configuration file", write_file("bus7.conf", CONF))
+        b.wait_text('bus7.conf: configuration "Bus 7"')
+        from selenium.webdriver.support.select import Select
+        Select(b.field("Role")).select_by_visible_text("rear")
+        self.run_confirmed("Upload configuration", 1)
+        self.wait_row(unit.mac, "Upload configuration: done", timeout=40)
         self.choose_job("Set description")
         self.run_job("Set description", 1)
         b.wait_text("Enter the description first.")
+        b.wait_text("6 entries in this page's log")
+
+        # A reload keeps the log; a job in the unit's dialog is logged with its outcome.
+        self.open_updater()
+        b.wait_text("6 entries in this page's log")
+        self.wait_row(unit.mac, "Bus 8")
+        b.click(f"Details of {unit.mac}")
+        b.click("List roles")
+        Select(b.field("Role")).select_by_visible_text("slave")
+        b.click("Set role")
+        b.wait(lambda: "Set role: done" in b.find("//dialog[@open]").text, 20, "the role job's end in the dialog")
+        b.click("Close")
 
         b.click("Download log")
         saved = b.wait_download("updater.log")
-        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 4, 5))
+        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 10, 5))
         lines = [line.split("\t") for line in read(saved).decode().splitlines()]
+        unit_name = f"Bus 8 ({unit.mac})"
+        configuration = 'configuration file bus7.conf, role "rear"'
         self.assertEqual([line[1:] for line in lines], [
-            [unit.mac, "Reboot", "accepted"], [unit.mac, "Reboot", "success"],
-            [unit.mac, "Fetch configuration", "accepted"], [unit.mac, "Fetch configuration", "success"]])
+            [unit_name, "Reboot", "", "accepted"], [unit_name, "Reboot", "", "done; the unit announced itself again"],
+            [unit_name, "Fetch configuration", "", "accepted"], [unit_name, "Fetch configuration", "", "done"],
+            [unit_name, "Upload configuration", configuration, "accepted"],
+            [unit_name, "Upload configuration", configuration, "done"],
+            [unit_name, "List roles", "", "done"],
+            [unit_name, "Set role", 'role "slave"', "accepted"], [unit_name, "Set role", 'role "slave"', "done"]])
         for line in lines:
-            self.assertRegex(line[0], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d")
+            self.assertRegex(line[0], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+05:30$")
         self.assertEqual(b.console_errors(), [])
 
 

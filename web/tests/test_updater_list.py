@@ -111,7 +111,7 @@ class Reboot(UpdaterPageTest):
         self.wait_row(unit.mac, "Reboot: rebooting", timeout=10)
         self.choose_job("Take control")
         self.run_job("Take control", 1)
-        self.wait_row(unit.mac, "Take control: Refused: operation in progress", timeout=5)
+        self.wait_row(unit.mac, "Take control: Refused: A job is already running on the unit.", timeout=5)
         # A whole request that the server refuses: said beside the button, nothing reaches the unit.
         self.choose_job("Set role")
         self.run_job("Set role", 1)
@@ -127,7 +127,8 @@ class Confirmed(UpdaterPageTest):
         self.open_updater()
         self.wait_row(unit.mac, "Bus 9")
         self.select(unit.mac)
-        for job, question in (("Test", "flashes it"), ("Install password file", "its fixed firmware")):
+        for job, question in (("Test", "This replaces the flash contents on the unit."),
+                              ("Install password file", "This replaces the password file and the running firmware")):
             with self.subTest(job=job):
                 self.choose_job(job)
                 self.run_job(job, 1)
@@ -137,9 +138,7 @@ class Confirmed(UpdaterPageTest):
                 time.sleep(0.3)
                 self.assertEqual(self.requests(unit), [])
         since = time.time()
-        self.run_job("Install password file", 1)
-        b.wait_text("its fixed firmware")
-        b.click("Install password file")
+        self.run_confirmed("Install password file", 1)
         # The server's working directory has no password file to send: the job ends, said in words.
         self.wait_row(unit.mac, "Install password file: Failed", timeout=30)
         self.assertEqual(self.requests(unit, since)[0]["t"], sim.UPD)

@@ -105,3 +105,21 @@ class UpdaterPageTest(PageTest):
 
     def run_job(self, label, unit_count):
         self.browser.click(f"{label} on {unit_count} {'unit' if unit_count == 1 else 'units'}")
+
+    # --- the question before a job that replaces what units hold
+
+    def question(self, timeout=15):
+        """The text of the open question."""
+        return self.browser.find("//dialog[@open]", timeout, "an open question").text
+
+    def answer(self, confirm_label):
+        """Confirms the open question with its button."""
+        self.browser.find(f"//dialog[@open]//button[normalize-space(.)='{confirm_label}']").click()
+        self.browser.wait(lambda: not self.browser.driver.find_elements(By.XPATH, "//dialog[@open]"), 10,
+                          "the question to close")
+
+    def run_confirmed(self, label, unit_count):
+        """Starts the job and confirms the question it asks."""
+        self.run_job(label, unit_count)
+        self.question()
+        self.answer(label)

@@ -80,7 +80,8 @@ class HostileUnits(UpdaterCase):
         self.assertTrue(wait_for(replaced, 10, step=0.1), replies[-3:])
         replies.append(self.get("breltProgress", macAddress=unit.mac))
         self.assertNotIn({"status": "success"}, replies)
-        self.assertEqual(replies[-1], {"status": "error", "code": -2, "description": "Unknown"})
+        self.assertEqual(replies[-1], {"status": "error", "code": -2, "description": "Unknown",
+                                       "reason": "the unit changed its protocol version during the job"})
         self.assertEqual(unit.uploads, [])
 
     def test_module_list_failures_are_errors(self):
