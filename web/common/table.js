@@ -116,6 +116,8 @@ export function shownCount(table, noun = "rows") {
 }
 
 const EXTRA_ROWS = 8;
+// A cell's padding and border, in pixels: its row's height less this is what the cell may fill.
+const CELL_PADDING = 8;
 
 /**
  * The table itself: a header that sorts, and the rows in view of its scrolling body.
@@ -153,6 +155,8 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
     useEffect(() => {
         if (onView && inView) onView(inView.split("\n"));
     }, [inView]);
+    // Text keeps to two lines; a drawn cell (a bar and a button) to the row's height.
+    const cellStyle = {maxHeight: `${rowHeight - CELL_PADDING}px`};
     const span = columns.length + (selection ? 1 : 0);
     const spacer = (/** @type {number} */ rowCount) => rowCount > 0 && html`<tr class="grid-space" aria-hidden="true">
         <td colspan=${span} style=${{height: `${rowCount * rowHeight}px`}}></td></tr>`;
@@ -178,7 +182,7 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
                         style=${{height: `${rowHeight}px`}}>
                     ${selection && html`<td class="check"><${Choice} row=${r} selection=${selection}/></td>`}
                     ${columns.map((c, at) => html`<td key=${c.key} class=${c.className}>
-                        <div class="cell" dir="auto" title=${r.texts[at]}>${c.cell ? c.cell(r.row) : r.texts[at]}</div></td>`)}
+                        <div class="cell" dir="auto" title=${r.texts[at]} style=${cellStyle}>${c.cell ? c.cell(r.row) : r.texts[at]}</div></td>`)}
                 </tr>`)}
                 ${spacer(shown.length - last)}
             </tbody>

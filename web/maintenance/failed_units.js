@@ -58,10 +58,8 @@ export function FailedUnits({units, jobs, shown, setSelected, start, startedOn})
     });
 
     if (!failed.length) return null;
-    return html`<span class="failed-units">
-        <button type="button" onClick=${() => setSelected(new Set(failed))}>Select failed (${failed.length})</button>
+    return html`<button type="button" onClick=${() => setSelected(new Set(failed))}>Select failed (${failed.length})</button>
         ${again.length > 0 && html`<button type="button" disabled=${command.pending} onClick=${retry}>Retry failed (${again.length})</button>`}
         <${ErrorText} message=${command.error}/>
-        ${confirmDialog}
-    </span>`;
+        ${confirmDialog}`;
 }

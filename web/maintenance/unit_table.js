@@ -51,19 +51,19 @@ function NameCell(r) {
 const COLUMNS = [
     {key: "name", label: "Name", text: (/** @type {UnitRow} */ r) => [unitName(r.unit), r.unit.info?.configuration]
         .filter((t, i, all) => t && all.indexOf(t) === i).join("\n"), cell: NameCell},
-    {key: "type", label: "Model", text: (/** @type {UnitRow} */ r) => r.unit.type, width: "5.5rem"},
-    {key: "mac", label: "MAC address", text: (/** @type {UnitRow} */ r) => r.unit.macAddress, sort: "hex", width: "9.8rem",
+    {key: "type", label: "Model", text: (/** @type {UnitRow} */ r) => r.unit.type, width: "5rem"},
+    {key: "mac", label: "MAC address", text: (/** @type {UnitRow} */ r) => r.unit.macAddress, sort: "hex", width: "10.8rem",
      className: "mono"},
     {key: "ip", label: "IP address", text: (/** @type {UnitRow} */ r) => r.unit.info?.ipAddress ?? "", sort: "address",
      width: "8.8rem", className: "mono"},
     {key: "protocol", label: "Protocol", text: (/** @type {UnitRow} */ r) => String(r.unit.protocolVersion), sort: "number",
-     width: "5.6rem"},
-    {key: "software", label: "Software", text: (/** @type {UnitRow} */ r) => r.unit.info?.dis ?? "", width: "6.5rem"},
+     width: "5.4rem"},
+    {key: "software", label: "Software", text: (/** @type {UnitRow} */ r) => r.unit.info?.dis ?? "", width: "6rem"},
     {key: "state", label: "State", text: (/** @type {UnitRow} */ r) => `${r.unit.status}${r.unit.bricked ? " (locked)" : ""}`,
-     width: "6rem", className: "state",
+     width: "5.6rem", className: "state",
      cell: (/** @type {UnitRow} */ r) => html`<span class=${"state-" + r.unit.status.replace(/\s+/g, "-")}>${
          r.unit.status}${r.unit.bricked ? " (locked)" : ""}</span>`},
-    {key: "job", label: "Job", text: (/** @type {UnitRow} */ r) => jobText(r.job), width: "16rem", className: "job",
+    {key: "job", label: "Job", text: (/** @type {UnitRow} */ r) => jobText(r.job), width: "17rem", className: "job",
      cell: (/** @type {UnitRow} */ r) => html`<${JobCell} job=${r.job} unitGone=${unitGone(r.unit)}
          onDownload=${() => r.onDownload(r.unit.macAddress)}/>`},
 ];
@@ -96,7 +96,7 @@ export function UnitTable({units, jobs, selected, setSelected, onOpen, onDownloa
             ${tools && tools(table.isShown)}
             <${TableFilter} table=${table}/>
         </div>
-        <${Table} table=${table} label="Units" className="unit-table" rowHeight=${44} height="calc(100vh - 15rem)"
+        <${Table} table=${table} label="Units" className="unit-table" rowHeight=${48} height="calc(100vh - 15rem)"
             rowClass=${(/** @type {UnitRow} */ r) => unitGone(r.unit) ? "gone" : ""} onView=${onView}
             empty="No unit matches the filter."
             selection=${{selected, onChange: setSelected, label: (/** @type {UnitRow} */ r) => `Select ${r.unit.macAddress}`,
