@@ -63,7 +63,7 @@ const COLUMNS = [
      width: "5.6rem", className: "state",
      cell: (/** @type {UnitRow} */ r) => html`<span class=${"state-" + r.unit.status.replace(/\s+/g, "-")}>${
          r.unit.status}${r.unit.bricked ? " (locked)" : ""}</span>`},
-    {key: "job", label: "Job", text: (/** @type {UnitRow} */ r) => jobText(r.job), width: "17rem", className: "job",
+    {key: "job", label: "Job", text: (/** @type {UnitRow} */ r) => jobText(r.job), width: "18rem", className: "job",
      cell: (/** @type {UnitRow} */ r) => html`<${JobCell} job=${r.job} unitGone=${unitGone(r.unit)}
          onDownload=${() => r.onDownload(r.unit.macAddress)}/>`},
 ];
