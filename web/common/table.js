@@ -1,5 +1,5 @@
 // One table for every list of the pages: columns described as data, sorted by any column's header,
-// filtered by the words typed, rows chosen by check box or radio button, and only the rows in view
+// filtered by the text typed, rows chosen by check box or radio button, and only the rows in view
 // drawn, so ten thousand rows scroll as smoothly as ten. A cell keeps its row to at most two lines
 // and shows its whole text on hover, isolated from the text around it in either direction.
 import {html, useCallback, useEffect, useMemo, useRef, useState} from "../lib/preact-htm.js";
@@ -17,7 +17,7 @@ import {html, useCallback, useEffect, useMemo, useRef, useState} from "../lib/pr
  * @typedef {{key: string, label: string, text: (row: any) => string, sort?: SortKind,
  *            cell?: (row: any) => any, width?: string, className?: string}} TableColumn
  * @typedef {{column: string, descending: boolean}} TableSort
- * @typedef {{row: any, key: string, texts: string[], words: string}} TableRow
+ * @typedef {{row: any, key: string, texts: string[], folded: string}} TableRow
  * @typedef {{columns: TableColumn[], rowKey: (row: any) => string, total: number, shown: TableRow[],
  *            filter: string, setFilter: (text: string) => void, sort: TableSort, sortBy: (column: string) => void,
  *            isShown: (key: string) => boolean}} TableState
@@ -27,9 +27,9 @@ import {html, useCallback, useEffect, useMemo, useRef, useState} from "../lib/pr
 
 const collator = new Intl.Collator(undefined, {numeric: true, sensitivity: "base"});
 
-/** Text as the filter compares it: without case and accents. @param {string} text */
+/** Text as the filter compares it: without case and accents, blanks as one space. @param {string} text */
 export function fold(text) {
-    return text.normalize("NFD").replace(/\p{M}+/gu, "").toLowerCase();
+    return text.normalize("NFD").replace(/\p{M}+/gu, "").toLowerCase().replace(/\s+/g, " ");
 }
 
 /** A hexadecimal number's key: ordered by length, then digits. @param {string} text */
@@ -74,12 +74,12 @@ export function sortRows(rows, columns, sort) {
 }
 
 /**
- * The rows whose cells hold every word of `filter` (each word in some cell).
+ * The rows with a cell that holds the typed text, whatever its case, accents and runs of blanks.
  * @param {TableRow[]} rows @param {string} filter
  */
 export function filterRows(rows, filter) {
-    const words = fold(filter).split(/\s+/).filter(Boolean);
-    return words.length ? rows.filter(r => words.every(w => r.words.includes(w))) : rows;
+    const needle = fold(filter).trim();
+    return needle ? rows.filter(r => r.folded.includes(needle)) : rows;
 }
 
 /**
@@ -94,7 +94,7 @@ export function useTable(rows, columns, {rowKey, sort: initial}) {
     const [sort, setSort] = useState(initial ?? {column: columns[0]?.key ?? "", descending: false});
     const prepared = useMemo(() => rows.map(row => {
         const texts = columns.map(c => c.text(row) ?? "");
-        return {row, key: rowKey(row), texts, words: fold(texts.join("\n"))};
+        return {row, key: rowKey(row), texts, folded: texts.map(fold).join("\0")};
     }), [rows, columns]);
     const shown = useMemo(() => sortRows(filterRows(prepared, filter), columns, sort), [prepared, filter, sort]);
     const shownKeys = useMemo(() => new Set(shown.map(r => r.key)), [shown]);
@@ -116,14 +116,18 @@ export function shownCount(table, noun = "rows") {
 }
 
 const EXTRA_ROWS = 8;
+// A cell's padding and border, in pixels: its row's height less this is what the cell may fill.
+const CELL_PADDING = 8;
 
 /**
  * The table itself: a header that sorts, and the rows in view of its scrolling body.
  * @param {{table: TableState, label: string, className?: string, rowHeight?: number, height?: string,
- *          selection?: TableSelection | null, rowClass?: (row: any) => string, empty?: string}} props
+ *          selection?: TableSelection | null, rowClass?: (row: any) => string, empty?: string,
+ *          onView?: (keys: string[]) => void}} props
+ * `onView` hears the keys of the rows in view, top first, whenever they change.
  */
 export function Table({table, label, className = "", rowHeight = 40, height = "calc(100vh - 16rem)",
-                       selection = null, rowClass = () => "", empty = ""}) {
+                       selection = null, rowClass = () => "", empty = "", onView = undefined}) {
     const body = useRef(/** @type {HTMLDivElement | null} */ (null));
     const [scrollTop, setScrollTop] = useState(0);
     const [viewHeight, setViewHeight] = useState(600);
@@ -146,6 +150,13 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
 
     const first = Math.max(0, Math.floor(scrollTop / rowHeight) - EXTRA_ROWS);
     const last = Math.min(shown.length, Math.ceil((scrollTop + viewHeight) / rowHeight) + EXTRA_ROWS);
+    const inView = shown.slice(Math.floor(scrollTop / rowHeight), Math.ceil((scrollTop + viewHeight) / rowHeight))
+        .map(r => r.key).join("\n");
+    useEffect(() => {
+        if (onView && inView) onView(inView.split("\n"));
+    }, [inView]);
+    // Text keeps to two lines; a drawn cell (a bar and a button) to the row's height.
+    const cellStyle = {maxHeight: `${rowHeight - CELL_PADDING}px`};
     const span = columns.length + (selection ? 1 : 0);
     const spacer = (/** @type {number} */ rowCount) => rowCount > 0 && html`<tr class="grid-space" aria-hidden="true">
         <td colspan=${span} style=${{height: `${rowCount * rowHeight}px`}}></td></tr>`;
@@ -171,7 +182,7 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
                         style=${{height: `${rowHeight}px`}}>
                     ${selection && html`<td class="check"><${Choice} row=${r} selection=${selection}/></td>`}
                     ${columns.map((c, at) => html`<td key=${c.key} class=${c.className}>
-                        <div class="cell" dir="auto" title=${r.texts[at]}>${c.cell ? c.cell(r.row) : r.texts[at]}</div></td>`)}
+                        <div class="cell" dir="auto" title=${r.texts[at]} style=${cellStyle}>${c.cell ? c.cell(r.row) : r.texts[at]}</div></td>`)}
                 </tr>`)}
                 ${spacer(shown.length - last)}
             </tbody>

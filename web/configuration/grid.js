@@ -1,13 +1,11 @@
-// A table's rows as a grid: sortable by any shown column, filtered by what the user types, and
-// drawn only where it is visible, so ten thousand rows scroll as smoothly as ten.
-import {html, useEffect, useMemo, useRef, useState} from "../lib/preact-htm.js";
+// A table's rows as a grid on the common table: sortable by any shown column, filtered by what the
+// user types, and drawn only where it is visible.
+import {html, useEffect, useMemo, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
+import {Table, TableFilter, shownCount, useTable} from "../common/table.js";
 import {gridColumns} from "./schema.js";
 import {namesOf, useSession} from "./state.js";
-
-const ROW_HEIGHT = 32;
-const EXTRA_ROWS = 8;
 
 /** @typedef {import("./schema.js").Table} Table */
 /** @typedef {import("./schema.js").Column} Column */
@@ -24,25 +22,20 @@ function shown(column, value, names) {
  */
 export function Grid({table, filters, onOpen, onAdd}) {
     const session = useSession();
-    const columns = useMemo(() => gridColumns(table), [table]);
     const [rows, setRows] = useState(/** @type {Record<string, string>[] | null} */ (null));
     const [names, setNames] = useState(/** @type {Map<string, Map<string, string>>} */ (new Map()));
     const [error, setError] = useState("");
     const [rowError, setRowError] = useState({id: "", text: ""});
-    const [sort, setSort] = useState({column: columns[0]?.name ?? "id", descending: false});
-    const [filter, setFilter] = useState("");
-    const [scrollTop, setScrollTop] = useState(0);
-    const [viewHeight, setViewHeight] = useState(480);
-    const body = useRef(/** @type {HTMLDivElement | null} */ (null));
     const [ask, confirmDialog] = useConfirm();
     const filterKey = JSON.stringify(filters);
+    const fields = useMemo(() => gridColumns(table), [table]);
 
     useEffect(() => {
         let live = true;
         setError("");
-        const refTables = [...new Set(columns.filter(c => c.kind === "ref").map(c => c.table))];
+        const refTables = [...new Set(fields.filter(c => c.kind === "ref").map(c => c.table))];
         Promise.all([
-            tuna.listRows(table.name, columns.map(c => c.name), filters),
+            tuna.listRows(table.name, fields.map(c => c.name), filters),
             Promise.all(refTables.map(async t => /** @type {[string, Map<string, string>]} */ ([t, await namesOf(t)]))),
         ]).then(([found, maps]) => {
             if (!live) return;
@@ -51,42 +44,6 @@ export function Grid({table, filters, onOpen, onAdd}) {
         }, e => live && setError(describe(e)));
         return () => { live = false; };
     }, [table.name, filterKey, session.version]);
-
-    useEffect(() => {
-        const element = body.current;
-        if (!element) return;
-        const measure = () => setViewHeight(element.clientHeight || 480);
-        measure();
-        const observer = new ResizeObserver(measure);
-        observer.observe(element);
-        return () => observer.disconnect();
-    }, [rows !== null]);
-
-    // Each row's shown texts, made once per load so sorting and filtering only compare strings.
-    const prepared = useMemo(() => (rows || []).map(row => ({
-        id: row.id, row, texts: columns.map(c => shown(c, row[c.name] ?? "", names)),
-    })), [rows, names]);
-
-    const visible = useMemo(() => {
-        const needle = filter.trim().toLowerCase();
-        const picked = needle ? prepared.filter(p => p.texts.some(t => t.toLowerCase().includes(needle))) : prepared.slice();
-        const index = Math.max(0, columns.findIndex(c => c.name === sort.column));
-        const numeric = columns[index]?.kind === "number";
-        const collator = new Intl.Collator(undefined, {numeric: true, sensitivity: "base"});
-        picked.sort((a, b) => {
-            const x = a.texts[index], y = b.texts[index];
-            const order = numeric ? (Number(x) || 0) - (Number(y) || 0) : collator.compare(x, y);
-            return sort.descending ? -order : order;
-        });
-        return picked;
-    }, [prepared, filter, sort]);
-
-    if (error) return html`<${ErrorText} message=${error}/>`;
-    if (!rows) return html`<p class="muted" role="status">Loading ${table.label}…</p>`;
-
-    const first = Math.max(0, Math.floor(scrollTop / ROW_HEIGHT) - EXTRA_ROWS);
-    const last = Math.min(visible.length, Math.ceil((scrollTop + viewHeight) / ROW_HEIGHT) + EXTRA_ROWS);
-    const template = `${columns.map(() => "minmax(8rem, 1fr)").join(" ")} 6rem`;
 
     const remove = async (/** @type {Record<string, string>} */ row) => {
         const label = row.name || row.id;
@@ -100,34 +57,30 @@ export function Grid({table, filters, onOpen, onAdd}) {
         }
     };
 
-    const sortBy = (/** @type {string} */ column) =>
-        setSort(s => ({column, descending: s.column === column ? !s.descending : false}));
+    /** @type {import("../common/table.js").TableColumn[]} */
+    const columns = useMemo(() => [
+        ...fields.map((c, i) => ({
+            key: c.name, label: c.label,
+            sort: /** @type {import("../common/table.js").SortKind} */ (c.kind === "number" ? "number" : "text"),
+            text: (/** @type {Record<string, string>} */ row) => shown(c, row[c.name] ?? "", names),
+            cell: i > 0 ? undefined : (/** @type {Record<string, string>} */ row) =>
+                html`<button type="button" class="link" onClick=${() => onOpen(row.id)}>${shown(c, row[c.name] ?? "", names) || `(${row.id})`}</button>`,
+        })),
+        {key: "", label: "Actions", sort: null, width: "6rem", text: () => "",
+         cell: (/** @type {Record<string, string>} */ row) => html`<button type="button" class="small"
+             aria-label=${`Delete ${row.name || row.id}`} onClick=${() => remove(row)}>Delete</button>`},
+    ], [fields, names]);
+    const grid = useTable(rows ?? [], columns, {rowKey: row => row.id});
+
+    if (error) return html`<${ErrorText} message=${error}/>`;
+    if (!rows) return html`<p class="muted" role="status">Loading ${table.label}…</p>`;
 
     return html`<div class="grid-tools">
-            <label class="grid-filter">Filter <input type="search" value=${filter} aria-label="Filter"
-                onInput=${(/** @type {any} */ e) => { setFilter(e.currentTarget.value); if (body.current) body.current.scrollTop = 0; setScrollTop(0); }}/></label>
-            <span class="muted" role="status">${visible.length === rows.length ? `${rows.length} rows` : `${visible.length} of ${rows.length} rows`}</span>
+            <${TableFilter} table=${grid} className="grid-filter"/>
+            <span class="muted" role="status">${shownCount(grid)}</span>
             <button type="button" class="primary" onClick=${onAdd}>Add</button>
         </div>
-        <div class="grid" role="table" aria-label=${table.label} aria-rowcount=${visible.length + 1}>
-            <div class="grid-head" role="row" style=${{gridTemplateColumns: template}}>
-                ${columns.map(c => html`<div role="columnheader" aria-sort=${sort.column === c.name ? (sort.descending ? "descending" : "ascending") : "none"}>
-                    <button type="button" class="sort" onClick=${() => sortBy(c.name)}>${c.label}${sort.column === c.name ? (sort.descending ? " ▼" : " ▲") : ""}</button>
-                </div>`)}
-                <div role="columnheader"><span class="visually-hidden">Actions</span></div>
-            </div>
-            <div class="grid-body" ref=${body} tabindex="0" aria-label=${`${table.label}, rows`} onScroll=${(/** @type {any} */ e) => setScrollTop(e.currentTarget.scrollTop)}>
-                <div class="grid-space" style=${{height: `${visible.length * ROW_HEIGHT}px`}}>
-                    ${visible.slice(first, last).map((p, i) => html`<div role="row" key=${p.id} class="grid-row"
-                            aria-rowindex=${first + i + 2} style=${{top: `${(first + i) * ROW_HEIGHT}px`, gridTemplateColumns: template}}>
-                        ${p.texts.map((t, c) => html`<div role="cell" title=${t}>${c === 0
-                            ? html`<button type="button" class="link" onClick=${() => onOpen(p.id)}>${t || `(${p.id})`}</button>` : t}</div>`)}
-                        <div role="cell"><button type="button" class="small" aria-label=${`Delete ${p.row.name || p.id}`}
-                            onClick=${() => remove(p.row)}>Delete</button></div>
-                    </div>`)}
-                </div>
-            </div>
-        </div>
+        <${Table} table=${grid} label=${table.label} rowHeight=${36} height="calc(100vh - 17rem)"/>
         ${rowError.text ? html`<${ErrorText} message=${`${rowError.id}: ${rowError.text}`}/>` : null}
         ${confirmDialog}`;
 }

@@ -10,6 +10,7 @@ import {logText, useLog} from "./page_log.js";
 import {UnitTable} from "./unit_table.js";
 import {JobForm} from "./job_form.js";
 import {UnitDialog} from "./unit_dialog.js";
+import {FailedUnits, useRemembered} from "./failed_units.js";
 
 /**
  * A unit that works on a program this page knows nothing of (started before a reload, or by another
@@ -31,9 +32,10 @@ function useRunningElsewhere(units, jobs, adopt) {
 }
 
 function Updater() {
-    const {units, listError, loaded, refresh} = useUnits();
+    const {units, listError, loaded, refresh, inView} = useUnits();
     const log = useLog(units);
-    const {jobs, start, adopt} = useJobs(log.add, refresh);
+    const {jobs, start: startJob, adopt} = useJobs(log.add, refresh);
+    const {start, startedOn} = useRemembered(startJob);
     useRunningElsewhere(units, jobs, adopt);
     const [selected, setSelected] = useState(/** @type {Set<string>} */ (new Set()));
     const [open, setOpen] = useState(/** @type {string | null} */ (null));
@@ -55,7 +57,9 @@ function Updater() {
         <${ErrorText} message=${rowCommand.error}/>
         ${loaded && units.length === 0 && html`<p class="muted">No central unit has answered yet. Units appear here as soon as they announce themselves.</p>`}
         <${UnitTable} units=${units} jobs=${jobs} selected=${selected} setSelected=${setSelected}
-            onOpen=${setOpen} onDownload=${downloadConfiguration}/>
+            onOpen=${setOpen} onDownload=${downloadConfiguration} onView=${inView}
+            tools=${(/** @type {(mac: string) => boolean} */ shown) => html`<${FailedUnits} units=${units} jobs=${jobs}
+                shown=${shown} setSelected=${setSelected} start=${start} startedOn=${startedOn}/>`}/>
         <div class="log-bar">
             <span class="muted">${log.entries.length} ${log.entries.length === 1 ? "entry" : "entries"} in this page's log</span>
             <button type="button" disabled=${logCommand.pending}

@@ -1,7 +1,9 @@
 // The live unit list: the server's list asked once a second, and each unit's details asked when it
-// appears or changes, a few at a time, so a large installation costs the server little.
+// appears or changes, a few at a time and those in view first, so a large installation costs the
+// server little and the technician sees the rows in front of him filled first.
 import {useCallback, useRef, useState} from "../lib/preact-htm.js";
 import {usePolling, describe} from "../common/ui.js";
+import {limiter} from "../common/limit.js";
 import {unitInfo, unitList} from "../common/api/updater.js";
 
 const LIST_MS = 1000;
@@ -17,7 +19,9 @@ const DRAW_DELAY_MS = 100;
 
 /**
  * The units as the server lists them, with their details. `refresh(mac)` asks a unit's details again.
- * @returns {{units: Unit[], listError: string, loaded: boolean, refresh: (mac: string) => void}}
+ * `inView(macs)` asks the details of those units first.
+ * @returns {{units: Unit[], listError: string, loaded: boolean, refresh: (mac: string) => void,
+ *            inView: (macs: string[]) => void}}
  */
 export function useUnits() {
     const [units, setUnits] = useState(/** @type {Unit[]} */ ([]));
@@ -25,8 +29,7 @@ export function useUnits() {
     const [loaded, setLoaded] = useState(false);
     const seen = useRef(/** @type {Map<string, string>} */ (new Map()));  // mac -> what its record said
     const details = useRef(/** @type {Map<string, {info?: any, infoError?: string}>} */ (new Map()));
-    const queue = useRef(/** @type {string[]} */ ([]));
-    const running = useRef(0);
+    const [requests] = useState(() => limiter(DETAIL_REQUESTS));
     const lastList = useRef(/** @type {UnitRecord[]} */ ([]));
 
     const drawTimer = useRef(0);
@@ -40,24 +43,15 @@ export function useUnits() {
         if (!drawTimer.current) drawTimer.current = setTimeout(publish, DRAW_DELAY_MS);
     }, []);
 
-    const pump = useCallback(() => {
-        while (running.current < DETAIL_REQUESTS && queue.current.length) {
-            const mac = /** @type {string} */ (queue.current.shift());
-            running.current++;
-            unitInfo(mac).then(info => details.current.set(mac, {info}),
-                               error => details.current.set(mac, {...details.current.get(mac), infoError: describe(error)}))
-                .finally(() => {
-                    running.current--;
-                    publishSoon();
-                    pump();
-                });
-        }
+    const refresh = useCallback((/** @type {string} */ mac) => {
+        requests.run(() => unitInfo(mac), mac)
+            .then(info => details.current.set(mac, {info}),
+                  error => details.current.set(mac, {...details.current.get(mac), infoError: describe(error)}))
+            .finally(publishSoon);
     }, []);
 
-    const refresh = useCallback((/** @type {string} */ mac) => {
-        if (!queue.current.includes(mac)) queue.current.push(mac);
-        pump();
-    }, []);
+    /** The units in view have their details asked before the others. */
+    const inView = useCallback((/** @type {string[]} */ macs) => requests.first(macs), []);
 
     usePolling(async () => {
         let list;
@@ -89,5 +83,5 @@ export function useUnits() {
         if (changed) publish();
     }, LIST_MS);
 
-    return {units, listError, loaded, refresh};
+    return {units, listError, loaded, refresh, inView};
 }
