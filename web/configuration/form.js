@@ -5,7 +5,7 @@ import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {Field, problemOf} from "./fields.js";
-import {namesOf, useSession} from "./state.js";
+import {namesOf, rowLabel, useSession} from "./state.js";
 
 /** @typedef {import("./schema.js").Table} Table */
 
@@ -94,11 +94,12 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
                     setProblems({name: `"${values.name}" already names another row or object of the configuration.`});
                     throw new Error("collision detection: the name is taken. Choose another name.");
                 }
-                const newId = await session.change(() => tuna.insertRow(table.name, values));
+                const newId = await session.change(() => tuna.insertRow(table.name, values), `${rowLabel(table, values.name, null)} added`);
                 onSaved(newId);
             } else {
                 // The whole row, the edited columns over the stored ones.
-                await session.change(() => tuna.updateRow(table.name, {...row, ...values, id}));
+                await session.change(() => tuna.updateRow(table.name, {...row, ...values, id}),
+                    `${rowLabel(table, values.name, id)} changed`);
                 edited.current = false;
                 setRow({...row, ...values});
                 setNotice("Saved.");
@@ -122,7 +123,7 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
             confirmLabel: "Delete", danger: true}))) return;
         setPending(true);
         try {
-            await session.change(() => tuna.deleteRow(table.name, id));
+            await session.change(() => tuna.deleteRow(table.name, id), `${rowLabel(table, values.name, id)} deleted`);
             onDeleted?.();
         } catch (e) {
             setError(describe(e));

@@ -4,7 +4,7 @@ import {html, useEffect, useMemo, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {gridColumns} from "./schema.js";
-import {namesOf, useSession} from "./state.js";
+import {namesOf, rowLabel, useSession} from "./state.js";
 
 const ROW_HEIGHT = 32;
 const EXTRA_ROWS = 8;
@@ -94,7 +94,7 @@ export function Grid({table, filters, onOpen, onAdd}) {
             confirmLabel: "Delete", danger: true}))) return;
         setRowError({id: "", text: ""});
         try {
-            await session.change(() => tuna.deleteRow(table.name, row.id));
+            await session.change(() => tuna.deleteRow(table.name, row.id), `${rowLabel(table, row.name, row.id)} deleted`);
         } catch (e) {
             setRowError({id: row.id, text: describe(e)});
         }
