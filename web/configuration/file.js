@@ -15,6 +15,8 @@ const WRITE_POLL_MS = 700;
 const WRITE_WAIT_MS = 30 * 60 * 1000;
 // After the dialog closed (the page has the focus again), the store is given this long to write.
 const AFTER_DIALOG_MS = 3000;
+// ... and is asked a little longer after the page has said that nothing was written.
+const LATE_WRITE_MS = 10000;
 
 /** @param {number} ms */
 const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
@@ -30,7 +32,7 @@ async function writtenAfter(before, signal, onClosed) {
     const onFocus = () => { focusBack = Date.now(); };
     window.addEventListener("focus", onFocus);
     try {
-        const deadline = Date.now() + WRITE_WAIT_MS;
+        let deadline = Date.now() + WRITE_WAIT_MS;
         let told = false;
         while (!signal.aborted && Date.now() < deadline) {
             const state = await tuna.fileState();
@@ -38,6 +40,8 @@ async function writtenAfter(before, signal, onClosed) {
             if (!told && focusBack && Date.now() - focusBack > AFTER_DIALOG_MS) {
                 told = true;
                 onClosed();
+                // A write this late would be no answer to this dialog.
+                deadline = Math.min(deadline, Date.now() + LATE_WRITE_MS);
             }
             await sleep(WRITE_POLL_MS);
         }
