@@ -81,23 +81,24 @@ class UndoTest(PageTest):
         self.assertFalse(undo.is_enabled())
         self.assertEqual(store_undo(), {"status": "error", "description": "no more savepoints"})
 
-        # Ctrl+Z undoes too, but not inside a text field, where it belongs to the field.
-        b.open("/#/form/cubSettings")
+        # Ctrl+Z undoes too, and the form follows; inside a text field it belongs to the field.
+        self.go("#/form/cubSettings")
         b.type("Organization", "Second try")
         b.click("Save changes")
         b.wait_text("Saved.")
-        field = b.field("Organization")
-        field.send_keys(Keys.CONTROL, "z")
-        self.assertEqual(self.organization(), "Second try")
         b.find("//h1").click()
         ActionChains(b.driver).key_down(Keys.CONTROL).send_keys("z").key_up(Keys.CONTROL).perform()
         b.wait_text(f"Undone: {label}.")
         self.assertEqual(self.organization(), before)
         b.wait(lambda: b.field("Organization").get_attribute("value") == before, message="the form follows the undo")
-        # "Undone" lasts until the next change.
         b.type("Organization", "Third")
         b.click("Save changes")
+        # "Undone" lasts until the next change.
         b.wait_gone(f"Undone: {label}.")
+        b.wait_text("2 unsaved changes")  # the icon and "Third"
+        b.field("Organization").send_keys(Keys.CONTROL, "z")
+        b.wait_text("2 unsaved changes")
+        self.assertEqual(self.organization(), "Third")
 
     def test_a_refused_translation_leaves_no_step_and_the_view_follows_undo(self):
         b = self.browser
