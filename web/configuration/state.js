@@ -3,7 +3,7 @@
 // savepoint, so Undo steps back exactly one). It also knows when it does not know what the store
 // holds: while the server is gone, and after it restarted until the views have read it again.
 import {createContext, useContext} from "../lib/preact-htm.js";
-import {ServerError, onServerState} from "../common/client.js";
+import {ServerError, ServerGone, onServerState} from "../common/client.js";
 import * as tuna from "../common/api/tuna.js";
 import {setLeaveGuard, setRestartDetail} from "../common/frame.js";
 
@@ -45,6 +45,7 @@ export class Session {
         this.rereading = false;
         this.unread = false;
         this.lostWords = "";
+        this.gone = false;
         setLeaveGuard(() => this.unsaved > 0);
         let restarts = 0;
         onServerState(state => {
@@ -53,6 +54,7 @@ export class Session {
                 this.restarted();
                 return;
             }
+            this.gone = state.gone;
             if (state.gone) this.known = false;
             else if (this.unread) this.reread();
             else if (!this.rereading) this.known = true;
@@ -86,7 +88,8 @@ export class Session {
      * @template T @param {() => Promise<T>} action @param {string} [label] @returns {Promise<T>}
      */
     async change(action, label = "the last change") {
-        if (!this.known) throw new ServerError("The page does not know what the server holds now; the change was not sent.");
+        if (this.gone) throw new ServerGone();
+        if (!this.known) throw new ServerError("The page is reading what the restarted server holds; the change was not sent.");
         await tuna.savepoint();
         let result;
         try {

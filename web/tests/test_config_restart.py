@@ -38,15 +38,15 @@ class RestartTest(PageTest):
         self.assertNotIn("Nothing you entered on this page is lost", text)
         for name in ("Save", "Save as…", "New", "Open…"):
             self.assertFalse(b.button(name).is_enabled(), name)
-        undo = b.find("//button[starts-with(normalize-space(.), 'Undo: ')]")
-        self.assertFalse(undo.is_enabled())
+        self.assertFalse(b.button("Undo").is_enabled())
 
         type(self).server.close()
         type(self).server = start_server(TEMPLATE)
         b.wait_text(RESTARTED, timeout=30)
-        b.wait_text('It now holds the configuration "devices.conf", the one it loads at start.')
+        # A new run imports its template under the name of a new configuration.
+        b.wait_text('It now holds the configuration "New configuration.conf", the one it loads at start.')
         b.wait_text("The 1 unsaved change made on this page is gone.")
-        wait_file_name(b, "devices.conf")
+        wait_file_name(b, "New configuration.conf")
         b.wait_text("No unsaved changes")
         self.assertNotIn(GONE, b.text())
         # Nothing to undo: the steps belonged to the run that is gone; Save saves what is shown.
@@ -55,14 +55,14 @@ class RestartTest(PageTest):
         # The overview shows what the new run holds, without a reload.
         b.button("Alice")
         self.assertNotIn("Anna", b.text())
-        self.assertEqual(configuration_name(), "devices.conf")
+        self.assertEqual(configuration_name(), "New configuration.conf")
         self.assertNotEqual(rows("cubSettings", "organization")[0]["organization"], "Harbour works")
         b.shot("config-server-restarted")
 
         # The notice stays until it is dismissed.
         b.click("Dismiss")
         b.wait_gone(RESTARTED)
-        self.assertEqual(file_name_shown(b), "devices.conf")
+        self.assertEqual(file_name_shown(b), "New configuration.conf")
 
 
 if __name__ == "__main__":
