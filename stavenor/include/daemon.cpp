@@ -18,9 +18,11 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <random>
 #include <strings.h>
 
 namespace {
@@ -271,6 +273,19 @@ void finish_uploads(connection_context& ctx)
     }
 }
 
+// Made once a run: a page that sees another token knows that the server restarted and that what
+// it held before (unsaved configuration changes) is gone.
+const char* start_token()
+{
+    static const std::string token = [] {
+        std::random_device random;
+        char text[24];
+        snprintf(text, sizeof text, "%08x%08x", random(), random());
+        return std::string(text);
+    }();
+    return token.c_str();
+}
+
 MHD_Result queue(MHD_Connection* connection, http_request& request)
 {
     MHD_Response* response;
@@ -288,6 +303,7 @@ MHD_Result queue(MHD_Connection* connection, http_request& request)
         MHD_add_response_header(response, "Content-Transfer-Encoding", request.content_transfer_encoding->c_str());
     if (request.content_security_policy)
         MHD_add_response_header(response, "Content-Security-Policy", request.content_security_policy->c_str());
+    MHD_add_response_header(response, "X-Server-Start", start_token());
     MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(request.status), response);
     MHD_destroy_response(response);
     return result;

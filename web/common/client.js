@@ -15,27 +15,61 @@ export class ServerError extends Error {
 /** The server did not answer at all. */
 export class ServerGone extends ServerError {
     constructor() {
-        super("The server does not answer. It is being asked again; what you entered is kept.", 0);
+        super("The server does not answer. It is being asked again; what is typed here is kept.", 0);
         this.name = "ServerGone";
     }
 }
+
+/**
+ * @typedef {{gone: boolean, restarted: boolean}} ServerState
+ * `gone`: the last request got no answer. `restarted`: the server that answers now is another run
+ * than the one the page first talked to, so whatever that one held and did not save is gone.
+ */
 
 const listeners = new Set();
 let gone = false;
 let retryTimer = 0;
 const RETRY_MS = 2000;
+// Every answer carries the token that the server made when it started; another token, another run.
+const START_HEADER = "X-Server-Start";
+let startToken = "";
+let restarts = 0;
 
-/** Calls `listener(isGone)` whenever the server goes or comes back; returns the unsubscribe. */
+/**
+ * Calls `listener(state)` whenever the server goes, comes back, or turns out to have restarted;
+ * returns the unsubscribe.
+ * @param {(state: ServerState & {restarts: number}) => void} listener
+ */
 export function onServerState(listener) {
     listeners.add(listener);
     return () => listeners.delete(listener);
 }
 
-function setGone(value) {
+function tell() {
+    for (const listener of listeners) listener({gone, restarted: restarts > 0, restarts});
+}
+
+function setGone(/** @type {boolean} */ value) {
     if (gone === value) return;
     gone = value;
-    for (const listener of listeners) listener(gone);
+    tell();
     if (gone) scheduleRetry();
+}
+
+/** Notes the run that answered; a new one is told before the reply is handed on. @param {Response} reply */
+function noteStart(reply) {
+    const token = reply.headers.get(START_HEADER) || "";
+    if (!token) return;
+    if (!startToken) startToken = token;
+    if (token === startToken) return;
+    startToken = token;
+    restarts++;
+    tell();
+}
+
+/** How many times the server restarted since this page was opened. */
+export function serverRestarts() {
+    return restarts;
 }
 
 function scheduleRetry() {
@@ -43,10 +77,33 @@ function scheduleRetry() {
     retryTimer = setTimeout(async () => {
         try {
             const reply = await fetch("/stavenorVersion", {cache: "no-store"});
-            if (reply.ok) return setGone(false);
+            if (reply.ok) {
+                noteStart(reply);
+                return setGone(false);
+            }
         } catch (e) { /* still gone */ }
         scheduleRetry();
     }, RETRY_MS);
+}
+
+// While the page is shown, the server is asked this often whether it is there and still the same run,
+// so that a stop or a restart is told even when the user does nothing.
+const HEARTBEAT_MS = 5000;
+let watching = false;
+
+/** Starts asking the server now and then (once for the page); the answers go to onServerState. */
+export function watchServer() {
+    if (watching) return;
+    watching = true;
+    setInterval(() => {
+        if (gone || document.visibilityState !== "visible") return;
+        send("/stavenorVersion").then(reply => reply.body?.cancel(), () => undefined);
+    }, HEARTBEAT_MS);
+}
+
+/** Whether the page runs in the control centre, whose save dialog answers the configuration's downloads. */
+export function inControlCentre() {
+    return navigator.userAgent.includes("XJE/");
 }
 
 /**
@@ -87,6 +144,7 @@ async function answered(request) {
         setGone(true);
         throw new ServerGone();
     }
+    noteStart(reply);
     setGone(false);
     if (!reply.ok) throw new ServerError(await describeFailure(reply), reply.status);
     return reply;
@@ -179,15 +237,20 @@ export function isAttachment(reply) {
     return /^attachment/i.test(reply.headers.get("Content-Disposition") || "");
 }
 
+/** The file name that an attachment's reply offers, or "". @param {Response} reply */
+export function attachmentName(reply) {
+    return /filename="([^"]*)"/.exec(reply.headers.get("Content-Disposition") || "")?.[1] ?? "";
+}
+
 /**
  * Has the browser, or the control centre with its save dialog, fetch `target` as a download. A
  * download link, not a navigation: the page is not left, so nothing asks about unsaved work.
- * @param {string} target
+ * @param {string} target @param {string} [name]
  */
-export function offerDownload(target) {
+export function offerDownload(target, name = "") {
     const link = document.createElement("a");
     link.href = target;
-    link.download = "";
+    link.download = name;
     link.hidden = true;
     document.body.append(link);
     link.click();
@@ -195,18 +258,21 @@ export function offerDownload(target) {
 }
 
 /**
- * Downloads what the server answers as an attachment. The reply is asked for once to see that it is
- * one (an error is thrown, never saved as a file); it is then fetched again as a download, which is
- * what the browser or the control centre offers to save.
+ * Downloads what the server answers as an attachment, fetched once: an error is thrown, never saved
+ * as a file; the file's content is then handed to the browser (or the control centre) to save.
+ * Resolves to the file's name.
  * @param {string} path @param {Record<string, any>} [params]
  */
 export async function download(path, params) {
-    const target = url(path, params);
-    const reply = await send(target);
+    const reply = await send(url(path, params));
     if (!isAttachment(reply)) {
         await readJson(reply);
         throw new ServerError("the server offered nothing to download");
     }
-    await reply.body?.cancel();
-    offerDownload(target);
+    const name = attachmentName(reply);
+    const address = URL.createObjectURL(await reply.blob());
+    offerDownload(address, name);
+    // The download has taken the content once the click is handled.
+    setTimeout(() => URL.revokeObjectURL(address), 60000);
+    return name;
 }

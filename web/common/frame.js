@@ -1,7 +1,8 @@
-// The frame of every page: the header that links the three modules and shows the server's
-// version, and the one banner that says the server is gone until it is back.
+// The frame of every page: a link past the header, the header that links the three modules and
+// shows the server's version, and the one banner that says the server is gone until it is back, or
+// that it restarted and lost what it held.
 import {html, render, useEffect, useState} from "../lib/preact-htm.js";
-import {getText, onServerState} from "./client.js";
+import {getText, onServerState, watchServer} from "./client.js";
 
 const MODULES = [
     {href: "/", label: "Configuration", module: "1"},
@@ -28,13 +29,39 @@ function Header() {
     </header>`;
 }
 
+/** @type {Set<(text: string) => void>} */
+const detailListeners = new Set();
+let restartDetail = "";
+
+/**
+ * What the page's module adds to the notice of a restarted server: what the server holds now and
+ * what of the page's work is gone.
+ * @param {string} text
+ */
+export function setRestartDetail(text) {
+    restartDetail = text;
+    for (const listener of detailListeners) listener(text);
+}
+
 function ServerBanner() {
-    const [gone, setGone] = useState(false);
-    useEffect(() => onServerState(setGone), []);
-    if (!gone) return null;
-    return html`<div class="banner" role="alert">
+    const [state, setState] = useState({gone: false, restarts: 0});
+    const [seen, setSeen] = useState(0);
+    const [detail, setDetail] = useState(restartDetail);
+    useEffect(() => onServerState(now => setState({gone: now.gone, restarts: now.restarts})), []);
+    useEffect(() => {
+        detailListeners.add(setDetail);
+        return () => { detailListeners.delete(setDetail); };
+    }, []);
+    if (state.gone) return html`<div class="banner" role="alert">
         The server does not answer. It is asked again every few seconds; this message goes when it is back.
-        Nothing you entered on this page is lost.
+        What is typed in an open form stays there. If the server stopped, the changes it held and that were not
+        saved to a file are gone; this page will say so when it answers again.
+    </div>`;
+    if (state.restarts === seen) return null;
+    return html`<div class="banner restart-banner" role="alert">
+        <strong>The server restarted.</strong> What it held before is gone, and what this page showed is read
+        from it again. ${detail}
+        <button type="button" onClick=${() => setSeen(state.restarts)}>Dismiss</button>
     </div>`;
 }
 
@@ -51,9 +78,17 @@ window.addEventListener("beforeunload", event => {
     event.returnValue = "";
 });
 
+/** The skip link moves the keyboard past the header; the address keeps the module's place. @param {Event} event */
+function skipToMain(event) {
+    event.preventDefault();
+    document.getElementById("main")?.focus();
+}
+
 /** Draws the frame with the module's own component in its main area. */
 export function startPage(/** @type {any} */ Module) {
     const root = document.getElementById("app");
     if (!root) throw new Error("the page lacks #app");
-    render(html`<${Header}/><${ServerBanner}/><main id="main"><${Module}/></main>`, root);
+    watchServer();
+    render(html`<a class="skip-link" href="#main" onClick=${skipToMain}>Skip to the page's content</a>
+        <${Header}/><${ServerBanner}/><main id="main" tabindex="-1"><${Module}/></main>`, root);
 }

@@ -1,13 +1,30 @@
 // The announcements the central units play: WAV files on the server's disk, for every language
 // ("Common") and for each language of the installation. They are not part of the configuration
 // file, so uploading or deleting one is no unsaved change.
-import {html, useEffect, useState} from "../lib/preact-htm.js";
+import {html, useEffect, useMemo, useState} from "../lib/preact-htm.js";
 import {COMMON, deleteAnnouncement, listAnnouncements, listLanguages, uploadAnnouncement} from "../common/api/announcements.js";
+import {Table, useTable} from "../common/table.js";
 import {chooseFile} from "../common/upload.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 
 /** @param {number} ms */
 const seconds = ms => `${(ms / 1000).toFixed(1)} s`;
+
+/** @typedef {import("../common/api/announcements.js").Announcement} Announcement */
+
+/** @param {{files: Announcement[], language: string, title: string, busy: boolean, onDelete: (name: string) => void}} props */
+function FileTable({files, language, title, busy, onDelete}) {
+    const columns = useMemo(() => /** @type {import("../common/table.js").TableColumn[]} */ ([
+        {key: "name", label: "Announcement", text: (/** @type {Announcement} */ f) => f.name},
+        {key: "duration", label: "Duration", text: (/** @type {Announcement} */ f) => seconds(f.duration),
+            className: "number", width: "7rem"},
+        {key: "delete", label: "Actions", text: () => "", sort: null, width: "6rem",
+            cell: (/** @type {Announcement} */ f) => html`<button type="button" disabled=${busy}
+                aria-label=${`Delete ${f.name} (${language})`} onClick=${() => onDelete(f.name)}>Delete</button>`},
+    ]), [language, busy, onDelete]);
+    const table = useTable(files, columns, {rowKey: f => f.id});
+    return html`<${Table} table=${table} label=${`Announcements of ${title}`} className="announcement-files" height="20rem"/>`;
+}
 
 function LanguageFiles({language, index}) {
     const [files, setFiles] = useState(/** @type {import("../common/api/announcements.js").Announcement[] | null} */ (null));
@@ -51,20 +68,12 @@ function LanguageFiles({language, index}) {
         ${notice && html`<p class="notice" role="status">${notice}</p>`}
         ${files === null ? (load.pending && html`<p class="muted">Loading…</p>`)
             : files.length === 0 ? html`<p class="muted">No announcements.</p>`
-            : html`<table class="announcement-files">
-                <thead><tr><th scope="col">Announcement</th><th scope="col">Duration</th><th scope="col"><span class="visually-hidden">Actions</span></th></tr></thead>
-                <tbody>${files.map(file => html`<tr key=${file.id}>
-                    <td>${file.name}</td>
-                    <td class="number">${seconds(file.duration)}</td>
-                    <td><button type="button" disabled=${command.pending} aria-label=${`Delete ${file.name} (${language})`}
-                        onClick=${() => remove(file.name)}>Delete</button></td>
-                </tr>`)}</tbody>
-            </table>`}
+            : html`<${FileTable} files=${files} language=${language} title=${title} busy=${command.pending} onDelete=${remove}/>`}
         ${confirmDialog}
     </section>`;
 }
 
-export function Announcements({onChange: _onChange}) {
+export function Announcements() {
     const [languages, setLanguages] = useState(/** @type {string[]} */ ([]));
     const load = useCommand();
     useEffect(() => { load.run(async () => setLanguages(await listLanguages())); }, []);

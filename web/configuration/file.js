@@ -1,24 +1,81 @@
 // The file in use: its name, the count of unsaved changes, and New, Open, Save, Save as, Undo.
 // Opening or starting another file while changes are unsaved asks first; a file that cannot be
-// loaded leaves the configuration in use as it was and says why.
-import {html, useState} from "../lib/preact-htm.js";
+// loaded leaves the configuration in use as it was and says why. Changes count as saved only once
+// it is known that a file holds them.
+import {html, useEffect, useRef} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
+import {inControlCentre} from "../common/client.js";
 import {chooseFile} from "../common/upload.js";
-import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
-import {useSession} from "./state.js";
+import {ErrorText, describe, useCommand, useConfirm} from "../common/ui.js";
+import {changes, useSession} from "./state.js";
+
+// How often the store is asked whether the control centre's save dialog had a file written.
+const WRITE_POLL_MS = 700;
+// A save dialog left open longer than this is no longer waited for.
+const WRITE_WAIT_MS = 30 * 60 * 1000;
+// After the dialog closed (the page has the focus again), the store is given this long to write.
+const AFTER_DIALOG_MS = 3000;
+// ... and is asked a little longer after the page has said that nothing was written.
+const LATE_WRITE_MS = 10000;
+
+/** @param {number} ms */
+const sleep = ms => new Promise(resolve => setTimeout(resolve, ms));
+
+/**
+ * Waits until the store has written another file of the user's than the `before` it had written,
+ * and resolves to that file; "" when the save dialog closed without one. `onClosed` is told when the
+ * dialog seems closed and nothing was written yet.
+ * @param {number} before @param {AbortSignal} signal @param {() => void} onClosed
+ */
+async function writtenAfter(before, signal, onClosed) {
+    let focusBack = 0;
+    const onFocus = () => { focusBack = Date.now(); };
+    window.addEventListener("focus", onFocus);
+    try {
+        let deadline = Date.now() + WRITE_WAIT_MS;
+        let told = false;
+        while (!signal.aborted && Date.now() < deadline) {
+            const state = await tuna.fileState();
+            if (state.written > before) return state.file;
+            if (!told && focusBack && Date.now() - focusBack > AFTER_DIALOG_MS) {
+                told = true;
+                onClosed();
+                // A write this late would be no answer to this dialog.
+                deadline = Math.min(deadline, Date.now() + LATE_WRITE_MS);
+            }
+            await sleep(WRITE_POLL_MS);
+        }
+        return "";
+    } finally {
+        window.removeEventListener("focus", onFocus);
+    }
+}
+
+/** The last element of a path on the user's machine. @param {string} path */
+const baseName = path => path.replace(/^.*[\\/]/, "");
 
 export function FileBar() {
     const session = useSession();
     const command = useCommand();
     const [ask, confirmDialog] = useConfirm();
     const unsaved = session.unsaved;
-    // What the last command did, said until the next one starts.
-    const [done, setDone] = useState("");
+    // A Save as that waits for the control centre's save dialog; a new command ends the wait.
+    const waiting = useRef(/** @type {AbortController | null} */ (null));
     /** @param {() => Promise<string>} action */
     const run = action => {
         if (command.pending) return undefined;
-        setDone("");
-        return command.run(async () => setDone(await action()));
+        waiting.current?.abort();
+        waiting.current = null;
+        session.say("");
+        return command.run(async () => {
+            try {
+                session.say(await action());
+            } catch (e) {
+                // "Opening …" and the like are no longer true.
+                session.say("");
+                throw e;
+            }
+        });
     };
 
     const mayDiscard = async (/** @type {string} */ what) => unsaved === 0 || ask({
@@ -35,6 +92,7 @@ export function FileBar() {
         const chosen = await chooseFile("conf");
         if (!chosen || !(await mayDiscard(`Opening ${chosen.file.name}`))) return;
         await run(async () => {
+            session.say(`Opening ${chosen.file.name}…`);
             await tuna.loadFile(chosen.file, chosen.realPath);
             await session.settled();
             return `Opened ${chosen.file.name}.`;
@@ -51,37 +109,75 @@ export function FileBar() {
         });
     };
 
+    const saveAs = async () => {
+        if (!inControlCentre()) {
+            const name = await tuna.downloadConfiguration();
+            await session.saved();
+            return `Downloaded ${name}. The browser keeps it with its downloads (or asks where to put it); `
+                + "Open that file to go on from here.";
+        }
+        const before = (await tuna.fileState()).written;
+        const controller = new AbortController();
+        waiting.current = controller;
+        const count = session.unsaved;
+        tuna.offerConfigurationToSave();
+        // The wait runs beside the buttons: another command ends it.
+        writtenAfter(before, controller.signal, () => session.say(
+            `No file was written: the save dialog was closed without saving.${count ? ` The ${changes(count)} are not saved.` : ""}`))
+            .then(async file => {
+                if (!file || controller.signal.aborted) return;
+                await session.saved();
+                session.say(`Saved as ${baseName(file)}.`);
+            })
+            .catch(e => command.setError(describe(e)))
+            .finally(() => { if (waiting.current === controller) waiting.current = null; });
+        return "Save as: choose the file in the save dialog. The changes count as saved once the file is written.";
+    };
+
     const save = () => run(async () => {
-        const how = await tuna.saveFile();
-        await session.settled();
-        return how === "written" ? "Saved." : "Saved as a download.";
+        const {file} = await tuna.fileState();
+        if (!file) return saveAs();
+        await tuna.saveFile();
+        await session.saved();
+        return `Saved to ${baseName(file)}.`;
     });
 
-    const saveAs = () => run(async () => {
-        await tuna.saveFileAs();
-        // The control centre renames the configuration once its save dialog is answered.
-        setTimeout(() => session.readName().catch(() => undefined), 1500);
-        await session.settled();
-        return "Saved as a download.";
-    });
+    const undoLabel = session.undoLabel;
+    const undo = () => {
+        if (!undoLabel) return undefined;
+        return run(async () => `Undone: ${await session.undo()}.`);
+    };
 
-    const undo = () => run(async () => {
-        await session.undo();
-        return "Undone: the last change.";
-    });
+    // Ctrl+Z undoes where it does not belong to a text field.
+    const undoRef = useRef(undo);
+    undoRef.current = undo;
+    useEffect(() => {
+        const onKey = (/** @type {KeyboardEvent} */ event) => {
+            if (!(event.ctrlKey || event.metaKey) || event.shiftKey || event.altKey || event.key.toLowerCase() !== "z") return;
+            const target = /** @type {HTMLElement | null} */ (event.target instanceof HTMLElement ? event.target : null);
+            if (target?.closest("input, textarea, select, [contenteditable]:not([contenteditable=false]), dialog")) return;
+            event.preventDefault();
+            undoRef.current();
+        };
+        document.addEventListener("keydown", onKey);
+        return () => document.removeEventListener("keydown", onKey);
+    }, []);
 
+    const busy = command.pending ? "true" : undefined;
+    const unknown = !session.known;
     return html`<div class="file-bar" role="toolbar" aria-label="Configuration file">
         <span class="file-name"><span class="muted">Configuration file:</span> <strong id="file-name">${session.fileName || "…"}</strong></span>
         <span class=${"unsaved" + (unsaved ? " has-unsaved" : "")} role="status" aria-live="polite">
-            ${unsaved ? `${unsaved} unsaved change${unsaved === 1 ? "" : "s"}` : "No unsaved changes"}</span>
+            ${unsaved ? changes(unsaved) : "No unsaved changes"}</span>
         <span class="file-buttons">
-            <button type="button" onClick=${startNew} aria-disabled=${command.pending ? "true" : undefined}>New</button>
-            <button type="button" onClick=${open} aria-disabled=${command.pending ? "true" : undefined}>Open…</button>
-            <button type="button" class="primary" onClick=${save} aria-disabled=${command.pending ? "true" : undefined}>Save</button>
-            <button type="button" onClick=${saveAs} aria-disabled=${command.pending ? "true" : undefined}>Save as…</button>
-            <button type="button" onClick=${undo} aria-disabled=${command.pending ? "true" : undefined}>Undo</button>
+            <button type="button" onClick=${startNew} aria-disabled=${busy} disabled=${unknown}>New</button>
+            <button type="button" onClick=${open} aria-disabled=${busy} disabled=${unknown}>Open…</button>
+            <button type="button" class="primary" onClick=${save} aria-disabled=${busy} disabled=${unknown}>Save</button>
+            <button type="button" onClick=${() => run(saveAs)} aria-disabled=${busy} disabled=${unknown}>Save as…</button>
+            <button type="button" onClick=${undo} aria-disabled=${busy} disabled=${!undoLabel}
+                title=${undoLabel ? "Ctrl+Z" : "Nothing to undo"}>${undoLabel ? `Undo: ${undoLabel}` : "Undo"}</button>
         </span>
-        ${done ? html`<span class="notice" role="status">${done}</span>` : null}
+        ${session.notice ? html`<span class="notice" role="status">${session.notice}</span>` : null}
         <${ErrorText} message=${command.error}/>
         ${confirmDialog}
     </div>`;

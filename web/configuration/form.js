@@ -7,7 +7,7 @@ import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {problemOf} from "./checks.js";
 import {Field, Name} from "./fields.js";
-import {namesOf, useSession} from "./state.js";
+import {namesOf, rowLabel, useSession} from "./state.js";
 
 /** @typedef {import("./schema.js").Table} Table */
 
@@ -121,11 +121,12 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
                 return;
             }
             if (id === null) {
-                const newId = await session.change(() => tuna.insertRow(table.name, sent));
+                const newId = await session.change(() => tuna.insertRow(table.name, sent), `${rowLabel(table, sent.name, null)} added`);
                 onSaved(newId);
             } else {
                 // The whole row, the edited columns over the stored ones.
-                await session.change(() => tuna.updateRow(table.name, {...row, ...sent, id}));
+                await session.change(() => tuna.updateRow(table.name, {...row, ...sent, id}),
+                    `${rowLabel(table, sent.name, id)} changed`);
                 edited.current = false;
                 setRow({...row, ...sent});
                 setNotice("Saved.");
@@ -150,7 +151,7 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
             confirmLabel: "Delete", danger: true}))) return;
         setPending(true);
         try {
-            await session.change(() => tuna.deleteRow(table.name, id));
+            await session.change(() => tuna.deleteRow(table.name, id), `${rowLabel(table, values.name, id)} deleted`);
             onDeleted?.();
         } catch (e) {
             setError(describe(e));

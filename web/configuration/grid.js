@@ -5,7 +5,7 @@ import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
 import {Table, TableFilter, shownCount, useTable} from "../common/table.js";
 import {gridColumns} from "./schema.js";
-import {namesOf, useSession} from "./state.js";
+import {namesOf, rowLabel, useSession} from "./state.js";
 
 /** @typedef {import("./schema.js").Table} Table */
 /** @typedef {import("./schema.js").Column} Column */
@@ -51,7 +51,7 @@ export function Grid({table, filters, onOpen, onAdd}) {
             confirmLabel: "Delete", danger: true}))) return;
         setRowError({id: "", text: ""});
         try {
-            await session.change(() => tuna.deleteRow(table.name, row.id));
+            await session.change(() => tuna.deleteRow(table.name, row.id), `${rowLabel(table, row.name, row.id)} deleted`);
         } catch (e) {
             setRowError({id: row.id, text: describe(e)});
         }

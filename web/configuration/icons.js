@@ -5,6 +5,7 @@ import {ICON_NAMES, clearIcon, downloadIcons, iconUrl, replaceIcon} from "../com
 import {chooseFile} from "../common/upload.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 import {IconEditor} from "./icon-editor.js";
+import {useSession} from "./state.js";
 
 // The gallery's columns, as assets.css lays them out; the arrow keys move by them.
 const COLUMNS = 16;
@@ -38,14 +39,15 @@ function Gallery({selected, version, onSelect}) {
     </div>`;
 }
 
-export function Icons({onChange}) {
+export function Icons() {
+    const session = useSession();
     // The first icon that has a picture ("empty.bmp" never has one).
     const [selected, setSelected] = useState(ICON_NAMES[2]);
     // A changed icon gets a new address, so the page shows what the server renders now; the
-    // first addresses are new too, as an opened configuration may have brought other icons.
+    // first addresses are new too, and so are all after any change (a load, a restart).
     const [opened] = useState(() => Date.now());
     const [changes, setChanges] = useState(/** @type {Record<string, number>} */ ({}));
-    const version = (/** @type {string} */ name) => `${opened}.${changes[name] || 0}`;
+    const version = (/** @type {string} */ name) => `${opened}.${session.version}.${changes[name] || 0}`;
     const [drawing, setDrawing] = useState(false);
     const [notice, setNotice] = useState("");
     const command = useCommand();
@@ -55,7 +57,8 @@ export function Icons({onChange}) {
     const changed = (/** @type {string} */ name, /** @type {string} */ message) => {
         setChanges(old => ({...old, [name]: (old[name] || 0) + 1}));
         setNotice(message);
-        onChange?.();
+        // The store cannot take an icon back: it counts as unsaved, but Undo passes it by.
+        session.counted();
     };
     const select = (/** @type {string} */ name) => {
         setSelected(name);

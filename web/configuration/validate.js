@@ -68,7 +68,7 @@ export function Validation() {
             </li>`)}</ul>` : null}
         ${removable ? html`<div class="buttons">
             <button type="button" class="danger" disabled=${command.pending}
-                onClick=${() => command.run(() => session.change(() => tuna.validate()))}>Remove the ${removable} row${removable === 1 ? "" : "s"} that cannot be exported</button>
+                onClick=${() => command.run(() => session.change(() => tuna.validate(), "rows that cannot be exported removed"))}>Remove the ${removable} row${removable === 1 ? "" : "s"} that cannot be exported</button>
         </div>` : null}
         <${ErrorText} message=${command.error}/>
     </section>`;

@@ -89,7 +89,6 @@ const LAZY = {
 
 /** @param {{which: keyof typeof LAZY}} props */
 export function LazyView({which}) {
-    const session = useSession();
     const entry = LAZY[which];
     const [loaded, setLoaded] = useState(/** @type {{Component?: any, error?: string}} */ ({}));
     useEffect(() => {
@@ -105,7 +104,7 @@ export function LazyView({which}) {
     const {Component, error} = loaded;
     return html`<section>
         ${error ? html`<h1>${entry.title}</h1><${ErrorText} message=${error}/>` : null}
-        ${Component ? html`<${Component} onChange=${() => session.counted()}/>` : null}
+        ${Component ? html`<${Component}/>` : null}
         ${!Component && !error ? html`<p class="muted" role="status">Loading ${entry.title}…</p>` : null}
     </section>`;
 }

@@ -79,10 +79,11 @@ class AnnouncementsTest(PageTest):
         self.assertEqual(repository("Common"), {MARKUP: "500", "bell": "1500"})
         self.assertNotIn("bell", self.section("Czech").text)
 
-        # A file the server refuses: its words stand beside the language's upload, and nothing changes.
+        # A file the server would refuse is refused before it is sent: the words name the limit and stand beside the language's upload, and nothing changes.
         for name, content, words in [
-            ("stereo.wav", wav(16000, channels=2), "not mono"),
-            ("fast.wav", wav(16000, rate=44100), "wrong sampling rate"),
+            ("stereo.wav", wav(16000, channels=2), '"stereo.wav" has 2 channels: an announcement must be mono.'),
+            ("fast.wav", wav(16000, rate=44100), '"fast.wav" is sampled at 44100 Hz: an announcement must be 8000 or 16000 Hz.'),
+            ("long.wav", wav(1100000), '"long.wav" is larger than 1 MiB (1,100,044 bytes): an announcement may be at most 1 MiB.'),
         ]:
             with self.subTest(file=name):
                 b.choose_file("Upload WAV to English…", self.write(name, content))

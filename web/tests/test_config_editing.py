@@ -157,12 +157,12 @@ class EditingTest(PageTest):
         self.assertNotIn("Flood", [r["name"] for r in rows("globalEvents")])
         b.wait_text("2 unsaved changes")
         b.shot("config-grid")
-        # Undo: the delete only.
-        b.click("Undo")
+        # Undo: the delete only, as its button says.
+        b.click("Undo: Flood deleted")
         b.wait_text("3 rows")
         self.assertEqual(row_named("globalEvents", "Flood", "repeats")["repeats"], "3")
         b.wait_text("1 unsaved change")
-        b.click("Undo")
+        b.click("Undo: Flood added")
         b.wait_text("2 rows")
         self.assertNotIn("Flood", [r["name"] for r in rows("globalEvents")])
         b.wait_text("No unsaved changes")

@@ -94,8 +94,10 @@ class IconsTest(PageTest):
         b.wait(lambda: b.driver.execute_script("return arguments[0].complete && arguments[0].naturalWidth", preview) == SIDE)
 
         for name, content, error in [
-            ("wide.bmp", bmp(set(), width=SIDE + 1), "Wrong icon size (not equal to 20x20px)"),
-            ("notes.png", b"not a picture at all", 'Icon "radio.bmp" not found (possible read error)'),
+            ("wide.bmp", bmp(set(), width=SIDE + 1), '"wide.bmp" is 21 × 20 pixels: an icon must be 20 × 20 pixels.'),
+            ("notes.png", b"not a picture at all", '"notes.png" is not a BMP, PNG, GIF or JPEG image'),
+            ("grey.bmp", bmp({(0, 0)}).replace(b"\xff\xff\xff", b"\x80\x80\x80", 7), '"grey.bmp" has 3 colours'),
+            ("big.png", b"\x89PNG" + bytes(1024 * 1024), '"big.png" is larger than 1 MiB (1,048,580 bytes): an icon image may be at most 1 MiB.'),
         ]:
             with self.subTest(image=name):
                 b.choose_file("Replace from image…", self.write(name, content))

@@ -21,7 +21,7 @@ class ServerGoneTest(PageTest):
         self.server.stop()
         b.click("Save changes")
         b.wait_text(BANNER)
-        b.wait_text("The server does not answer. It is being asked again; what you entered is kept.")
+        b.wait_text("The server does not answer. It is being asked again; what is typed here is kept.")
         self.assertEqual(b.field("Organization").get_attribute("value"), "Typed before the stop")
         b.shot("config-server-gone")
         type(self).server.close()

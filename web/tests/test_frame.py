@@ -2,7 +2,7 @@
 centre, links the other two, shows the server's version, runs no inline script and reports no error."""
 import unittest
 
-from pages import By, PageTest, curl
+from pages import By, Keys, PageTest, curl
 
 PAGES = [
     # path, #webModule, document title, the header's current link
@@ -40,6 +40,12 @@ class FrameTest(PageTest):
         b.open("/updater.html")
         body = b.driver.find_element(By.TAG_NAME, "body")
         body.send_keys("\t")
+        # First a link past the header, which takes the keyboard into the page's own content.
+        skip = b.driver.switch_to.active_element
+        self.assertEqual(skip.text, "Skip to the page's content")
+        skip.send_keys("\n")
+        self.assertEqual(b.driver.switch_to.active_element.get_attribute("id"), "main")
+        skip.send_keys(Keys.TAB)
         focused = b.driver.switch_to.active_element
         self.assertEqual(focused.text, "Configuration")
         focused.send_keys("\n")

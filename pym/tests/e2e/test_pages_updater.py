@@ -63,8 +63,8 @@ class UpdaterInPym(PageTest):
         firmware = os.path.join(self.user, FIRMWARE)
         with open(firmware, "wb") as f:
             f.write(b"\x7fELF firmware for the test " * 50)
-        # Job: "Upload firmware", the ninth entry; then its file button.
-        self.keys("Tab", "Tab", "Tab", "Tab", *["Down"] * 8, "Tab", "Return")
+        # Past the skip link to the job: "Upload firmware", the ninth entry; then its file button.
+        self.keys("Tab", "Tab", "Tab", "Tab", "Tab", *["Down"] * 8, "Tab", "Return")
         found = wait_until(lambda: self.screen.titled("Open intercom firmware file"), 10)
         self.assertTrue(found, "no firmware file dialog")
         dialog = found[0]

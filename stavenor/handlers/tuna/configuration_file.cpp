@@ -52,14 +52,23 @@ std::optional<std::string> userFile(const std::string& clientPath)
 // The configuration's name for a file: its last path element.
 std::string lastElement(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
+// Why a file cannot be loaded, in words, with the line to blame when there is one.
 std::string readerError(const std::string& file, int code, int line)
 {
-    char text[96];
-    if (line > 0)
-        snprintf(text, sizeof text, "error %d at line %d", code, line);
-    else
-        snprintf(text, sizeof text, "error %d", code);
-    return "cannot load " + file + ": " + text;
+    std::string what;
+    switch (code) {
+    case ConfigNode::kCannotRead: what = "the file cannot be opened or read"; break;
+    case ConfigNode::kKeyUnclosed: what = "a key lacks its closing \"|\""; break;
+    case ConfigNode::kValueUnclosed: what = "a value lacks its closing \"|\""; break;
+    case ConfigNode::kDepthJump: what = "a line is indented more than one TAB deeper than the line before it"; break;
+    case tuna_import::kUnwritableText: what = "a key or value holds a carriage return or NUL byte"; break;
+    case tuna_import::kNotConfiguration:
+        what = "it is not a configuration: it has none of the sections \"system\", \"nodes\", \"network\" or \"users\"";
+        break;
+    default: what = "the file cannot be read (reader code " + std::to_string(code) + ")"; break;
+    }
+    if (line > 0) what += " (line " + std::to_string(line) + ")";
+    return "cannot load " + file + ": " + what + ". The configuration in use is kept.";
 }
 
 // A name for the Content-Disposition header: no quote, backslash or control character.
@@ -177,6 +186,8 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             currentFileName = withConf(currentFileName);
             if (writeConfiguration(currentFileName) != ConfigNode::kSaved)
                 replyError(reply, "cannot write " + currentFileName);
+            else
+                ++filesWritten;
             return; // written: no reply text
         }
         // The configuration text with its download name: a web engine offers only a successful
@@ -218,7 +229,16 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             return;
         }
         currentFileName = path;
+        ++filesWritten;
         return; // written: no reply text
+    }
+
+    // The file that Save writes and how many files of the user's were written: a page learns from it
+    // whether a save that the control centre carried out (its save dialog, then "save_as") happened.
+    if (*command == "file_state") {
+        reply = "{\n\t\"status\" : \"success\",\n\t\"file\" : " + jsonString(currentFileName) +
+                ",\n\t\"written\" : " + std::to_string(filesWritten) + "\n}\n";
+        return;
     }
 
     if (*command == "new_file") {

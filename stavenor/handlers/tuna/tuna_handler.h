@@ -101,6 +101,7 @@ public:
     int32_t saveCounter = 0;
     TextMap tableAliases; // name in a request path -> table
     std::string currentFileName;
+    int32_t filesWritten = 0; // configuration files of the user's written by "save_file" and "save_as"
 };
 
 // The store object between start_store and stop_store; none outside that time.

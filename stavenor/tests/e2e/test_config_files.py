@@ -102,7 +102,8 @@ class ConfigFiles(unittest.TestCase):
             f.write(b"|system|\n\t|name| = |unclosed\n")
         status, body = upload_and_load(broken, "broken.conf")
         self.assertEqual(json.loads(body),
-                         {"status": "error", "description": "cannot load broken.conf: error -3 at line 2"})
+                         {"status": "error", "description": "cannot load broken.conf: a value lacks its closing \"|\" (line 2). "
+                                                    "The configuration in use is kept."})
         # Nothing of the current configuration is lost.
         self.assertEqual(sorted(names("centralUnits")), ["Unit \"A\"", "Zulu", "Žluťoučký kůň"])
         self.assertEqual(self.server.read("saved.conf"), saved)

@@ -1,5 +1,5 @@
 // The configuration store's commands ("tuna" handler). Rows travel as objects keyed by column.
-import {ServerError, download, getJson, isAttachment, offerDownload, postJson, readJson, send, url} from "../client.js";
+import {ServerError, attachmentName, download, getJson, offerDownload, postJson, readJson, send, url} from "../client.js";
 
 const BASE = "/tuna";
 
@@ -112,25 +112,37 @@ export async function loadFile(file, realPath) {
 }
 
 /**
- * Save: writes the loaded file back when the store knows one ("written"), else offers the
- * configuration as a download ("downloaded").
- * @returns {Promise<"written" | "downloaded">}
+ * @typedef {{file: string, written: number}} FileState
+ * `file`: the file that Save writes back ("" when there is none); `written`: how many files of the
+ * user's the store has written since it started.
  */
-export async function saveFile() {
-    const reply = await fileCommand({command: "save_file"});
-    if (!reply) return "written";
-    if (isAttachment(reply)) {
-        await reply.body?.cancel();
-        offerDownload(url(FILE, SAVE_AS));
-        return "downloaded";
-    }
-    await readJson(reply);
-    return "written";
+
+/** @returns {Promise<FileState>} */
+export async function fileState() {
+    const reply = await getJson(FILE, {command: "file_state"});
+    return {file: String(reply?.file ?? ""), written: Number(reply?.written) || 0};
 }
 
-/** Save as: a download, which the control centre turns into its save dialog and "save_as". */
-export function saveFileAs() {
+/** Save: writes the configuration back to the file the store knows (see fileState). */
+export async function saveFile() {
+    const reply = await fileCommand({command: "save_file"});
+    if (reply) await readJson(reply);
+}
+
+/**
+ * Save as in a browser: the configuration as a download, fetched once. Resolves to its file name.
+ * @returns {Promise<string>}
+ */
+export function downloadConfiguration() {
     return download(FILE, SAVE_AS);
+}
+
+/**
+ * Save as in the control centre: it answers this download with its save dialog and has the store
+ * write the file chosen there ("save_as"); the page learns of that through fileState.
+ */
+export function offerConfigurationToSave() {
+    offerDownload(url(FILE, SAVE_AS));
 }
 
 /** The configuration's name, as the store keeps it. */
@@ -146,7 +158,7 @@ export async function configurationName() {
  */
 export async function configurationAsFile() {
     const reply = await send(url(FILE, SAVE_AS));
-    const name = /filename="([^"]*)"/.exec(reply.headers.get("Content-Disposition") || "")?.[1];
+    const name = attachmentName(reply);
     if (!name) {
         await readJson(reply);
         throw new ServerError("the configuration store offered no configuration");

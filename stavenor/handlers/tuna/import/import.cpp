@@ -292,6 +292,11 @@ int loadConfigurationTree(const std::string& path, ConfigNode& root, int* errorL
         if (errorLine) *errorLine = 0;
         return kUnwritableText;
     }
+    // A file with none of the top-level sections (a text file renamed, say) would replace the
+    // configuration in use with an empty one.
+    bool anySection = false;
+    for (const char* section : {"system", "nodes", "network", "users"}) anySection = anySection || root.get(section);
+    if (!anySection) return kNotConfiguration;
     return result;
 }
 

@@ -145,8 +145,10 @@ std::string importTree(TunaHandler& store, const ConfigNode& root);
 
 // Reads the whole file and checks it: 0, or the reader's negative code with `errorLine` set (0
 // when no line is to blame); kUnwritableText when a key or value holds a CR or NUL byte, which
-// could never be written back.
+// could never be written back; kNotConfiguration when it has none of the top-level sections.
 constexpr int kUnwritableText = -5;
+// The file reads, but holds none of the sections of a configuration.
+constexpr int kNotConfiguration = -6;
 int loadConfigurationTree(const std::string& path, ConfigNode& root, int* errorLine);
 
 } // namespace tuna_import
