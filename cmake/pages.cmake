@@ -9,13 +9,17 @@ file(GLOB_RECURSE PAGES_FILES CONFIGURE_DEPENDS
     ${PAGES_SOURCE_DIR}/*.html ${PAGES_SOURCE_DIR}/*.js ${PAGES_SOURCE_DIR}/*.css ${PAGES_SOURCE_DIR}/*.svg)
 list(FILTER PAGES_FILES EXCLUDE REGEX "/(node_modules|tests)/")
 
+# Trades the new pages' folder for the old one in one step (see lay_out_pages.cmake).
+add_executable(swap_folders ${PROJECT_SOURCE_DIR}/cmake/swap_folders.cpp)
+
 # lay_out_pages(<target> <www directory>)
 function(lay_out_pages target destination)
     add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
         COMMAND ${CMAKE_COMMAND} -DSOURCE=${PAGES_SOURCE_DIR} -DLIBRARY=${PAGES_LIBRARY}
-            -DDESTINATION=${destination} -P ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
+            -DDESTINATION=${destination} -DSWAP=$<TARGET_FILE:swap_folders>
+            -P ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
         COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp
-        DEPENDS ${PAGES_FILES} ${PAGES_LIBRARY} ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake
+        DEPENDS ${PAGES_FILES} ${PAGES_LIBRARY} ${PROJECT_SOURCE_DIR}/cmake/lay_out_pages.cmake swap_folders
         COMMENT "Laying out the pages in ${destination}")
     add_custom_target(${target} ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
 endfunction()
