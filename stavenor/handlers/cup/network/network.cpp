@@ -47,7 +47,8 @@ int NetworkInterface::setMac(const uint8_t* value)
 
 int NetworkInterface::open()
 {
-    if (state != CLOSED) return -101;
+    // A device that failed (one that was not up yet, say) is tried again at the next refresh.
+    if (state == OPEN) return -101;
     if (handle) return -1;
     char error[PCAP_ERRBUF_SIZE] = "";
     handle = pcap_create(name.c_str(), error);
@@ -188,7 +189,7 @@ bool Network::refreshInterfaces()
         if (found != interfaces.end()) {
             NetworkInterface* interface = found->second.get();
             interface->seen = true;
-            if (interface->state == NetworkInterface::CLOSED) interface->open();
+            if (interface->state != NetworkInterface::OPEN) interface->open();
             continue;
         }
         uint8_t mac[6];
