@@ -1,5 +1,6 @@
 // The updater's file commands: uploads described for the page's buttons, module uploads, listings,
 // removals and fetches on a unit, the page's log, and files a unit sent handed back as attachments.
+#include "common/attachment.h"
 #include "common/logger.h"
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/brelt.h"
@@ -90,19 +91,6 @@ bool describeConfiguration(const std::string& path, json_t* reply)
     return true;
 }
 
-// Keeps only what a Content-Disposition file name may hold: no directory, quote, backslash or
-// control character.
-std::string attachmentName(const std::string& name)
-{
-    std::string plain;
-    for (char c : baseName(name)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\' || byte < 0x20 || byte == 0x7F) continue;
-        plain += c;
-    }
-    return plain.empty() || plain == "." || plain == ".." ? "download" : plain;
-}
-
 std::optional<std::string> readFile(const std::string& path)
 {
     std::error_code error;
@@ -121,7 +109,7 @@ void sendAttachment(UpdaterRequest& r, std::string body, const char* contentType
     r.request.status = 200;
     r.request.data = std::move(body);
     r.request.content_type = contentType;
-    r.request.content_disposition = "attachment; filename=" + quoted(attachmentName(name));
+    r.request.content_disposition = attachment_disposition(name);
 }
 
 // The file the first unit last sent to the PC, with the name it was sent under; none without a unit.

@@ -53,6 +53,17 @@ constexpr size_t kPostBuffer = 16384;
 const char kServerErrorPage[] =
     "<html><head><title>Internal server error</title></head><body>Internal server error</body></html>";
 
+// Every HTML answer, a page or an error page: no inline script or style, nothing from elsewhere, so
+// nothing that a page shows can run as code.
+const char kPagePolicy[] = "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self'; "
+                           "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
+                           "frame-ancestors 'self'";
+
+bool is_html(const std::optional<std::string>& type)
+{
+    return type && strncasecmp(type->c_str(), "text/html", 9) == 0;
+}
+
 // One uploaded file while it arrives: written to a private temporary file, renamed to its
 // final name in the temporary directory only once the whole request has been received, so
 // that no reader ever sees half a file and two uploads never write into one file.
@@ -301,8 +312,9 @@ MHD_Result queue(MHD_Connection* connection, http_request& request)
         MHD_add_response_header(response, "Content-Disposition", request.content_disposition->c_str());
     if (request.content_transfer_encoding)
         MHD_add_response_header(response, "Content-Transfer-Encoding", request.content_transfer_encoding->c_str());
-    if (request.content_security_policy)
-        MHD_add_response_header(response, "Content-Security-Policy", request.content_security_policy->c_str());
+    // No answer is read as another type than the one it names.
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    if (is_html(request.content_type)) MHD_add_response_header(response, "Content-Security-Policy", kPagePolicy);
     MHD_add_response_header(response, "X-Server-Start", start_token());
     MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(request.status), response);
     MHD_destroy_response(response);
@@ -336,11 +348,11 @@ MHD_Result dispatch(MHD_Connection* connection, const char* url, connection_cont
     }
     if (request.body_fd >= 0) close(request.body_fd);
     LOG(LOG_REQUEST, "http daemon handler - server error (error handling request)");
-    MHD_Response* response = MHD_create_response_from_buffer(sizeof kServerErrorPage - 1,
-                                                              const_cast<char*>(kServerErrorPage), MHD_RESPMEM_PERSISTENT);
-    MHD_Result result = MHD_queue_response(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, response);
-    MHD_destroy_response(response);
-    return result;
+    http_request error;
+    error.status = MHD_HTTP_INTERNAL_SERVER_ERROR;
+    error.data = kServerErrorPage;
+    error.content_type = "text/html; charset=utf-8";
+    return queue(connection, error);
 }
 
 MHD_Result http_access_handler(void*, MHD_Connection* connection, const char* url, const char* method,

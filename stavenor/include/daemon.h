@@ -15,7 +15,6 @@ struct http_request {
     std::optional<std::string> content_type;
     std::optional<std::string> content_disposition;
     std::optional<std::string> content_transfer_encoding;
-    std::optional<std::string> content_security_policy;
     param_list* params = nullptr;
     // A body sent straight from an open file instead of `data` (large files are not read into memory).
     // The daemon takes ownership of the descriptor.

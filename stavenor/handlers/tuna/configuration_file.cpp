@@ -5,6 +5,7 @@
 // A configuration that the user saves goes where the control centre's save dialog pointed, and Save
 // writes back the file that was loaded; a bare name (no "/") lands in the working directory. An
 // upload is read from the temporary directory by its base name.
+#include "common/attachment.h"
 #include "common/logger.h"
 #include "common/paths.h"
 #include "handlers/icon_store.h"
@@ -69,15 +70,6 @@ std::string readerError(const std::string& file, int code, int line)
     }
     if (line > 0) what += " (line " + std::to_string(line) + ")";
     return "cannot load " + file + ": " + what + ". The configuration in use is kept.";
-}
-
-// A name for the Content-Disposition header: no quote, backslash or control character.
-std::string headerFileName(const std::string& name)
-{
-    std::string out;
-    for (unsigned char c : name)
-        if (c >= 0x20 && c != 0x7f && c != '"' && c != '\\') out += static_cast<char>(c);
-    return out;
 }
 
 } // namespace
@@ -200,10 +192,7 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             replyError(reply, "the configuration cannot be written as text");
             return;
         }
-        char disposition[300];
-        snprintf(disposition, sizeof disposition, "attachment; filename=\"%s\"",
-                 headerFileName(withConf(configurationName())).c_str());
-        request.content_disposition = disposition;
+        request.content_disposition = attachment_disposition(withConf(configurationName()));
         request.content_type = "text/plain; charset=utf-8";
         reply = std::move(text);
         return;

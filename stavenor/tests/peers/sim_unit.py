@@ -33,12 +33,24 @@ def minimum(version):
     return MINIMUM.get(version, 903)
 
 
+def _crc_table():
+    table = []
+    for byte in range(256):
+        crc = byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+        table.append(crc)
+    return table
+
+
+# A byte at a time: a fleet of 250 units announcing every second must not wait for its own sums.
+_CRC_TABLE = _crc_table()
+
+
 def crc16_arc(data):
     crc = 0
     for byte in data:
-        crc ^= byte
-        for _ in range(8):
-            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+        crc = (crc >> 8) ^ _CRC_TABLE[(crc ^ byte) & 0xFF]
     return crc
 
 

@@ -17,6 +17,10 @@ Network* theNetwork = nullptr;
 
 const uint8_t BROADCAST[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// The longest Ethernet frame with a VLAN tag; no unit frame is longer.
+constexpr int kCaptureLength = 1518;
+constexpr int kCaptureBuffer = 8 * 1024 * 1024;
+
 void fillEthernet(uint8_t* frame, const uint8_t* destination, const uint8_t* source)
 {
     memcpy(frame, destination, 6);
@@ -43,12 +47,17 @@ int NetworkInterface::setMac(const uint8_t* value)
 
 int NetworkInterface::open()
 {
-    if (state != CLOSED) return -101;
+    // A device that failed (one that was not up yet, say) is tried again at the next refresh.
+    if (state == OPEN) return -101;
     if (handle) return -1;
     char error[PCAP_ERRBUF_SIZE] = "";
     handle = pcap_create(name.c_str(), error);
     // Immediate and non-blocking: frames are read as soon as the main loop sees them, never waited for.
-    bool ok = handle && pcap_set_snaplen(handle, 65535) == 0 && pcap_set_promisc(handle, 0) == 0 &&
+    // The capture ring gives every frame a slot of the snapshot length: at 64 KiB a slot it held about
+    // 30 frames, and a fleet's announcements after one query overflowed it, taking units' answers
+    // with them. Slots of a whole Ethernet frame, and room for thousands of them.
+    bool ok = handle && pcap_set_snaplen(handle, kCaptureLength) == 0 &&
+              pcap_set_buffer_size(handle, kCaptureBuffer) == 0 && pcap_set_promisc(handle, 0) == 0 &&
               pcap_set_timeout(handle, 1) == 0 && pcap_set_immediate_mode(handle, 1) == 0 &&
               pcap_activate(handle) >= 0 && pcap_setnonblock(handle, 1, error) == 0;
     // Inbound only: the server never reads the frames it sends itself.
@@ -133,6 +142,16 @@ int NetworkInterface::sendText(const std::string& unit, const std::string& text)
 
 int NetworkInterface::selectableFd() const { return handle ? pcap_get_selectable_fd(handle) : -1; }
 
+void NetworkInterface::reportDrops()
+{
+    pcap_stat stats{};
+    if (!handle || pcap_stats(handle, &stats) != 0) return;
+    const unsigned total = stats.ps_drop + stats.ps_ifdrop;
+    if (total != dropped)
+        LOG(LOG_ERROR, "capture on \"%s\" dropped %u frames\n", label.c_str(), total - dropped);
+    dropped = total;
+}
+
 Network::Network() : Network(NoDiscovery{})
 {
     refreshTimer = Glib::signal_timeout().connect(sigc::mem_fun(*this, &Network::refreshInterfaces), 1000);
@@ -160,14 +179,17 @@ bool Network::refreshInterfaces()
         LOG(LOG_ERROR, "pcap_findalldevs: %s\n", error);
         return true;
     }
-    for (auto& [name, interface] : interfaces) interface->seen = false;
+    for (auto& [name, interface] : interfaces) {
+        interface->seen = false;
+        interface->reportDrops();
+    }
 
     for (pcap_if_t* device = devices; device; device = device->next) {
         auto found = interfaces.find(device->name);
         if (found != interfaces.end()) {
             NetworkInterface* interface = found->second.get();
             interface->seen = true;
-            if (interface->state == NetworkInterface::CLOSED) interface->open();
+            if (interface->state != NetworkInterface::OPEN) interface->open();
             continue;
         }
         uint8_t mac[6];

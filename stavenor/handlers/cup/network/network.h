@@ -32,6 +32,8 @@ public:
     int sendText(const std::string& unit, const std::string& text);
     // The descriptor that signals waiting frames, or -1 when the handle has none.
     int selectableFd() const;
+    // Logs the frames that the capture dropped since the last call: a unit's answer among them is lost.
+    void reportDrops();
 
     uint8_t mac[6] = {0, 0, 0, 0, 0, 0};
     const std::string name;
@@ -42,6 +44,7 @@ public:
 
 private:
     pcap_t* handle = nullptr;
+    unsigned dropped = 0;
 };
 
 class Network : public sigc::trackable {
