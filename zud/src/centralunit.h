@@ -160,8 +160,8 @@ public slots:
     int clearProgram();
 
 private:
-    // Handles received messages in order, at most messagesPerTurn of them, and books the next
-    // turn for the rest.
+    // Handles received messages in order, at most messagesPerTurn of them and for at most
+    // turnBudgetMs, and books the next turn for the rest.
     void handleReceived();
     // Cuts what the socket holds into the inbox; false when no message is there, or when one past
     // the bound drops the link.
@@ -228,9 +228,11 @@ private:
     MessageReader reader;
     // Messages received and not yet handled, in order.
     QList<QStringList> inbox;
-    // A few milliseconds of reports: the window stays responsive, and the turns' own cost stays
-    // small beside the messages'.
+    // A turn ends at whichever bound comes first: the time keeps the window painting and
+    // answering however costly the reports, the count keeps one turn's share of cheap ones small;
+    // both leave the turns' own cost small beside the messages'.
     static constexpr int messagesPerTurn = 100;
+    static constexpr qint64 turnBudgetMs = 5;
     QTimer nextBatch;
     QStringList replyTokens;
     std::list<Operation> program;
