@@ -11,6 +11,7 @@
 #include "zudmainwindow.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QTcpSocket>
 #include <QTreeWidgetItem>
@@ -326,7 +327,9 @@ void CentralUnit::readFromSocket()
 
 void CentralUnit::handleReceived()
 {
-    for (int handled = 0; handled < messagesPerTurn; ++handled) {
+    QElapsedTimer turn;
+    turn.start();
+    for (int handled = 0; handled < messagesPerTurn && !turn.hasExpired(turnBudgetMs); ++handled) {
         // A dropped link's messages belong to the old connection.
         if (!isConnected() || (inbox.isEmpty() && !receive()))
             return;
