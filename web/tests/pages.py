@@ -161,6 +161,13 @@ class Browser:
         element.send_keys(value)
         return element
 
+    def retype(self, label, text):
+        """Replaces a field's text by typing over it, as a person does (a field cleared from outside may
+        be drawn again with its text before the first key). The field is found again for each key,
+        since a page may draw it anew between them."""
+        self.field(label).send_keys(Keys.CONTROL, "a")
+        self.field(label).send_keys(text if text else Keys.BACKSPACE)
+
     def choose_file(self, button_name, path):
         """Clicks the control that opens a file chooser and chooses `path` in it."""
         self.click(button_name)

@@ -8,7 +8,7 @@ import shutil
 import tempfile
 import time
 
-from pages import By, Keys, PageTest, curl
+from pages import By, PageTest, curl
 import boot_console
 
 MIB = 1 << 20
@@ -94,13 +94,6 @@ class RecoveryPageTest(PageTest):
         recovery = [line for line in self.server.stderr().splitlines() if "LOG (0x2000)" in line or "serial" in line]
         raise AssertionError(f"{text!r} did not show; progress {seen[-5:]}; page: {b.text()[-600:]}\n"
                              "the server's recovery log:\n" + "\n".join(recovery[-40:]))
-
-    def retype(self, label, text):
-        """Replaces a field's text by typing over it, as a person does. (The page draws its fields
-        again as it polls, so a field cleared from outside may show its text again before the first
-        key, and the keys would add to it.)"""
-        self.browser.field(label).send_keys(Keys.CONTROL, "a")
-        self.browser.field(label).send_keys(text)
 
     def choose_port(self, console=None):
         self.browser.field((console or self.unit).link).click()

@@ -48,7 +48,7 @@ class Addresses(RecoveryPageTest):
         self.assertRegex(before["centralUnitAddress"], r"^127\.0\.0\.\d+$")
         for field, address, reason, by_page in self.cases():
             with self.subTest(field=field, address=address):
-                self.retype(field, address)
+                self.browser.retype(field, address)
                 b.click("Set " + field)
                 error_id = {"Unit address": "unit-address-error", "PC address": "server-address-error"}[field]
                 shown = b.wait(lambda: reason in b.driver.find_element("id", error_id).text and
@@ -61,7 +61,7 @@ class Addresses(RecoveryPageTest):
         b.shot("recovery-address-refused")
 
         # A good one is taken, and the reason goes.
-        self.retype("Unit address", "127.0.0.77")
+        self.browser.retype("Unit address", "127.0.0.77")
         b.click("Set Unit address")
         b.wait(lambda: held()["centralUnitAddress"] == "127.0.0.77", 5, "the new unit address")
         b.wait(lambda: not b.driver.find_elements("id", "unit-address-error"), 5, "the unit address's reason to go")

@@ -16,7 +16,7 @@ class WholeRecovery(RecoveryPageTest):
     def answer(self, title, field, value):
         b = self.browser
         b.wait_text(title)
-        self.retype(field, value)
+        self.browser.retype(field, value)
         b.click("Send to the unit")
         b.wait_gone(title)
 

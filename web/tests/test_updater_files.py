@@ -33,12 +33,6 @@ class FileJobs(UpdaterPageTest):
     def setUp(self):
         self.open_updater()
 
-    def start_on(self, unit, job):
-        self.wait_row(unit.mac, unit.fields["hwd"])
-        self.unselect_all()
-        self.select(unit.mac)
-        self.choose_job(job)
-
     def test_configuration_upload_from_a_file_and_from_the_configuration_in_use(self):
         b = self.browser
         unit = Unit(mac(1), 6, hwd="Bus 1")

@@ -19,12 +19,6 @@ class UpdaterJobTest(UpdaterPageTest):
     def setUp(self):
         self.open_updater()
 
-    def start_on(self, unit, job):
-        self.wait_row(unit.mac, unit.fields["hwd"])
-        self.unselect_all()
-        self.select(unit.mac)
-        self.choose_job(job)
-
 
 class NothingToSend(UpdaterJobTest):
     """The announcement repository as shipped: empty."""

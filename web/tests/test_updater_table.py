@@ -4,7 +4,7 @@ and a filter that never leaves a chosen unit hidden."""
 import time
 import unittest
 
-from pages import By, Keys
+from pages import By
 from updater_pages import Unit, UpdaterPageTest, mac, sim
 
 MAC_COLUMN, IP_COLUMN = 4, 5
@@ -17,13 +17,6 @@ class UnitTableTest(UpdaterPageTest):
     def column(self, index):
         return [td.text for td in self.browser.driver.find_elements(
             By.CSS_SELECTOR, f"table.unit-table tbody tr.grid-row td:nth-child({index})")]
-
-    def filter(self, text):
-        field = self.browser.field("Filter")
-        field.send_keys(Keys.CONTROL, "a")
-        field.send_keys(Keys.BACKSPACE)
-        if text:
-            field.send_keys(text)
 
     def status(self):
         return self.browser.find("//section[@aria-labelledby='units-title']//*[@role='status']").text
@@ -55,7 +48,7 @@ class UnitTableTest(UpdaterPageTest):
         self.add_units(*units)
         self.open_updater()
         self.wait_row(units[2].mac, "Van 3")
-        self.filter("Van")
+        self.browser.retype("Filter", "Van")
         b.field("Select all shown units").click()
         b.wait(lambda: "3 selected" in self.status())
         self.choose_job("Set role")
@@ -64,9 +57,9 @@ class UnitTableTest(UpdaterPageTest):
         for unit, words in ((units[0], "Set role: Failed"), (units[1], "Set role: done"), (units[2], "Set role: Failed")):
             self.wait_row(unit.mac, words)
         # The filter finds the job's words; the job column sorts.
-        self.filter("set role: failed")
+        self.browser.retype("Filter", "set role: failed")
         b.wait(lambda: len(self.column(MAC_COLUMN)) == 2, message="the two failed units alone")
-        self.filter("Van")
+        self.browser.retype("Filter", "Van")
         b.click("Job")
         b.wait(lambda: self.column(MAC_COLUMN) == [units[1].mac, units[0].mac, units[2].mac], message="sorted by job")
 
@@ -95,18 +88,18 @@ class UnitTableTest(UpdaterPageTest):
         self.add_units(*units)
         self.open_updater()
         self.wait_row(units[2].mac, "Truck 3")
-        self.filter("Truck")
+        self.browser.retype("Filter", "Truck")
         b.field("Select all shown units").click()
         b.wait(lambda: "3 selected" in self.status())
         self.choose_job("Reboot")
         b.button("Reboot on 3 units")
         # What the filter hides is no longer chosen: the button and the status line say so at once.
-        self.filter("Truck 2")
+        self.browser.retype("Filter", "Truck 2")
         b.wait(lambda: "1 selected" in self.status(), message="one chosen unit")
         since = time.time()
         self.run_job("Reboot", 1)
         self.wait_row(units[1].mac, "Reboot: ")
-        self.filter("Truck")
+        self.browser.retype("Filter", "Truck")
         self.assertEqual([b.field(f"Select {u.mac}").is_selected() for u in units], [False, True, False])
         time.sleep(0.5)
         self.assertEqual(self.requests(units[0], since), [])

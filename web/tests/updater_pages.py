@@ -106,6 +106,13 @@ class UpdaterPageTest(PageTest):
         from selenium.webdriver.support.select import Select
         Select(self.browser.field("Job")).select_by_visible_text(label)
 
+    def start_on(self, unit, job):
+        """Chooses `job` for `unit` alone, once its row shows the unit's name."""
+        self.wait_row(unit.mac, unit.fields["hwd"])
+        self.unselect_all()
+        self.select(unit.mac)
+        self.choose_job(job)
+
     def run_job(self, label, unit_count):
         self.browser.click(f"{label} on {unit_count} {'unit' if unit_count == 1 else 'units'}")
 
