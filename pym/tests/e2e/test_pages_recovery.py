@@ -22,8 +22,9 @@ import boot_console  # noqa: E402
 MIB = 1 << 20
 MAC = "00:a0:c6:ab:cd:ef"
 RECOVERY_LINK = (287, 18)  # the header's "Recovery"
-# The first port's radio button; the port's name, /tmp/tmpXXXXXXXX/unit, takes two lines beside it.
-PORT_RADIO = (43, 156)
+# The first port's radio button, in the table's first column below its header row; the port's name,
+# /tmp/tmpXXXXXXXX/unit, takes two lines beside it.
+PORT_RADIO = (44, 163)
 CHOOSE_IMAGE = (598, 180)  # "Choose image…"
 
 

@@ -74,9 +74,10 @@ class UpdaterInPym(PageTest):
         stored = self.run_dir.path("bin", "tmp", FIRMWARE)
         self.assertTrue(wait_until(lambda: os.path.exists(stored), 10), "the page sent no file")
         time.sleep(0.5)
-        # Past the disabled start button to the filter, then "select all", back to the start button.
+        # Past the disabled start button to the filter and the table's scrolling rows, then "select
+        # all" in its header, back to the start button.
         since = time.time()
-        self.keys("Tab", "Tab", "space", "shift+Tab", "shift+Tab", "Return")
+        self.keys("Tab", "Tab", "Tab", "space", "shift+Tab", "shift+Tab", "shift+Tab", "Return")
         # The question before a job that replaces the firmware: "Cancel" has the focus, the
         # confirming button stands before it.
         time.sleep(1)
