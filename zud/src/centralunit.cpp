@@ -11,7 +11,6 @@
 #include "zudmainwindow.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QTcpSocket>
 #include <QTreeWidgetItem>
@@ -327,9 +326,7 @@ void CentralUnit::readFromSocket()
 
 void CentralUnit::handleReceived()
 {
-    QElapsedTimer turn;
-    turn.start();
-    for (int handled = 0; handled < messagesPerTurn && !turn.hasExpired(turnBudgetMs); ++handled) {
+    for (int handled = 0; handled < messagesPerTurn; ++handled) {
         // A dropped link's messages belong to the old connection.
         if (!isConnected() || (inbox.isEmpty() && !receive()))
             return;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "participantindex.h"
 #include "wireformat.h"
 
 #include <QAbstractSocket>
@@ -13,7 +12,6 @@
 
 class AlarmsBranch;
 class Alarm;
-class Conference;
 class Endpoint;
 class RadioControlWidget;
 class QTcpSocket;
@@ -73,8 +71,6 @@ public:
     QList<Route *> routeList() const { return routes; }
     QList<Alarm *> alarmList() const { return alarms; }
     QList<Resource *> conferences() const { return resourcesOfType("conference"); }
-    // Which of the unit's conferences each participant takes part in; the conferences keep it.
-    ParticipantIndex &participantIndex() { return participation; }
     QList<Resource *> radios() const { return resourcesOfType("radio"); }
     RouteBranch *routeBranch() const { return routesBranch; }
     AlarmsBranch *alarmBranch() const { return alarmsBranch; }
@@ -164,8 +160,8 @@ public slots:
     int clearProgram();
 
 private:
-    // Handles received messages in order, at most messagesPerTurn of them and for at most
-    // turnBudgetMs, and books the next turn for the rest.
+    // Handles received messages in order, at most messagesPerTurn of them, and books the next
+    // turn for the rest.
     void handleReceived();
     // Cuts what the socket holds into the inbox; false when no message is there, or when one past
     // the bound drops the link.
@@ -186,8 +182,6 @@ private:
     void manageGpsStatus();
     void manageBroadcastStatus();
     void manageAlarmStatus();
-    // One line for a user report: the conferences it joined, and those of `held` it left.
-    void logConferenceChange(const QString &user, const QStringList &joined, const QList<Conference *> &held) const;
     void refreshAfterRadioSilence();
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
@@ -234,11 +228,9 @@ private:
     MessageReader reader;
     // Messages received and not yet handled, in order.
     QList<QStringList> inbox;
-    // A turn ends at whichever bound comes first: the time keeps the window painting and
-    // answering however costly the reports, the count keeps one turn's share of cheap ones small;
-    // both leave the turns' own cost small beside the messages'.
+    // A few milliseconds of reports: the window stays responsive, and the turns' own cost stays
+    // small beside the messages'.
     static constexpr int messagesPerTurn = 100;
-    static constexpr qint64 turnBudgetMs = 5;
     QTimer nextBatch;
     QStringList replyTokens;
     std::list<Operation> program;
@@ -248,7 +240,6 @@ private:
     // The same resources by name: a unit may report tens of thousands, and every report looks
     // one up. Names are unique in the list (addResource replaces a namesake).
     QHash<QString, Resource *> resourcesByName;
-    ParticipantIndex participation;
     QList<Endpoint *> unitEndpoints;
     QList<RadioControlWidget *> remoteWindows;
     Resource *overlordResource = nullptr;

@@ -71,90 +71,86 @@ int CentralUnitManager::loadUnits()
 bool CentralUnitManager::addressInUse(const QString &ipAddress, const CentralUnit *except) const
 {
     CentralUnit *user = findUnitByAddress(ipAddress);
-    return user && user != except;
+    if (!user || user == except)
+        return false;
+    QMessageBox::warning(nullptr, tr("Error"), tr("Provided IP Address is in use!"), QMessageBox::Close);
+    return true;
 }
 
-UnitChange CentralUnitManager::unfitValue(const QList<std::pair<UnitChange, QString>> &values)
+bool CentralUnitManager::fitsConfig(const QList<std::pair<QString, QString>> &labelledValues) const
 {
-    for (const auto &[refusal, value] : values) {
+    for (const auto &[label, value] : labelledValues) {
         if (fitsConfigLine(value))
             continue;
-        qDebug() << "ERROR: a value holding '|', a TAB or a line break cannot be kept:" << value;
-        return refusal;
+        qDebug() << "ERROR: a" << label << "holding '|', a TAB or a line break cannot be kept";
+        QMessageBox::warning(nullptr, tr("Error"), tr("Provided %1 cannot hold \"|\", a TAB or a line break!").arg(label),
+                             QMessageBox::Close);
+        return false;
     }
-    return UnitChange::Done;
+    return true;
 }
 
-UnitChange CentralUnitManager::saved()
-{
-    return saveConfig() == 0 ? UnitChange::Done : UnitChange::DoneUnsaved;
-}
-
-UnitChange CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, const QString &ttl,
-                                       const QString &password)
+int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
 {
     qDebug() << "add central unit" << name << ipAddress << ttl;
     if (findUnit(name)) {
+        QMessageBox::warning(nullptr, tr("Error"), tr("Provided name is in use!"), QMessageBox::Close);
         qDebug() << "ERROR: central unit already exists!";
-        return UnitChange::NameInUse;
+        return -3;
     }
     if (addressInUse(ipAddress, nullptr))
-        return UnitChange::AddressInUse;
-    if (const UnitChange refusal = unfitValue({{UnitChange::NameUnfit, name}, {UnitChange::AddressUnfit, ipAddress},
-                                               {UnitChange::PasswordUnfit, password}, {UnitChange::TimeoutUnfit, ttl}});
-        refusal != UnitChange::Done)
-        return refusal;
+        return -3;
+    if (!fitsConfig({{tr("name"), name}, {tr("IP Address"), ipAddress}, {tr("password"), password},
+                     {tr("inactivity timeout"), ttl}}))
+        return -5;
     ConfigNode *section = gConfig.set({"devices", name});
     section->addChild("IP Address", ipAddress);
     section->addChild("ttl", ttl);
     section->addChild("password", password);
     section->addChild("audio gain", "0");
-    const UnitChange result = saved();
+    saveConfigOrWarn(nullptr);
 
     makeUnit({name, ipAddress, unitPort, password, ttl, "0"});
     qDebug() << "central unit" << name << "successfully added";
-    return result;
+    return 0;
 }
 
-UnitChange CentralUnitManager::editUnit(const QString &name, const QString &ipAddress, const QString &ttl,
-                                        const QString &password)
+int CentralUnitManager::editUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
 {
     qDebug() << "edit central unit" << name << ipAddress << ttl;
     CentralUnit *unit = findUnit(name);
     if (!unit) {
         qDebug() << "ERROR: no central unit named" << name;
-        return UnitChange::NoSuchUnit;
+        return -400;
     }
     if (addressInUse(ipAddress, unit))
-        return UnitChange::AddressInUse;
-    if (const UnitChange refusal = unfitValue({{UnitChange::AddressUnfit, ipAddress}, {UnitChange::PasswordUnfit, password},
-                                               {UnitChange::TimeoutUnfit, ttl}});
-        refusal != UnitChange::Done)
-        return refusal;
+        return -3;
+    if (!fitsConfig({{tr("IP Address"), ipAddress}, {tr("password"), password}, {tr("inactivity timeout"), ttl}}))
+        return -5;
     gConfig.set({"devices", name, "IP Address"})->value = ipAddress;
     gConfig.set({"devices", name, "ttl"})->value = ttl;
     gConfig.set({"devices", name, "password"})->value = password;
-    const UnitChange result = saved();
+    saveConfigOrWarn(nullptr);
 
     unit->changeSettings(ipAddress, password, ttl.toInt());
     qDebug() << "central unit" << name << "successfully changed";
-    return result;
+    return 0;
 }
 
-UnitChange CentralUnitManager::removeUnit(const QString &name)
+int CentralUnitManager::removeUnit(const QString &name)
 {
     qDebug() << "remove central unit" << name;
     CentralUnit *unit = findUnit(name);
     if (!unit) {
         qDebug() << "ERROR: no central unit named" << name;
-        return UnitChange::NoSuchUnit;
+        return -3;
     }
     gConfig.remove({"devices", name});
     saveConfig();
     units.removeOne(unit);
     delete unit;
     qDebug() << "central unit" << name << "successfully removed";
-    return UnitChange::Done;
+    return 0;
 }
 
 CentralUnit *CentralUnitManager::findUnit(const QString &name) const
