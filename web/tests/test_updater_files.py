@@ -47,11 +47,9 @@ class FileJobs(UpdaterPageTest):
         Select(b.field("Role")).select_by_visible_text("rear")
         since = time.time()
         self.run_job("Upload configuration", 1)
-        question = self.question()
-        for said in (f"Upload configuration on 1 unit: Bus 1 ({unit.mac}).",
-                     "To be sent: configuration file bus7.conf, role \"rear\".",
-                     "This replaces the running configuration on the unit."):
-            self.assertIn(said, question)
+        self.assert_asked(f"Upload configuration on 1 unit: Bus 1 ({unit.mac}).",
+                          "To be sent: configuration file bus7.conf, role \"rear\".",
+                          "This replaces the running configuration on the unit.")
         self.assertEqual(self.requests(unit, since), [], "nothing is sent before the question is answered")
         self.answer("Upload configuration")
         self.wait_row(unit.mac, "Upload configuration: done", timeout=40)

@@ -56,11 +56,9 @@ class AnnouncementQuestion(UpdaterJobTest):
         self.select(mac(2), mac(3))
         self.choose_job("Upload announcements")
         self.run_job("Upload announcements", 2)
-        question = self.question()
-        for said in (f"Upload announcements on 2 units: Bus 2 ({mac(2)}) and Bus 3 ({mac(3)}).",
-                     "To be sent: the PC's announcements (Common 1 recording, de 1 recording, en 2 recordings).",
-                     "This replaces all announcements on the units."):
-            self.assertIn(said, question)
+        self.assert_asked(f"Upload announcements on 2 units: Bus 2 ({mac(2)}) and Bus 3 ({mac(3)}).",
+                          "To be sent: the PC's announcements (Common 1 recording, de 1 recording, en 2 recordings).",
+                          "This replaces all announcements on the units.")
         b.shot("updater-announcement-question")
         # Cancelled: nothing reaches a unit.
         b.click("Cancel")

@@ -122,6 +122,12 @@ class UpdaterPageTest(PageTest):
         """The text of the open question."""
         return self.browser.find("//dialog[@open]", timeout, "an open question").text
 
+    def assert_asked(self, *sentences):
+        """Waits for the question before a job and checks that it says each of `sentences`."""
+        question = self.question()
+        for said in sentences:
+            self.assertIn(said, question)
+
     def answer(self, confirm_label):
         """Confirms the open question with its button."""
         self.browser.find(f"//dialog[@open]//button[normalize-space(.)='{confirm_label}']").click()
