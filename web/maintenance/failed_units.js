@@ -4,7 +4,7 @@ import {html, useCallback, useRef} from "../lib/preact-htm.js";
 import {ErrorText, useCommand, useConfirm} from "../common/ui.js";
 import {actionOf} from "./actions.js";
 import {jobQuestion} from "./job_question.js";
-import {jobFailed} from "./unit_table.js";
+import {jobFailed, jobText, unitName} from "./unit_table.js";
 
 /**
  * @typedef {(type: string, units: string[], params: Record<string, any>, sent?: string) => Promise<any>} Start
@@ -62,4 +62,19 @@ export function FailedUnits({units, jobs, shown, setSelected, start, startedOn})
         ${again.length > 0 && html`<button type="button" disabled=${command.pending} onClick=${retry}>Retry failed (${again.length})</button>`}
         <${ErrorText} message=${command.error}/>
         ${confirmDialog}`;
+}
+
+/**
+ * Why each failed job failed, in full: a row's cell has room for the start of the reason only.
+ * @param {{units: import("./units.js").Unit[], jobs: Record<string, import("./jobs.js").Job>}} props
+ */
+export function FailureReasons({units, jobs}) {
+    const failed = units.filter(u => jobFailed(jobs[u.macAddress]));
+    if (!failed.length) return null;
+    return html`<section class="failure-reasons" aria-labelledby="failure-reasons">
+        <h2 id="failure-reasons">Why jobs failed</h2>
+        <ul>${failed.map(u => html`<li key=${u.macAddress}>
+            <bdi class="unit-name">${unitName(u) || u.macAddress}</bdi> <span class="mono small">(${u.macAddress})</span>:${" "}
+            <span class="error-text">${jobText(jobs[u.macAddress])}</span></li>`)}</ul>
+    </section>`;
 }

@@ -10,7 +10,7 @@ import {logText, useLog} from "./page_log.js";
 import {UnitTable} from "./unit_table.js";
 import {JobForm} from "./job_form.js";
 import {UnitDialog} from "./unit_dialog.js";
-import {FailedUnits, useRemembered} from "./failed_units.js";
+import {FailedUnits, FailureReasons, useRemembered} from "./failed_units.js";
 
 /**
  * A unit that works on a program this page knows nothing of (started before a reload, or by another
@@ -60,6 +60,7 @@ function Updater() {
             onOpen=${setOpen} onDownload=${downloadConfiguration} onView=${inView}
             tools=${(/** @type {(mac: string) => boolean} */ shown) => html`<${FailedUnits} units=${units} jobs=${jobs}
                 shown=${shown} setSelected=${setSelected} start=${start} startedOn=${startedOn}/>`}/>
+        <${FailureReasons} units=${units} jobs=${jobs}/>
         <div class="log-bar">
             <span class="muted">${log.entries.length} ${log.entries.length === 1 ? "entry" : "entries"} in this page's log</span>
             <button type="button" disabled=${logCommand.pending}

@@ -134,6 +134,9 @@ class FailuresInWords(UpdaterJobTest):
                 self.run_confirmed(job, 1)
                 self.wait_row(unit.mac, reason, timeout=30)
                 self.assertIn(f"{job}: Failed", self.row_text(unit.mac))
+                # The row has room for the start of the reason; the list below the table says it whole.
+                reasons = b.find("//section[h2='Why jobs failed']").text
+                self.assertIn(f"Bus 5 ({unit.mac}): {job}: Failed: {reason}", reasons)
         b.driver.execute_script("window.scrollTo(0, 0)")
         b.shot("updater-failure-reason")
         self.assertEqual(unit.uploads, [])
