@@ -82,12 +82,12 @@ export function AudioTranslations() {
 
     const columns = useMemo(() => /** @type {import("../common/table.js").TableColumn[]} */ ([
         {key: "text", label: "Text", text: (/** @type {Translation} */ r) => r.text},
-        {key: "translation", label: `Translation into ${language}`, width: "45%",
+        {key: "translation", label: `Translation into ${language}`, width: "35%",
             text: (/** @type {Translation} */ r) => shownValue(r, drafts[r.text] ?? {}),
             cell: (/** @type {Translation} */ r) => html`<${TranslationField} row=${r} draft=${drafts[r.text] ?? {}}
                 index=${rows?.indexOf(r) ?? 0} onType=${(/** @type {string} */ value) => update(r.text, {typed: value})}
                 onCommit=${() => commit(r)}/>`},
-        {key: "state", label: "State", sort: null, width: "16rem", className: "translation-state",
+        {key: "state", label: "State", sort: null, width: "22rem", className: "translation-state",
             text: (/** @type {Translation} */ r) => drafts[r.text]?.error ?? "",
             cell: (/** @type {Translation} */ r) => html`<${TranslationState} row=${r} draft=${drafts[r.text] ?? {}}
                 index=${rows?.indexOf(r) ?? 0}/>`},
