@@ -170,6 +170,7 @@ private slots:
     void initTestCase();
     void init();
     void bigUserList();
+    void droppedList();
     void statusFlood();
     void unpacedFlood();
 
@@ -273,6 +274,40 @@ void LoadTest::bigUserList()
     QVERIFY(unit->findResource(userName(users - 1), "user"));
     // The new rows stand in key order once the view has sorted them, when the loop turns.
     QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+}
+
+// A long list is taken over many turns of the event loop: a link dropped in the middle of it
+// leaves nothing behind, the next link's list comes whole and in key order, and a report that
+// the unit sends right behind the list is handled after it.
+void LoadTest::droppedList()
+{
+    constexpr int users = 20000;
+    SimUnit sim;
+    auto unit = startQuietUnit(sim, users, 0);
+    QVERIFY(unit);
+    QTRY_VERIFY_WITH_TIMEOUT(unit->resources().size() > 1, 10000);
+    QVERIFY(unit->resources().size() < users + 1);
+    // The unit keeps its replies back from here on, the next link's too.
+    QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    QVERIFY(sim.control({{"do", "close"}}));
+    QTRY_COMPARE(unit->linkState(), CentralUnit::LinkState::Unreachable);
+    QVERIFY(unit->resources().isEmpty());
+
+    // The login answered; this thread takes both control lines before the console can send on.
+    const auto logins = [&sim] { return sim.messages().filter(QRegularExpression("^login\\|")).size(); };
+    QTRY_COMPARE_WITH_TIMEOUT(logins(), 2, 20000);
+    QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
+    QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    // The list reply, then a report about its last entry (the model lists its users against key
+    // order: the first user comes last).
+    QTRY_COMPARE_WITH_TIMEOUT(sim.messages().count("list|users"), 2, 10000);
+    QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
+    QVERIFY(sim.control({{"do", "send"}, {"tokens", QJsonArray{"status", "user", userName(0), "busy", "user", userName(1)}}}));
+    QTRY_COMPARE_WITH_TIMEOUT(unit->resources().size(), users + 1, 60000);
+    QTRY_VERIFY(unit->findResource(userName(0))->isConnectedTo(userName(1)));
+    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+    // The operator can sort by another column again.
+    QVERIFY(gZudWindow->connectionsTree()->isSortingEnabled());
 }
 
 void LoadTest::statusFlood()
