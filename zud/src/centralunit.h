@@ -1,5 +1,6 @@
 #pragma once
 
+#include "participantindex.h"
 #include "wireformat.h"
 
 #include <QAbstractSocket>
@@ -14,6 +15,7 @@
 
 class AlarmsBranch;
 class Alarm;
+class Conference;
 class Endpoint;
 class QElapsedTimer;
 class RadioControlWidget;
@@ -75,6 +77,8 @@ public:
     QList<Route *> routeList() const { return routes; }
     QList<Alarm *> alarmList() const { return alarms; }
     QList<Resource *> conferences() const { return resourcesOfType("conference"); }
+    // Which of the unit's conferences each participant takes part in; the conferences keep it.
+    ParticipantIndex &participantIndex() { return participation; }
     QList<Resource *> radios() const { return resourcesOfType("radio"); }
     RouteBranch *routeBranch() const { return routesBranch; }
     AlarmsBranch *alarmBranch() const { return alarmsBranch; }
@@ -197,6 +201,8 @@ private:
     void manageGpsStatus();
     void manageBroadcastStatus();
     void manageAlarmStatus();
+    // One line for a user report: the conferences it joined, and those of `held` it left.
+    void logConferenceChange(const QString &user, const QStringList &joined, const QList<Conference *> &held) const;
     void refreshAfterRadioSilence();
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
@@ -269,6 +275,7 @@ private:
     // The same resources by name: a unit may report tens of thousands, and every report looks
     // one up. Names are unique in the list (addResource replaces a namesake).
     QHash<QString, Resource *> resourcesByName;
+    ParticipantIndex participation;
     QList<Endpoint *> unitEndpoints;
     QList<RadioControlWidget *> remoteWindows;
     Resource *overlordResource = nullptr;
