@@ -11,6 +11,7 @@
 #include "zudmainwindow.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QTcpSocket>
 #include <QTreeWidgetItem>
@@ -201,6 +202,8 @@ void CentralUnit::dropLink()
     removeAllAlarms();
     removeAllRoutes();
     removeAllResources();
+    // A list cut short by the drop is dropped with it: the next link lists again.
+    listing.reset();
     // The endpoints come again with the next link's list.
     qDeleteAll(unitEndpoints);
     unitEndpoints.clear();
@@ -326,12 +329,22 @@ void CentralUnit::readFromSocket()
 
 void CentralUnit::handleReceived()
 {
-    for (int handled = 0; handled < messagesPerTurn; ++handled) {
+    QElapsedTimer turn;
+    turn.start();
+    for (int handled = 0; handled < messagesPerTurn && !turn.hasExpired(turnBudgetMs);) {
         // A dropped link's messages belong to the old connection.
-        if (!isConnected() || (inbox.isEmpty() && !receive()))
+        if (!isConnected())
+            return;
+        // What came after a list reply waits until the list is in.
+        if (listing) {
+            addListEntries(turn);
+            continue;
+        }
+        if (inbox.isEmpty() && !receive())
             return;
         replyTokens = inbox.takeFirst();
         tryResponse();
+        ++handled;
     }
     // A unit that sends without pause must not hold the window: the rest waits for the next
     // turn of the event loop.
@@ -377,7 +390,13 @@ void CentralUnit::tryResponse()
         qDebug() << "ERROR: UNKNOWN RESPONSE TYPE !!!";
     }
     replyTokens.clear();
+    // A list reply moves the program on once its last entry is in.
+    if (!listing)
+        advanceProgram();
+}
 
+void CentralUnit::advanceProgram()
+{
     // A handler may have dropped the link, which empties the program.
     if (program.empty())
         return;
@@ -387,6 +406,35 @@ void CentralUnit::tryResponse()
     } else {
         executeOperation(&*current);
     }
+}
+
+void CentralUnit::beginList(ListEntry addEntry)
+{
+    // Room for a long list's names at once: grown step by step, the index would be rehashed
+    // again and again, each time at once over all names so far.
+    resourcesByName.reserve(resourcesByName.size() + replyTokens.size() / 3);
+    // The entries follow the reply's "ok".
+    listing.emplace(ListReply{replyTokens, addEntry, 1, {}, nullptr});
+}
+
+void CentralUnit::addListEntries(const QElapsedTimer &turn)
+{
+    ListReply &list = *listing;
+    for (; list.next + 2 < list.tokens.size(); list.next += 3) {
+        if (turn.hasExpired(turnBudgetMs)) {
+            // The rest comes in the next turns: the tree sorts and the details refresh once, when
+            // the last entry is in, not in every turn over a growing list.
+            if (!list.hold)
+                list.hold = std::make_unique<RefreshHold>();
+            return;
+        }
+        const QStringList &t = list.tokens;
+        (this->*list.addEntry)(t[list.next], t[list.next + 1], t[list.next + 2], list.followUps);
+    }
+    const QList<Operation> followUps = std::move(list.followUps);
+    listing.reset();
+    appendToProgram(followUps);
+    advanceProgram();
 }
 
 QString CentralUnit::printableCommand(const QStringList &tokens)

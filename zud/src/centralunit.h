@@ -1,5 +1,6 @@
 #pragma once
 
+#include "participantindex.h"
 #include "wireformat.h"
 
 #include <QAbstractSocket>
@@ -9,11 +10,16 @@
 #include <QWidget>
 
 #include <list>
+#include <memory>
+#include <optional>
 
 class AlarmsBranch;
 class Alarm;
+class Conference;
 class Endpoint;
+class QElapsedTimer;
 class RadioControlWidget;
+class RefreshHold;
 class QTcpSocket;
 class QTreeWidgetItem;
 class Resource;
@@ -71,6 +77,8 @@ public:
     QList<Route *> routeList() const { return routes; }
     QList<Alarm *> alarmList() const { return alarms; }
     QList<Resource *> conferences() const { return resourcesOfType("conference"); }
+    // Which of the unit's conferences each participant takes part in; the conferences keep it.
+    ParticipantIndex &participantIndex() { return participation; }
     QList<Resource *> radios() const { return resourcesOfType("radio"); }
     RouteBranch *routeBranch() const { return routesBranch; }
     AlarmsBranch *alarmBranch() const { return alarmsBranch; }
@@ -160,13 +168,24 @@ public slots:
     int clearProgram();
 
 private:
-    // Handles received messages in order, at most messagesPerTurn of them, and books the next
-    // turn for the rest.
+    // Handles received messages in order, at most messagesPerTurn of them and for at most
+    // turnBudgetMs (a long list reply's entries included), and books the next turn for the rest.
     void handleReceived();
     // Cuts what the socket holds into the inbox; false when no message is there, or when one past
     // the bound drops the link.
     bool receive();
     void tryResponse();
+    // The command after the one just answered goes out; the last one's answer ends the program.
+    void advanceProgram();
+    // One entry of a list reply, three tokens, with the commands that must ask about it.
+    using ListEntry = void (CentralUnit::*)(const QString &, const QString &, const QString &, QList<Operation> &);
+    void beginList(ListEntry addEntry);
+    // Adds the list's entries until the turn's budget is spent; the last entry moves the program on.
+    void addListEntries(const QElapsedTimer &turn);
+    void addUserEntry(const QString &kind, const QString &userName, const QString &state, QList<Operation> &followUps);
+    void addConferenceEntry(const QString &locality, const QString &conferenceName, const QString &state,
+                            QList<Operation> &followUps);
+    void addRouteEntry(const QString &a, const QString &b, const QString &established, QList<Operation> &);
     void handleStatus();
     void handleOk();
     void handleError();
@@ -182,6 +201,8 @@ private:
     void manageGpsStatus();
     void manageBroadcastStatus();
     void manageAlarmStatus();
+    // One line for a user report: the conferences it joined, and those of `held` it left.
+    void logConferenceChange(const QString &user, const QStringList &joined, const QList<Conference *> &held) const;
     void refreshAfterRadioSilence();
     void removeNamed(const QString &resourceName, const QString &type = QString());
     QList<Resource *> resourcesOfType(const QString &type) const;
@@ -228,10 +249,24 @@ private:
     MessageReader reader;
     // Messages received and not yet handled, in order.
     QList<QStringList> inbox;
-    // A few milliseconds of reports: the window stays responsive, and the turns' own cost stays
-    // small beside the messages'.
+    // A turn ends at whichever bound comes first: the time keeps the window painting and
+    // answering however costly the messages (a list of tens of thousands is added over many
+    // turns), the count keeps one turn's share of cheap ones small; both leave the turns' own
+    // cost small beside the messages'.
     static constexpr int messagesPerTurn = 100;
+    static constexpr qint64 turnBudgetMs = 5;
     QTimer nextBatch;
+    // The list reply being added; the messages after it wait in the inbox.
+    struct ListReply
+    {
+        QStringList tokens;
+        ListEntry addEntry;
+        qsizetype next;
+        QList<Operation> followUps;
+        // Taken once the list outlasts a turn.
+        std::unique_ptr<RefreshHold> hold;
+    };
+    std::optional<ListReply> listing;
     QStringList replyTokens;
     std::list<Operation> program;
     std::list<Operation>::iterator current = program.end();
@@ -240,6 +275,7 @@ private:
     // The same resources by name: a unit may report tens of thousands, and every report looks
     // one up. Names are unique in the list (addResource replaces a namesake).
     QHash<QString, Resource *> resourcesByName;
+    ParticipantIndex participation;
     QList<Endpoint *> unitEndpoints;
     QList<RadioControlWidget *> remoteWindows;
     Resource *overlordResource = nullptr;

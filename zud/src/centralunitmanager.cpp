@@ -71,86 +71,90 @@ int CentralUnitManager::loadUnits()
 bool CentralUnitManager::addressInUse(const QString &ipAddress, const CentralUnit *except) const
 {
     CentralUnit *user = findUnitByAddress(ipAddress);
-    if (!user || user == except)
-        return false;
-    QMessageBox::warning(nullptr, tr("Error"), tr("Provided IP Address is in use!"), QMessageBox::Close);
-    return true;
+    return user && user != except;
 }
 
-bool CentralUnitManager::fitsConfig(const QList<std::pair<QString, QString>> &labelledValues) const
+UnitChange CentralUnitManager::unfitValue(const QList<std::pair<UnitChange, QString>> &values)
 {
-    for (const auto &[label, value] : labelledValues) {
+    for (const auto &[refusal, value] : values) {
         if (fitsConfigLine(value))
             continue;
-        qDebug() << "ERROR: a" << label << "holding '|', a TAB or a line break cannot be kept";
-        QMessageBox::warning(nullptr, tr("Error"), tr("Provided %1 cannot hold \"|\", a TAB or a line break!").arg(label),
-                             QMessageBox::Close);
-        return false;
+        qDebug() << "ERROR: a value holding '|', a TAB or a line break cannot be kept:" << value;
+        return refusal;
     }
-    return true;
+    return UnitChange::Done;
 }
 
-int CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
+UnitChange CentralUnitManager::saved()
+{
+    return saveConfig() == 0 ? UnitChange::Done : UnitChange::DoneUnsaved;
+}
+
+UnitChange CentralUnitManager::addUnit(const QString &name, const QString &ipAddress, const QString &ttl,
+                                       const QString &password)
 {
     qDebug() << "add central unit" << name << ipAddress << ttl;
     if (findUnit(name)) {
-        QMessageBox::warning(nullptr, tr("Error"), tr("Provided name is in use!"), QMessageBox::Close);
         qDebug() << "ERROR: central unit already exists!";
-        return -3;
+        return UnitChange::NameInUse;
     }
     if (addressInUse(ipAddress, nullptr))
-        return -3;
-    if (!fitsConfig({{tr("name"), name}, {tr("IP Address"), ipAddress}, {tr("password"), password},
-                     {tr("inactivity timeout"), ttl}}))
-        return -5;
+        return UnitChange::AddressInUse;
+    if (const UnitChange refusal = unfitValue({{UnitChange::NameUnfit, name}, {UnitChange::AddressUnfit, ipAddress},
+                                               {UnitChange::PasswordUnfit, password}, {UnitChange::TimeoutUnfit, ttl}});
+        refusal != UnitChange::Done)
+        return refusal;
     ConfigNode *section = gConfig.set({"devices", name});
     section->addChild("IP Address", ipAddress);
     section->addChild("ttl", ttl);
     section->addChild("password", password);
     section->addChild("audio gain", "0");
-    saveConfigOrWarn(nullptr);
+    const UnitChange result = saved();
 
     makeUnit({name, ipAddress, unitPort, password, ttl, "0"});
     qDebug() << "central unit" << name << "successfully added";
-    return 0;
+    return result;
 }
 
-int CentralUnitManager::editUnit(const QString &name, const QString &ipAddress, const QString &ttl, const QString &password)
+UnitChange CentralUnitManager::editUnit(const QString &name, const QString &ipAddress, const QString &ttl,
+                                        const QString &password)
 {
     qDebug() << "edit central unit" << name << ipAddress << ttl;
     CentralUnit *unit = findUnit(name);
     if (!unit) {
         qDebug() << "ERROR: no central unit named" << name;
-        return -400;
+        return UnitChange::NoSuchUnit;
     }
     if (addressInUse(ipAddress, unit))
-        return -3;
-    if (!fitsConfig({{tr("IP Address"), ipAddress}, {tr("password"), password}, {tr("inactivity timeout"), ttl}}))
-        return -5;
+        return UnitChange::AddressInUse;
+    if (const UnitChange refusal = unfitValue({{UnitChange::AddressUnfit, ipAddress}, {UnitChange::PasswordUnfit, password},
+                                               {UnitChange::TimeoutUnfit, ttl}});
+        refusal != UnitChange::Done)
+        return refusal;
     gConfig.set({"devices", name, "IP Address"})->value = ipAddress;
     gConfig.set({"devices", name, "ttl"})->value = ttl;
     gConfig.set({"devices", name, "password"})->value = password;
-    saveConfigOrWarn(nullptr);
+    const UnitChange result = saved();
 
     unit->changeSettings(ipAddress, password, ttl.toInt());
     qDebug() << "central unit" << name << "successfully changed";
-    return 0;
+    return result;
 }
 
-int CentralUnitManager::removeUnit(const QString &name)
+UnitChange CentralUnitManager::removeUnit(const QString &name)
 {
     qDebug() << "remove central unit" << name;
     CentralUnit *unit = findUnit(name);
     if (!unit) {
         qDebug() << "ERROR: no central unit named" << name;
-        return -3;
+        return UnitChange::NoSuchUnit;
     }
     gConfig.remove({"devices", name});
     saveConfig();
     units.removeOne(unit);
     delete unit;
     qDebug() << "central unit" << name << "successfully removed";
-    return 0;
+    return UnitChange::Done;
 }
 
 CentralUnit *CentralUnitManager::findUnit(const QString &name) const

@@ -112,6 +112,32 @@ void CentralUnit::handleError()
     }
 }
 
+void CentralUnit::addUserEntry(const QString &kind, const QString &userName, const QString &state,
+                               QList<Operation> &followUps)
+{
+    addResource(userName, kind, state);
+    if (kind == "radio")
+        followUps << Operation{"info", "rebroadcast", userName} << Operation{"gain", "get", userName};
+    else if (state == "busy")
+        followUps << Operation{"info", "user", userName};
+    followUps << Operation{"info", "monitors", userName};
+}
+
+void CentralUnit::addConferenceEntry(const QString &locality, const QString &conferenceName, const QString &state,
+                                     QList<Operation> &followUps)
+{
+    if (locality != "local")
+        return;
+    addResource(conferenceName, "conference", state);
+    if (state == "busy")
+        followUps << Operation{"info", "conference", conferenceName} << Operation{"info", "monitors", conferenceName};
+}
+
+void CentralUnit::addRouteEntry(const QString &a, const QString &b, const QString &established, QList<Operation> &)
+{
+    addRouteResource(a, b, established);
+}
+
 void CentralUnit::handleOk()
 {
     const QStringList cmd = *current;
@@ -174,36 +200,11 @@ void CentralUnit::handleOk()
             }
         }
     } else if (is("list users")) {
-        if (reply.size() >= 4) {
-            QList<Operation> followUps;
-            for (qsizetype i = 1; i + 2 < reply.size(); i += 3) {
-                const QString &kind = reply[i];
-                const QString &entry = reply[i + 1];
-                addResource(entry, kind, reply[i + 2]);
-                if (kind == "radio")
-                    followUps << Operation{"info", "rebroadcast", entry} << Operation{"gain", "get", entry};
-                else if (reply[i + 2] == "busy")
-                    followUps << Operation{"info", "user", entry};
-                followUps << Operation{"info", "monitors", entry};
-            }
-            appendToProgram(followUps);
-        }
+        beginList(&CentralUnit::addUserEntry);
     } else if (is("list conferences")) {
-        if (reply.size() >= 4) {
-            QList<Operation> followUps;
-            for (qsizetype i = 1; i + 2 < reply.size(); i += 3) {
-                if (reply[i] != "local")
-                    continue;
-                addResource(reply[i + 1], "conference", reply[i + 2]);
-                if (reply[i + 2] == "busy")
-                    followUps << Operation{"info", "conference", reply[i + 1]} << Operation{"info", "monitors", reply[i + 1]};
-            }
-            appendToProgram(followUps);
-        }
+        beginList(&CentralUnit::addConferenceEntry);
     } else if (is("list routes")) {
-        if (reply.size() >= 4)
-            for (qsizetype i = 1; i + 2 < reply.size(); i += 3)
-                addRouteResource(reply[i], reply[i + 1], reply[i + 2]);
+        beginList(&CentralUnit::addRouteEntry);
     } else if (is("route add")) {
         addRouteResource(cmd.value(2), cmd.value(3), QString());
     } else if (is("route delete")) {

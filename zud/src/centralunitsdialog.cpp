@@ -70,19 +70,19 @@ void CentralUnitsDialog::addRow(CentralUnit *unit)
 
 void CentralUnitsDialog::on_pushButton_clicked()
 {
-    if (addUnitInteractively(manager, this) == 0)
+    if (addUnitInteractively(manager, this))
         fillRows();
 }
 
 void CentralUnitsDialog::on_pushButton_2_clicked()
 {
     QTreeWidgetItem *row = ui->unitsTreeWidget->currentItem();
-    if (row && removeUnitAfterConfirmation(manager, row->text(KeyColumn), this) == 0)
+    if (row && removeUnitAfterConfirmation(manager, row->text(KeyColumn), this))
         fillRows();
 }
 
 void CentralUnitsDialog::on_unitsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row)
 {
-    if (row && editUnitInteractively(manager, row->text(KeyColumn), this) == 0)
+    if (row && editUnitInteractively(manager, row->text(KeyColumn), this))
         fillRows();
 }

@@ -76,6 +76,8 @@ void CentralUnit::deleteResource(Resource *resource)
     resourcesByName.remove(resource->name());
     if (resource == overlordResource)
         overlordResource = nullptr;
+    if (auto *conference = qobject_cast<Conference *>(resource))
+        participation.removeConference(conference, conference->participantList());
     if (resource->typeName() == "radio")
         removeRemoteControl(resource->name());
     delete resource;
@@ -328,6 +330,15 @@ int CentralUnit::removeRemoteControl(const QString &radioName)
     return -400;
 }
 
+void CentralUnit::logConferenceChange(const QString &user, const QStringList &joined, const QList<Conference *> &held) const
+{
+    QStringList left;
+    for (const Conference *c : held)
+        if (!c->hasParticipant(user))
+            left.append(c->name());
+    qDebug() << "conferences of" << user << "@" << unitName << ": joined" << joined << "left" << left;
+}
+
 void CentralUnit::manageUserStatus()
 {
     const QStringList &t = replyTokens;
@@ -343,32 +354,39 @@ void CentralUnit::manageUserStatus()
         qDebug() << "ERROR: user does not exist" << user << "@" << unitName;
         return;
     }
-    const QList<Resource *> unitConferences = conferences();
     const auto mismatch = [&](const char *what) {
         qDebug() << "ERROR:" << user << "@" << unitName << what << Resource::statusName(r->status());
     };
     if (word == "busy") {
         r->setBusy();
         r->invalidateConnections();
-        for (Resource *c : unitConferences)
-            static_cast<Conference *>(c)->invalidateParticipant(user);
+        // Only the conferences that hold the user can lose it: the index names them.
+        const QList<Conference *> held = participation.conferencesOf(user);
+        for (Conference *c : held)
+            c->invalidateParticipant(user);
+        QStringList joined;
         for (qsizetype i = 4; i + 1 < t.size(); i += 2) {
             r->connectTo(t[i + 1], t[i]);
             if (t[i] == "conference") {
-                if (auto *conference = static_cast<Conference *>(findResource(t[i + 1], "conference")))
-                    conference->addParticipant(user);
-                else
+                if (auto *conference = static_cast<Conference *>(findResource(t[i + 1], "conference"))) {
+                    if (conference->addParticipant(user) == 0)
+                        joined.append(conference->name());
+                } else {
                     qDebug() << "ERROR: no conference" << t[i + 1] << "@" << unitName;
+                }
             }
         }
-        for (Resource *c : unitConferences)
-            static_cast<Conference *>(c)->removeInactiveParticipant();
+        for (Conference *c : held)
+            c->removeInactiveParticipant();
+        logConferenceChange(user, joined, held);
         r->removeInactiveConnections();
     } else if (word == "free") {
-        for (Resource *c : unitConferences)
-            static_cast<Conference *>(c)->invalidateParticipant(user);
-        for (Resource *c : unitConferences)
-            static_cast<Conference *>(c)->removeInactiveParticipant();
+        const QList<Conference *> held = participation.conferencesOf(user);
+        for (Conference *c : held)
+            c->invalidateParticipant(user);
+        for (Conference *c : held)
+            c->removeInactiveParticipant();
+        logConferenceChange(user, {}, held);
         r->clearConnections();
         r->setFree();
         r->setToolTip(QString());

@@ -1,5 +1,6 @@
 #include "conference.h"
 
+#include "centralunit.h"
 #include "confignode.h"
 #include "zudmainwindow.h"
 
@@ -69,12 +70,28 @@ int Conference::confirmParticipant(const QString &participant)
     return participants.contains(participant) ? -3 : 0;
 }
 
+void Conference::appendParticipant(const QString &participant)
+{
+    participants.append(participant);
+    if (unit)
+        unit->participantIndex().add(participant, this);
+}
+
+bool Conference::dropParticipant(const QString &participant)
+{
+    if (!participants.removeAll(participant))
+        return false;
+    if (unit)
+        unit->participantIndex().remove(participant, this);
+    return true;
+}
+
 int Conference::addParticipant(const QString &participant)
 {
     qDebug().noquote() << "adding participant" << participant << "to conference" << where();
     if (confirmParticipant(participant) != 0)
         return -3;
-    participants.append(participant);
+    appendParticipant(participant);
     updateGui();
     return 0;
 }
@@ -98,7 +115,7 @@ int Conference::removeInactiveParticipant()
     if (inactiveParticipant.isEmpty())
         return 0;
     qDebug().noquote() << "removing inactive participant" << inactiveParticipant << "from" << where();
-    if (participants.removeAll(inactiveParticipant))
+    if (dropParticipant(inactiveParticipant))
         qDebug() << "participant removed";
     inactiveParticipant.clear();
     updateGui();
@@ -109,7 +126,7 @@ int Conference::removeInactiveParticipants()
 {
     qDebug().noquote() << "removing inactive participants from" << where();
     for (const QString &participant : std::as_const(inactiveParticipants)) {
-        if (participants.removeAll(participant))
+        if (dropParticipant(participant))
             qDebug().noquote() << "removing" << participant;
     }
     inactiveParticipants.clear();
@@ -121,7 +138,7 @@ int Conference::removeInactiveParticipants()
 int Conference::removeParticipant(const QString &participant)
 {
     qDebug().noquote() << "removing participant" << participant << "from conference" << where();
-    if (!participants.removeAll(participant))
+    if (!dropParticipant(participant))
         return -3;
     updateGui();
     return 0;
@@ -156,7 +173,7 @@ int DynamicConference::addParticipant(const QString &participant)
     if (confirmParticipant(participant) != 0)
         return -3;
     invited.removeAll(participant);
-    participants.append(participant);
+    appendParticipant(participant);
     updateGui();
     return 0;
 }
@@ -186,7 +203,7 @@ int DynamicConference::removeParticipantOrInvited(const QString &user)
 {
     qDebug().noquote() << "removing participant (or invited)" << user << "from dynamic conference" << where();
     invited.removeAll(user);
-    participants.removeAll(user);
+    dropParticipant(user);
     qDebug().noquote() << user << "removed";
     updateGui();
     return 0;

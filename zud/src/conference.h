@@ -31,6 +31,10 @@ public:
 protected:
     // Confirms the participant and adds it when new: 0 added, -3 already there.
     int confirmParticipant(const QString &participant);
+    // Every change of the participant list goes through these two, which keep the unit's index of
+    // who takes part where; drop says whether the name was there.
+    void appendParticipant(const QString &participant);
+    bool dropParticipant(const QString &participant);
     QString participantsText() const;
     QString monitoredByText() const;
     void refreshRow(const QString &statusText);

@@ -19,6 +19,8 @@
 #include <QPainter>
 #include <QSignalMapper>
 
+#include <utility>
+
 namespace {
 // A picture with the wrench bullet painted over it, for the settings entries.
 QIcon withWrench(const QString &picture)
@@ -52,10 +54,6 @@ QString ownConferenceName()
     return "dC~" + gOperatorName;
 }
 
-namespace {
-constexpr int sortKeyColumn = 3;
-}
-
 ConnectionsTreeWidget::ConnectionsTreeWidget(QWidget *parent) : QTreeWidget(parent)
 {
     // The rows' four columns (name, details, name in lower case, sort key) come first: columns
@@ -70,6 +68,10 @@ ConnectionsTreeWidget::ConnectionsTreeWidget(QWidget *parent) : QTreeWidget(pare
     setUniformRowHeights(true);
     sortTimer.setSingleShot(true);
     connect(&sortTimer, &QTimer::timeout, this, [this] {
+        if (sortHeld) {
+            sortOwed = true;
+            return;
+        }
         if (!isSortingEnabled() || header()->sortIndicatorSection() != sortKeyColumn
             || header()->sortIndicatorOrder() != Qt::AscendingOrder)
             sortItems(sortKeyColumn, Qt::AscendingOrder);
@@ -80,6 +82,15 @@ void ConnectionsTreeWidget::sortByKey()
 {
     if (!sortTimer.isActive())
         sortTimer.start(0);
+}
+
+void ConnectionsTreeWidget::holdSort(bool held)
+{
+    sortHeld = held;
+    // Switched on again, the view sorts at once.
+    setSortingEnabled(!held);
+    if (!held && std::exchange(sortOwed, false))
+        sortByKey();
 }
 
 CentralUnit *ConnectionsTreeWidget::unitForItem(const QTreeWidgetItem *row) const

@@ -15,6 +15,9 @@ class ConnectionsTreeWidget : public QTreeWidget
 {
     Q_OBJECT
 public:
+    // The hidden column of the rows' sort keys.
+    static constexpr int sortKeyColumn = 3;
+
     explicit ConnectionsTreeWidget(QWidget *parent = nullptr);
 
     void setUnitManager(CentralUnitManager *unitManager) { manager = unitManager; }
@@ -23,6 +26,9 @@ public:
     // reports came meanwhile, and only when the tree is sorted by another column (the operator
     // clicked a header) or not at all.
     void sortByKey();
+    // While held the view does not sort: rows added meanwhile wait, and so does a sortByKey.
+    // Letting go sorts once by the header's indicator, as the view does with sorting on.
+    void holdSort(bool held);
     // The unit of a row: the row's own text, its parent's or its grandparent's names one.
     CentralUnit *unitForItem(const QTreeWidgetItem *row) const;
     // The menu of a row (none: only the entries without a unit), made with the tree as parent;
@@ -84,6 +90,8 @@ private:
     QPointer<QMenu> contextMenu;
     CentralUnitManager *manager = nullptr;
     QTimer sortTimer;
+    bool sortHeld = false;
+    bool sortOwed = false;
 };
 
 // The console's own conference on demand: "dC~" and the operator's name.

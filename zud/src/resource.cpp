@@ -2,12 +2,39 @@
 
 #include "centralunit.h"
 #include "confignode.h"
+#include "connectionstreewidget.h"
 #include "zudmainwindow.h"
 
 #include <QBrush>
 #include <QDebug>
 #include <QHash>
 #include <QTreeWidgetItem>
+
+namespace {
+// A resource's row. Its sort key is set once, so the comparison that the view's sort makes
+// about twenty times per row reads it as it is, without the two variants and string copies that
+// the base class makes per call: a tree of tens of thousands of rows sorts several times faster,
+// in the same order (the keys' code units).
+class ResourceRow : public QTreeWidgetItem
+{
+public:
+    ResourceRow(QTreeWidgetItem *parentRow, const QString &sortKey) : QTreeWidgetItem(parentRow, Type), key(sortKey)
+    {
+        setText(ConnectionsTreeWidget::sortKeyColumn, sortKey);
+    }
+
+    bool operator<(const QTreeWidgetItem &other) const override
+    {
+        const auto *row = dynamic_cast<const ResourceRow *>(&other);
+        if (row && treeWidget() && treeWidget()->sortColumn() == ConnectionsTreeWidget::sortKeyColumn)
+            return key < row->key;
+        return QTreeWidgetItem::operator<(other);
+    }
+
+private:
+    const QString key;
+};
+}
 
 Resource::Resource(QObject *parent) : QObject(parent)
 {
@@ -23,11 +50,10 @@ Resource::~Resource()
 
 void Resource::makeRow(QTreeWidgetItem *parentRow, const QString &rowName, const QString &sortKey)
 {
-    item = new QTreeWidgetItem(parentRow, 0);
+    item = new ResourceRow(parentRow, sortKey);
     resourceName = rowName;
     item->setText(0, rowName);
     item->setText(2, rowName.toLower());
-    item->setText(3, sortKey);
 }
 
 QString Resource::where() const

@@ -11,11 +11,3 @@ void warnConfigNotSaved(QWidget *parent)
                          QCoreApplication::translate("SaveWarning", "Cannot save %1: the changes hold only until "
                                                                     "the console ends.").arg(gConfigFileName));
 }
-
-int saveConfigOrWarn(QWidget *parent)
-{
-    const int result = saveConfig();
-    if (result != 0)
-        warnConfigNotSaved(parent);
-    return result;
-}

@@ -4,5 +4,3 @@ class QWidget;
 
 // Tells the operator that zud.conf could not be written: the values stay in memory only.
 void warnConfigNotSaved(QWidget *parent);
-// Saves zud.conf and warns when that fails; the save's result.
-int saveConfigOrWarn(QWidget *parent);

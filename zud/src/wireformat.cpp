@@ -1,5 +1,7 @@
 #include "wireformat.h"
 
+#include <utility>
+
 std::optional<QByteArray> encodeMessage(const QStringList &tokens)
 {
     qsizetype count = tokens.size();
@@ -23,9 +25,10 @@ bool MessageReader::append(const QByteArray &bytes, QList<QStringList> &messages
     qsizetype start = 0;
     for (qsizetype nul; (nul = pending.indexOf('\0', start)) >= 0; start = nul + 1) {
         if (nul == start) {
+            // Moved out, not copied and cleared: a cleared copy would keep the room of the longest
+            // message so far, and every later message would pay for it.
             if (!tokens.isEmpty())
-                messages.append(tokens);
-            tokens.clear();
+                messages.append(std::exchange(tokens, {}));
             tokenBytes = 0;
         } else {
             tokens.append(QString::fromLatin1(pending.constData() + start, nul - start));

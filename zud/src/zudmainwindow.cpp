@@ -20,6 +20,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <utility>
 
 ZudMainWindow *gZudWindow = nullptr;
 
@@ -168,8 +169,25 @@ CentralUnit *ZudMainWindow::currentUnit() const
 
 void ZudMainWindow::updateGuiLater()
 {
-    if (!updateTimer.isActive())
+    if (refreshHolds > 0)
+        refreshOwed = true;
+    else if (!updateTimer.isActive())
         updateTimer.start(0);
+}
+
+void ZudMainWindow::holdRefresh()
+{
+    if (refreshHolds++ == 0)
+        ui->connectionsTreeWidget->holdSort(true);
+}
+
+void ZudMainWindow::releaseRefresh()
+{
+    if (--refreshHolds > 0)
+        return;
+    ui->connectionsTreeWidget->holdSort(false);
+    if (std::exchange(refreshOwed, false))
+        updateGuiLater();
 }
 
 int ZudMainWindow::updateGui()

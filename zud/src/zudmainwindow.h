@@ -33,6 +33,9 @@ public:
     // many resources changed meanwhile (a unit may report tens of thousands at once, and the
     // unit's details walk all of them).
     void updateGuiLater();
+    // See RefreshHold.
+    void holdRefresh();
+    void releaseRefresh();
     void updateButtons(const QStringList &states);
 
 public slots:
@@ -76,6 +79,8 @@ private:
 
     std::unique_ptr<Ui::ZudMainWindow> ui;
     QTimer updateTimer;
+    int refreshHolds = 0;
+    bool refreshOwed = false;
     bool updating = false;
     // Without stored widths the names and the details follow their contents (first start).
     ColumnFit *nameColumnFit = nullptr;
@@ -89,3 +94,15 @@ private:
 };
 
 extern ZudMainWindow *gZudWindow;
+
+// While one lives the tree does not sort and the details pane does not refresh: a unit that adds
+// a long list over many turns of the event loop holds them, so that the rows are sorted and the
+// details made once when the list is in, not once a turn over a growing list. Holds nest (units
+// may list at once); the last one to go lets the sort and an owed refresh happen.
+class RefreshHold
+{
+public:
+    RefreshHold() { gZudWindow->holdRefresh(); }
+    ~RefreshHold() { gZudWindow->releaseRefresh(); }
+    Q_DISABLE_COPY_MOVE(RefreshHold)
+};

@@ -576,25 +576,25 @@ void CommandsTest::loneRadio()
     model.close();
     SimUnit lone("127.0.0.6");
     QVERIFY(lone.start({"--model", model.fileName()}));
-    QCOMPARE(manager->addUnit("Lone", "127.0.0.6", "2", ""), 0);
+    QCOMPARE(manager->addUnit("Lone", "127.0.0.6", "2", ""), UnitChange::Done);
     CentralUnit *cu = manager->findUnit("Lone");
     QTRY_VERIFY(cu->findResource("Solo"));
     const QString shown = describe(menuFor(cu->findResource("Solo")->treeItem()).get());
     QVERIFY2(shown.contains("!Start retransmission>[], !End retransmission>[], Remote control"), qPrintable(shown));
-    QCOMPARE(manager->removeUnit("Lone"), 0);
+    QCOMPARE(manager->removeUnit("Lone"), UnitChange::Done);
 }
 
 void CommandsTest::broadcastToAllUnits()
 {
     // A unit that is not connected is skipped.
-    QCOMPARE(manager->addUnit("Away", "127.0.0.9", "2", ""), 0);
+    QCOMPARE(manager->addUnit("Away", "127.0.0.9", "2", ""), UnitChange::Done);
     manager->startBroadcast();
     QVERIFY(waitIdle());
     QCOMPARE(sent(), QStringList{"broadcast|start"});
     manager->endBroadcast();
     QVERIFY(waitIdle());
     QCOMPARE(sent(), QStringList{"broadcast|end"});
-    QCOMPARE(manager->removeUnit("Away"), 0);
+    QCOMPARE(manager->removeUnit("Away"), UnitChange::Done);
 }
 
 QTEST_MAIN(CommandsTest)

@@ -453,7 +453,7 @@ void DialogsTest::newUnitAdded()
     QCOMPARE(shownAgain, (QStringList{"North 192.0.2.2", "South 192.0.2.1"}));
     QVERIFY(!manager->findUnit("South"));
     QCOMPARE(readFile(gConfigFileName), before);
-    QCOMPARE(manager->removeUnit("North"), 0);
+    QCOMPARE(manager->removeUnit("North"), UnitChange::Done);
 }
 
 void DialogsTest::newUnitValueZudConfCannotHold_data()

@@ -3,6 +3,7 @@
 // as the link takes them, the event loop keeps turning, a second console's raise request is taken
 // within a second, and the tree keeps its order. The units send no status report unless the test
 // says so: the rows stand in key order without one.
+#include "conference.h"
 #include "linkfixture.h"
 #include "resource.h"
 #include "singleinstance.h"
@@ -29,17 +30,28 @@ QString userName(int n)
     return QString("u%1").arg(n, 5, 10, QChar('0'));
 }
 
-// A unit model of `count` free users, listed against their key order: the tree must sort them.
-QString writeModel(const QTemporaryDir &dir, int count)
+QString conferenceName(int n)
+{
+    return QString("c%1").arg(n, 4, 10, QChar('0'));
+}
+
+const QStringList allKinds{"user", "radio", "field phone", "pabx", "speaker"};
+
+// A unit model of `count` free resources of these kinds in turn, and free local conferences, all
+// listed against their key order: the tree must sort them.
+QString writeModel(const QTemporaryDir &dir, const QStringList &kinds, int count, int conferences = 0)
 {
     QJsonArray users;
     for (int n = count - 1; n >= 0; --n)
-        users.append(QJsonObject{{"kind", "user"}, {"name", userName(n)}, {"status", "free"}});
-    const QString path = dir.filePath(QString("model-%1.json").arg(count));
+        users.append(QJsonObject{{"kind", kinds[n % kinds.size()]}, {"name", userName(n)}, {"status", "free"}});
+    QJsonArray local;
+    for (int n = conferences - 1; n >= 0; --n)
+        local.append(QJsonObject{{"locality", "local"}, {"name", conferenceName(n)}, {"status", "free"}});
+    const QString path = dir.filePath(QString("model-%1-%2-%3.json").arg(kinds.size()).arg(count).arg(conferences));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    file.write(QJsonDocument(QJsonObject{{"users", users}}).toJson(QJsonDocument::Compact));
+    file.write(QJsonDocument(QJsonObject{{"users", users}, {"conferences", local}}).toJson(QJsonDocument::Compact));
     return path;
 }
 
@@ -56,6 +68,33 @@ QStringList rowOrder()
 {
     QStringList rows;
     collectRows(gZudWindow->connectionsTree()->invisibleRootItem(), rows);
+    return rows;
+}
+
+// An icon as a digest of its small picture: two icons of one look are equal.
+QString iconPicture(const QIcon &icon)
+{
+    const QImage image = icon.pixmap(16).toImage();
+    return QString::number(qHashBits(image.constBits(), image.sizeInBytes()));
+}
+
+// What every row below `parent` shows, depth first: its texts, tool tip, icon and whether it can
+// be chosen.
+void collectShown(const QTreeWidgetItem *parent, QStringList &rows)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        const QTreeWidgetItem *row = parent->child(i);
+        rows.append(QStringList{row->text(0), row->text(1), row->text(2), row->text(3), row->toolTip(0),
+                                iconPicture(row->icon(0)), row->isDisabled() ? "disabled" : "enabled"}
+                        .join('|'));
+        collectShown(row, rows);
+    }
+}
+
+QStringList shownRows(const QTreeWidgetItem *parent)
+{
+    QStringList rows;
+    collectShown(parent, rows);
     return rows;
 }
 
@@ -140,13 +179,18 @@ public:
         process.waitForFinished(5000);
     }
 
-    // When it sent its raise request, by its own log; -1 while it has not.
+    // When it sent its raise request, by its own log, which may reach this process a little
+    // after the request; -1 when it has not said so within a few seconds.
     qint64 requestSentMs()
     {
-        log += process.readAllStandardError();
         static const QRegularExpression line(R"((\d+)\.(\d{3}) a console is running already)");
-        const QRegularExpressionMatch match = line.match(QString::fromUtf8(log));
-        return match.hasMatch() ? match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong() : -1;
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); process.waitForReadyRead(100)) {
+            log += process.readAllStandardError();
+            const QRegularExpressionMatch match = line.match(QString::fromUtf8(log));
+            if (match.hasMatch())
+                return match.captured(1).toLongLong() * 1000 + match.captured(2).toLongLong();
+        }
+        return -1;
     }
 
 private:
@@ -168,19 +212,20 @@ class LoadTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
     void bigUserList();
+    void droppedList();
     void statusFlood();
     void unpacedFlood();
+    void conferenceFlood();
 
 private:
-    // A simulated unit of `users` free users that sends nothing unasked (no alive reports
-    // either), and the console's unit for it, with its row expanded; null when the unit did not
-    // start.
-    std::unique_ptr<CentralUnit> startQuietUnit(SimUnit &sim, int users, int replyDelayMs);
-    // The console's unit for a quiet unit of 6,000 users once its start-up program is through and
-    // its rows stand in key order; null when that did not come.
-    std::unique_ptr<CentralUnit> startSettledUnit(SimUnit &sim);
+    // A simulated unit of this model that sends nothing unasked (no alive reports either), and
+    // the console's unit for it, with its row expanded; null when the unit did not start.
+    std::unique_ptr<CentralUnit> startQuietUnit(SimUnit &sim, const QString &model, int replyDelayMs);
+    // The console's unit for a quiet unit of this model (6,000 users by default) once its
+    // start-up program is through, it holds `resources` and the coordinates, and its rows stand in
+    // key order; null when that did not come.
+    std::unique_ptr<CentralUnit> startSettledUnit(SimUnit &sim, const QString &model = {}, int resources = 6000);
     // Starts a second console, then runs `meanwhile`, and waits until this one took the second's
     // raise request; the delay.
     qint64 raiseDelayMs(const std::function<void()> &meanwhile = {});
@@ -201,13 +246,9 @@ void LoadTest::initTestCase()
     connect(&instance, &SingleInstance::raiseRequested, this, [this] { raisedAt = clockMs(); });
 }
 
-void LoadTest::init()
-{
-    raisedAt = -1;
-}
-
 qint64 LoadTest::raiseDelayMs(const std::function<void()> &meanwhile)
 {
+    raisedAt = -1;
     SecondConsole second;
     if (meanwhile)
         meanwhile();
@@ -226,9 +267,9 @@ void LoadTest::checkAnswering(qint64 delay, const LoopWatch &watch)
              qPrintable(QString("the event loop stood still for %1 ms of work").arg(watch.longestGapMs())));
 }
 
-std::unique_ptr<CentralUnit> LoadTest::startQuietUnit(SimUnit &sim, int users, int replyDelayMs)
+std::unique_ptr<CentralUnit> LoadTest::startQuietUnit(SimUnit &sim, const QString &model, int replyDelayMs)
 {
-    if (!sim.start({"--model", writeModel(dir, users), "--reply-delay", QString::number(replyDelayMs), "--alive", "0"}))
+    if (!sim.start({"--model", model, "--reply-delay", QString::number(replyDelayMs), "--alive", "0"}))
         return nullptr;
     // Without alive reports the link would be dropped after its time to live.
     auto unit = makeUnit("127.0.0.2", "pw1", "3600");
@@ -236,14 +277,13 @@ std::unique_ptr<CentralUnit> LoadTest::startQuietUnit(SimUnit &sim, int users, i
     return unit;
 }
 
-std::unique_ptr<CentralUnit> LoadTest::startSettledUnit(SimUnit &sim)
+std::unique_ptr<CentralUnit> LoadTest::startSettledUnit(SimUnit &sim, const QString &model, int resources)
 {
-    constexpr int users = 6000;
-    auto unit = startQuietUnit(sim, users, 0);
+    auto unit = startQuietUnit(sim, model.isEmpty() ? writeModel(dir, {"user"}, resources) : model, 0);
     if (!unit)
         return nullptr;
     QSignalSpy started(unit.get(), &CentralUnit::programSucceeded);
-    if (!started.wait(60000) || unit->resources().size() != users + 1)
+    if (!started.wait(60000) || unit->resources().size() != resources + 1)
         return nullptr;
     // The view sorts when the event loop next turns.
     if (!QTest::qWaitFor([] { return inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()); }, 1000))
@@ -255,7 +295,7 @@ void LoadTest::bigUserList()
 {
     constexpr int users = 55000;
     SimUnit sim;
-    auto unit = startQuietUnit(sim, users, 500);
+    auto unit = startQuietUnit(sim, writeModel(dir, {"user"}, users), 500);
     QVERIFY(unit);
     // The list reply is kept back until the second console is on its way, so that its request
     // comes while this one takes the reply.
@@ -273,6 +313,40 @@ void LoadTest::bigUserList()
     QVERIFY(unit->findResource(userName(users - 1), "user"));
     // The new rows stand in key order once the view has sorted them, when the loop turns.
     QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+}
+
+// A long list is taken over many turns of the event loop: a link dropped in the middle of it
+// leaves nothing behind, the next link's list comes whole and in key order, and a report that
+// the unit sends right behind the list is handled after it.
+void LoadTest::droppedList()
+{
+    constexpr int users = 20000;
+    SimUnit sim;
+    auto unit = startQuietUnit(sim, writeModel(dir, {"user"}, users), 0);
+    QVERIFY(unit);
+    QTRY_VERIFY_WITH_TIMEOUT(unit->resources().size() > 1, 10000);
+    QVERIFY(unit->resources().size() < users + 1);
+    // The unit keeps its replies back from here on, the next link's too.
+    QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    QVERIFY(sim.control({{"do", "close"}}));
+    QTRY_COMPARE(unit->linkState(), CentralUnit::LinkState::Unreachable);
+    QVERIFY(unit->resources().isEmpty());
+
+    // The login answered; this thread takes both control lines before the console can send on.
+    const auto logins = [&sim] { return sim.messages().filter(QRegularExpression("^login\\|")).size(); };
+    QTRY_COMPARE_WITH_TIMEOUT(logins(), 2, 20000);
+    QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
+    QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
+    // The list reply, then a report about its last entry (the model lists its users against key
+    // order: the first user comes last).
+    QTRY_COMPARE_WITH_TIMEOUT(sim.messages().count("list|users"), 2, 10000);
+    QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
+    QVERIFY(sim.control({{"do", "send"}, {"tokens", QJsonArray{"status", "user", userName(0), "busy", "user", userName(1)}}}));
+    QTRY_COMPARE_WITH_TIMEOUT(unit->resources().size(), users + 1, 60000);
+    QTRY_VERIFY(unit->findResource(userName(0))->isConnectedTo(userName(1)));
+    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+    // The operator can sort by another column again.
+    QVERIFY(gZudWindow->connectionsTree()->isSortingEnabled());
 }
 
 void LoadTest::statusFlood()
@@ -360,6 +434,70 @@ void LoadTest::unpacedFlood()
     for (const QString &user : floodedUsers)
         QVERIFY2(!unit->findResource(user)->isBusy(), qPrintable(user + " was left busy"));
     QCOMPARE(rowOrder(), before);
+}
+
+void LoadTest::conferenceFlood()
+{
+    constexpr int resources = 6000;
+    constexpr int conferences = 1500;
+    constexpr int moved = 200;
+    const QString model = writeModel(dir, allKinds, resources, conferences);
+    // One round: bursts of alive reports between reports that bring a user into one conference,
+    // move it to another and, for every other user, free it again. Each user's last report says
+    // all of its state, so every round ends where the first did.
+    QJsonArray round;
+    const auto aliveBurst = [&round] {
+        for (int k = 0; k < 5; ++k)
+            round.append(QJsonArray{"status", "alive"});
+    };
+    for (int i = 0; i < moved; ++i) {
+        // Every fifth resource is a user.
+        const QString user = userName(5 * i);
+        aliveBurst();
+        round.append(QJsonArray{"status", "user", user, "busy", "conference", conferenceName(i), "user", userName(5 * i + 5)});
+        aliveBurst();
+        round.append(QJsonArray{"status", "user", user, "busy", "conference", conferenceName(i + moved)});
+    }
+    for (int i = 1; i < moved; i += 2)
+        round.append(QJsonArray{"status", "user", userName(5 * i), "free"});
+    const QString witness = userName(resources - 5);
+    const QJsonArray last{QJsonArray{"status", "user", witness, "busy", "user", "last"}};
+
+    // The tree that the same reports give when they come one at a time.
+    QStringList paced;
+    {
+        SimUnit sim;
+        auto unit = startSettledUnit(sim, model, resources + conferences);
+        QVERIFY(unit);
+        QJsonArray once = round;
+        once.append(last.first());
+        QVERIFY(sim.control({{"do", "flood"}, {"messages", once}, {"rate", 2000}}));
+        QTRY_VERIFY_WITH_TIMEOUT(unit->findResource(witness)->isConnectedTo("last"), 30000);
+        paced = shownRows(unit->treeItem());
+        auto *joined = static_cast<Conference *>(unit->findResource(conferenceName(moved), "conference"));
+        QCOMPARE(joined->participantList(), QStringList{userName(0)});
+        QCOMPARE(static_cast<Conference *>(unit->findResource(conferenceName(0), "conference"))->participantCount(), 0);
+    }
+
+    SimUnit sim;
+    auto unit = startSettledUnit(sim, model, resources + conferences);
+    QVERIFY(unit);
+    const qint64 quiet = raiseDelayMs();
+    QVERIFY(quiet < answerBoundMs);
+    QVERIFY(sim.control({{"do", "flood"}, {"messages", round}, {"rate", 0}}));
+    LoopWatch watch;
+    QTRY_VERIFY(unit->findResource(userName(0))->isBusy());
+    for (int n = 0; n < 5; ++n) {
+        const qint64 delay = raiseDelayMs();
+        qInfo("raise request answered after %lld ms under the flood, %lld ms with a quiet unit; the event loop stood "
+              "still for %lld ms of work at most",
+              delay, quiet, watch.longestGapMs());
+        QVERIFY2(delay <= quiet + 100, qPrintable(QString("raise request %1 answered after %2 ms, %3 ms when quiet")
+                                                      .arg(n + 1).arg(delay).arg(quiet)));
+    }
+    QVERIFY(sim.control({{"do", "flood"}, {"messages", last}, {"rate", 1000}}));
+    QTRY_VERIFY_WITH_TIMEOUT(unit->findResource(witness)->isConnectedTo("last"), 60000);
+    QCOMPARE(shownRows(unit->treeItem()), paced);
 }
 
 QTEST_MAIN(LoadTest)

@@ -1,28 +1,16 @@
 #include "boxes.h"
+#include "centralunitediting.h"
 #include "centralunitmanager.h"
 #include "linkfixture.h"
 #include "logcapture.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 
 namespace {
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Closes the next warning box and keeps its text.
-void closeNextMessageBox(QString *text)
-{
-    QTimer::singleShot(200, [text] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            *text = box->text();
-            box->close();
-        }
-    });
 }
 }
 
@@ -36,12 +24,14 @@ private slots:
     void refusesWhatZudConfCannotHold_data();
     void refusesWhatZudConfCannotHold();
     void duplicateNameIsToldFirst();
+    void eachChangeIsToldAsBefore_data();
+    void eachChangeIsToldAsBefore();
 };
 
 void ManagerTest::addAndRemoveKeepZudConfInStep()
 {
     CentralUnitManager manager;
-    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "3", "pw1"), 0);
+    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "3", "pw1"), UnitChange::Done);
     QVERIFY(manager.findUnit("Nord"));
     QVERIFY(!manager.findUnit("nord"));
     QCOMPARE(manager.findUnitByAddress("127.0.0.2"), manager.findUnit("Nord"));
@@ -53,8 +43,8 @@ void ManagerTest::addAndRemoveKeepZudConfInStep()
     QCOMPARE(saved.get({"devices", "Nord", "password"})->value, QString("pw1"));
     QCOMPARE(saved.get({"devices", "Nord", "audio gain"})->value, QString("0"));
 
-    QCOMPARE(manager.removeUnit("Nord"), 0);
-    QCOMPARE(manager.removeUnit("Nord"), -3);
+    QCOMPARE(manager.removeUnit("Nord"), UnitChange::Done);
+    QCOMPARE(manager.removeUnit("Nord"), UnitChange::NoSuchUnit);
     QVERIFY(!manager.findUnit("Nord"));
     ConfigNode after;
     QCOMPARE(after.load(gConfigFileName), 0);
@@ -84,31 +74,56 @@ void ManagerTest::refusesWhatZudConfCannotHold()
     QFETCH(QString, password);
     QFETCH(QString, refused);
     CentralUnitManager manager;
-    QCOMPARE(manager.addUnit("Nord", "127.0.0.3", "2", "pw1"), 0);
+    QCOMPARE(manager.addUnit("Nord", "127.0.0.3", "2", "pw1"), UnitChange::Done);
     const QByteArray before = readAll(gConfigFileName);
     LogCapture log;
     BoxCollector boxes;
-    QCOMPARE(manager.addUnit(name, address, "2", password), -5);
+    const UnitChange change = manager.addUnit(name, address, "2", password);
     QVERIFY(log.contains("cannot be kept"));
+    // The manager only says why; the window tells the operator.
+    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(!tellUnitChange(change, nullptr));
     QCOMPARE(boxes.texts, QStringList{"Error: Provided " + refused + R"( cannot hold "|", a TAB or a line break!)"});
     QCOMPARE(manager.centralUnits().size(), 1);
     QCOMPARE(readAll(gConfigFileName), before);
-    QCOMPARE(manager.removeUnit("Nord"), 0);
+    QCOMPARE(manager.removeUnit("Nord"), UnitChange::Done);
 }
 
 void ManagerTest::duplicateNameIsToldFirst()
 {
     CentralUnitManager manager;
-    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "2", ""), 0);
-    QString nameText, addressText;
-    closeNextMessageBox(&nameText);
-    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "2", ""), -3);
-    QCOMPARE(nameText, QString("Provided name is in use!"));
-    closeNextMessageBox(&addressText);
-    QCOMPARE(manager.addUnit("Süd", "127.0.0.2", "2", ""), -3);
-    QCOMPARE(addressText, QString("Provided IP Address is in use!"));
+    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "2", ""), UnitChange::Done);
+    QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "2", ""), UnitChange::NameInUse);
+    QCOMPARE(manager.addUnit("Süd", "127.0.0.2", "2", ""), UnitChange::AddressInUse);
     QCOMPARE(manager.centralUnits().size(), 1);
-    QCOMPARE(manager.removeUnit("Nord"), 0);
+    QCOMPARE(manager.removeUnit("Nord"), UnitChange::Done);
+}
+
+void ManagerTest::eachChangeIsToldAsBefore_data()
+{
+    QTest::addColumn<UnitChange>("change");
+    QTest::addColumn<bool>("done");
+    QTest::addColumn<QStringList>("told");
+    QTest::newRow("done") << UnitChange::Done << true << QStringList{};
+    QTest::newRow("done, not saved")
+        << UnitChange::DoneUnsaved << true
+        << QStringList{"Warning: Cannot save zud.conf: the changes hold only until the console ends."};
+    QTest::newRow("name in use") << UnitChange::NameInUse << false << QStringList{"Error: Provided name is in use!"};
+    QTest::newRow("address in use") << UnitChange::AddressInUse << false
+                                    << QStringList{"Error: Provided IP Address is in use!"};
+    QTest::newRow("timeout unfit") << UnitChange::TimeoutUnfit << false
+                                   << QStringList{R"(Error: Provided inactivity timeout cannot hold "|", a TAB or a line break!)"};
+    QTest::newRow("no such unit") << UnitChange::NoSuchUnit << false << QStringList{};
+}
+
+void ManagerTest::eachChangeIsToldAsBefore()
+{
+    QFETCH(UnitChange, change);
+    QFETCH(bool, done);
+    QFETCH(QStringList, told);
+    BoxCollector boxes;
+    QCOMPARE(tellUnitChange(change, nullptr), done);
+    QCOMPARE(boxes.texts, told);
 }
 
 QTEST_MAIN(ManagerTest)

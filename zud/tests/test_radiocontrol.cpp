@@ -81,7 +81,7 @@ void RadioControlTest::init()
     QVERIFY(sim->start({"--model", ZUD_TEST_DATA_DIR "/startup_model.json"}));
     manager = std::make_unique<CentralUnitManager>();
     gZudWindow->connectionsTree()->setUnitManager(manager.get());
-    QCOMPARE(manager->addUnit("Nord", "127.0.0.2", "2", ""), 0);
+    QCOMPARE(manager->addUnit("Nord", "127.0.0.2", "2", ""), UnitChange::Done);
     unit = manager->findUnit("Nord");
     QSignalSpy done(unit, &CentralUnit::programSucceeded);
     QVERIFY(done.wait(10000));

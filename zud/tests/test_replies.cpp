@@ -132,6 +132,9 @@ void RepliesTest::statusReports()
         {"end call", {}, {{"status", "user", "Alice", "end call"}}, [&] { return status("Alice") == 0; }, {}},
         {"call through a new conference", {}, {{"status", "user", "Alice", "call", "Conf9"}},
          [&] { auto *c = find<Conference>("Conf9"); return c && c->status() == 4 && c->caller() == "Alice" && status("Alice") == 0; }, {}},
+        {"a participant of a conference that went", [&] { find<Conference>("Conf9")->addParticipant("Alice"); unit->removeResource("Conf9"); },
+         {{"status", "user", "Alice", "free"}}, [&] { return !find("Conf9"); },
+         "conferences of \"Alice\" @ \"Unit 127.0.0.2\" : joined QList() left QList()"},
         {"connecting", {}, {{"status", "user", "Alice", "connecting"}}, [&] { return status("Alice") == 3; }, {}},
         {"canceled", {}, {{"status", "user", "Alice", "canceled"}},
          [&] { return status("Alice") == 0 && column1("Alice") == "canceled"; }, {}},
@@ -152,8 +155,14 @@ void RepliesTest::statusReports()
         {"busy with its pairs", {}, {{"status", "user", "Bob", "busy", "user", "Alice", "conference", "Maint"}},
          [&] { return find("Bob")->connections() == QMap<QString, QString>{{"Alice", "user"}, {"Maint", "conference"}}
                    && find<Conference>("Maint")->hasParticipant("Bob"); }, {}},
+        {"busy in another conference", {}, {{"status", "user", "Bob", "busy", "conference", "Ops"}},
+         [&] { return !find<Conference>("Maint")->hasParticipant("Bob")
+                   && find<Conference>("Ops")->participantList() == QStringList{"Carol", "Bob"}; },
+         "conferences of \"Bob\" @ \"Unit 127.0.0.2\" : joined QList(\"Ops\") left QList(\"Maint\")"},
         {"free", {}, {{"status", "user", "Bob", "free"}},
-         [&] { return !find("Bob")->isBusy() && find("Bob")->connections().isEmpty() && !find<Conference>("Maint")->hasParticipant("Bob"); }, {}},
+         [&] { return !find("Bob")->isBusy() && find("Bob")->connections().isEmpty() && !find<Conference>("Ops")->hasParticipant("Bob")
+                   && find<Conference>("Ops")->hasParticipant("Carol"); },
+         "conferences of \"Bob\" @ \"Unit 127.0.0.2\" : joined QList() left QList(\"Ops\")"},
         {"emerged", {}, {{"status", "user", "Dave", "emerged", "speaker"}}, [&] { return find("Dave") && find("Dave")->typeName() == "speaker"; }, {}},
         {"vanished", {}, {{"status", "user", "Dave", "vanished"}}, [&] { return !find("Dave"); }, {}},
         {"emerged without a type", {}, {{"status", "user", "Eve", "emerged"}}, [] { return true; }, "ERROR: user does not exist \"Eve\""},

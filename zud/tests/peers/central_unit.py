@@ -129,12 +129,19 @@ class Model:
 
     def __init__(self, data):
         self.data = data
+        # By name, first of a name winning: a unit of thousands is asked about each of them.
+        self.users = {}
+        for u in reversed(data.get("users", [])):
+            self.users[u["name"]] = u
+        self.conferences = {}
+        for c in reversed(data.get("conferences", [])):
+            self.conferences[c["name"]] = c
 
     def user(self, name):
-        return next((u for u in self.data.get("users", []) if u["name"] == name), None)
+        return self.users.get(name)
 
     def conference(self, name):
-        return next((c for c in self.data.get("conferences", []) if c["name"] == name), None)
+        return self.conferences.get(name)
 
     def reply(self, tokens, password):
         cmd = tokens[0] if tokens else ""
