@@ -254,12 +254,13 @@ class DevTools:
         return json.loads(self.take(size))
 
     def evaluate(self, expression):
-        """The value of a JavaScript expression in the page; an expression that throws fails the test."""
+        """The value of a JavaScript expression in the page (a promise's once it settles); an expression
+        that throws fails the test."""
         if not self.sock:
             self.connect()
         self.calls += 1
         self.send(json.dumps({"id": self.calls, "method": "Runtime.evaluate",
-                              "params": {"expression": expression, "returnByValue": True}}))
+                              "params": {"expression": expression, "returnByValue": True, "awaitPromise": True}}))
         while True:
             reply = self.message()
             if reply.get("id") == self.calls:

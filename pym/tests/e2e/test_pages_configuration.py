@@ -36,6 +36,11 @@ class ConfigurationTest(PageTest):
         self.wait_page("!!document.querySelector('.overview h1')", "showing the overview", 20)
         self.assertEqual(self.focused(), "")
 
+    def shot(self, name):
+        """A screenshot of what the page has drawn by now: the window paints it a frame or two later."""
+        self.page.evaluate("new Promise(done => requestAnimationFrame(() => requestAnimationFrame(done)))")
+        self.screen.screenshot(name)
+
 
 class ConfigurationPagesTest(ConfigurationTest):
     def test_open_names_the_file_and_save_writes_it_back(self):
@@ -56,7 +61,8 @@ class ConfigurationPagesTest(ConfigurationTest):
         self.assertTrue(wait_until(lambda: self.title() == f"Configuration - harbour.conf - {TITLE}", 15), self.title())
         # The title names the file as soon as it is chosen; the page loads it after that.
         self.wait_page(f"{shows('Opened harbour.conf.')} && {FILE_BAR_IDLE}", "done opening harbour.conf", 15)
-        self.screen.screenshot("pages-opened")
+        self.wait_page(shows("CU-A"), "showing the opened file's central unit")
+        self.shot("pages-opened")
         # Save (the next control) writes the opened file back in its place.
         self.keys_to("Save", "Tab")
         self.screen.key(self.window, "Return")
@@ -136,7 +142,7 @@ class SaveAsTest(ConfigurationTest):
         with open(chosen, encoding="utf-8") as f:
             self.assertIn("\t|filename| = |harbour.conf|\n", f.read())
         self.wait_page(f"{shows('Saved as harbour.conf.')} && {shows('No unsaved changes')}", "counting the change as saved")
-        self.screen.screenshot("pages-saved-as")
+        self.shot("pages-saved-as")
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
         self.assertTrue(wait_until(lambda: self.title() == "Updater - " + TITLE, 10), self.title())
