@@ -10,7 +10,11 @@ import {Session, SessionContext} from "./state.js";
 import {Validation} from "./validate.js";
 import {AllTables, LazyView, RowView, SingleView, TableView} from "./views.js";
 
-/** After a move to another place, the keyboard starts at its heading, not at a control now gone. */
+/**
+ * After a move to another place, the keyboard starts at its heading, not at a control now gone. A
+ * place that reads the store before it draws (a one-row form) has its heading a moment later; the
+ * keyboard goes there then, unless the user has moved it meanwhile.
+ */
 function useFocusOnMove(/** @type {string} */ where) {
     const first = useRef(true);
     useEffect(() => {
@@ -18,12 +22,27 @@ function useFocusOnMove(/** @type {string} */ where) {
             first.current = false;
             return;
         }
-        requestAnimationFrame(() => {
-            const heading = /** @type {HTMLElement | null} */ (document.querySelector(".place h1"));
-            if (!heading) return;
-            heading.tabIndex = -1;
-            heading.focus();
+        const place = document.querySelector(".place");
+        if (!place) return;
+        const left = document.activeElement;
+        const toHeading = () => {
+            const heading = /** @type {HTMLElement | null} */ (place.querySelector("h1"));
+            if (!heading) return false;
+            const now = document.activeElement;
+            if (!now || now === document.body || now === left) {
+                heading.tabIndex = -1;
+                heading.focus();
+            }
+            return true;
+        };
+        const observer = new MutationObserver(() => { if (toHeading()) observer.disconnect(); });
+        const frame = requestAnimationFrame(() => {
+            if (!toHeading()) observer.observe(place, {childList: true, subtree: true});
         });
+        return () => {
+            cancelAnimationFrame(frame);
+            observer.disconnect();
+        };
     }, [where]);
 }
 

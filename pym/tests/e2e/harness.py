@@ -3,16 +3,21 @@
 Every test runs inside stavenor/tests/in-netns: its own network namespace (so 127.0.0.1:8765 is
 its alone) and a private /tmp/.X11-unix (so the X displays started here are too).
 """
+import base64
 import ctypes
+import json
 import os
 import re
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 PYM_RUN_DIR = os.environ.get("PYM_RUN_DIR", "")
 SHOTS_DIR = os.environ.get("PYM_SHOTS_DIR", "")
@@ -194,16 +199,105 @@ class RunDir:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-class Pym:
-    """pym started from a run directory on a display, with its settings under config_home."""
+class DevTools:
+    """The page that pym shows, asked through its DevTools port (QTWEBENGINE_REMOTE_DEBUGGING) what
+    it shows and which control has the keyboard: a test waits for that instead of for time.
+    A bare WebSocket client, enough for one request at a time, on one page (pym has one)."""
 
-    def __init__(self, run_dir, display, config_home, args=()):
+    def __init__(self, port):
+        self.port = port
+        self.sock = None
+        self.buffer = b""
+        self.calls = 0
+
+    def connect(self):
+        with urllib.request.urlopen(f"http://127.0.0.1:{self.port}/json", timeout=5) as reply:
+            pages = [t for t in json.load(reply) if t["type"] == "page"]
+        if not pages:
+            raise ConnectionError("pym shows no page to ask")
+        page = pages[0]
+        path = page["webSocketDebuggerUrl"].split(f":{self.port}", 1)[1]
+        self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=10)
+        key = base64.b64encode(os.urandom(16)).decode()
+        self.sock.sendall(f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{self.port}\r\nUpgrade: websocket\r\n"
+                          f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n".encode())
+        while b"\r\n\r\n" not in self.buffer:
+            self.receive_more()
+        head, self.buffer = self.buffer.split(b"\r\n\r\n", 1)
+        if b" 101 " not in head.split(b"\r\n", 1)[0]:
+            raise ConnectionError(head.decode(errors="replace"))
+
+    def receive_more(self):
+        chunk = self.sock.recv(65536)
+        if not chunk:
+            raise ConnectionError("the DevTools connection closed")
+        self.buffer += chunk
+
+    def take(self, count):
+        while len(self.buffer) < count:
+            self.receive_more()
+        data, self.buffer = self.buffer[:count], self.buffer[count:]
+        return data
+
+    def send(self, text):
+        data, mask = text.encode(), os.urandom(4)
+        size = bytes([0x80 | len(data)]) if len(data) < 126 else bytes([0x80 | 126]) + struct.pack(">H", len(data))
+        self.sock.sendall(bytes([0x81]) + size + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
+
+    def message(self):
+        _, second = self.take(2)
+        size = second & 0x7F
+        if size == 126:
+            size = struct.unpack(">H", self.take(2))[0]
+        elif size == 127:
+            size = struct.unpack(">Q", self.take(8))[0]
+        return json.loads(self.take(size))
+
+    def evaluate(self, expression):
+        """The value of a JavaScript expression in the page (a promise's once it settles); an expression
+        that throws fails the test."""
+        if not self.sock:
+            self.connect()
+        self.calls += 1
+        self.send(json.dumps({"id": self.calls, "method": "Runtime.evaluate",
+                              "params": {"expression": expression, "returnByValue": True, "awaitPromise": True}}))
+        while True:
+            reply = self.message()
+            if reply.get("id") == self.calls:
+                break
+        result = reply.get("result", {})
+        if "exceptionDetails" in result or "result" not in result:
+            raise AssertionError(f"the page cannot evaluate {expression!r}: {reply}")
+        return result["result"].get("value")
+
+    def close(self):
+        if self.sock:
+            self.sock.close()
+        self.sock, self.buffer = None, b""
+
+
+# What a person would call the control that has the keyboard: its label, else its text ("" for none).
+FOCUSED = """(() => {
+    const e = document.activeElement;
+    if (!e || e === document.body) return "";
+    const label = e.getAttribute("aria-label") || (e.labels && e.labels[0] ? e.labels[0].innerText : e.innerText);
+    return label.trim().replace(/\\s+/g, " ");
+})()"""
+
+
+class Pym:
+    """pym started from a run directory on a display, with its settings under config_home; with
+    devtools_port, its page answers DevTools there (see DevTools)."""
+
+    def __init__(self, run_dir, display, config_home, args=(), devtools_port=None):
         self.display = display
         self.config_home = config_home
         self.log_path = os.path.join(config_home, f"pym-{time.time_ns()}.log")
         env = dict(os.environ, DISPLAY=display.name, XDG_CONFIG_HOME=config_home, QTWEBENGINE_DISABLE_SANDBOX="1",
                    QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu", LIBGL_ALWAYS_SOFTWARE="1",
                    XDG_RUNTIME_DIR=config_home, XDG_DATA_HOME=config_home, XDG_CACHE_HOME=config_home)
+        if devtools_port:
+            env["QTWEBENGINE_REMOTE_DEBUGGING"] = f"127.0.0.1:{devtools_port}"
         self.stdout_path = self.log_path + ".stdout"
         with open(self.log_path, "wb") as log, open(self.stdout_path, "wb") as out:
             self.proc = subprocess.Popen([os.path.join(run_dir.dir, "pym"), *args], cwd=run_dir.dir, env=env,
@@ -251,9 +345,11 @@ class PageTest(unittest.TestCase):
     """pym on the pages of its run directory (or on `docroot` in their place), under a 1024 x 768
     display of its own, with a settings home and a user's folder of its own. A test class adds its
     peers in `start_peers` (run before pym starts, so pym and its server see them) and ends them in
-    `stop_peers`; `add_files` puts files into the run directory before pym starts."""
+    `stop_peers`; `add_files` puts files into the run directory before pym starts. With
+    `devtools_port`, `page` asks the page what it shows (see DevTools)."""
 
     docroot = None
+    devtools_port = None
 
     @classmethod
     def start_peers(cls):
@@ -275,11 +371,14 @@ class PageTest(unittest.TestCase):
         cls.user = tempfile.mkdtemp(prefix="pym-user-")
         cls.run_dir = RunDir(docroot=cls.docroot)
         cls.add_files()
-        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home)
+        cls.pym = Pym(cls.run_dir, cls.screen, cls.config_home, devtools_port=cls.devtools_port)
+        cls.page = DevTools(cls.devtools_port) if cls.devtools_port else None
         cls.window = cls.pym.main_window(timeout=20)
 
     @classmethod
     def tearDownClass(cls):
+        if cls.page:
+            cls.page.close()
         cls.pym.kill()
         sys.stderr.write("--- pym's log\n" + "".join(line + "\n" for line in cls.pym.log().splitlines()
                                                        if " LOG (" in line))
@@ -295,6 +394,21 @@ class PageTest(unittest.TestCase):
     def wait_title(self, title, timeout=10):
         found = wait_until(lambda: self.title() == title, timeout)
         self.assertTrue(found, f"title {self.title()!r}, not {title!r}")
+
+    def wait_page(self, expression, what, timeout=10):
+        """Waits until a JavaScript expression holds in the page."""
+        self.assertTrue(wait_until(lambda: self.page.evaluate(expression), timeout), f"the page: not {what}")
+
+    def focused(self):
+        return self.page.evaluate(FOCUSED)
+
+    def keys_to(self, control, *keys):
+        """Types keys into the window, then waits until the keyboard is on the named control: the page
+        takes keys in their order, but in its own time."""
+        for key in keys:
+            self.screen.key(self.window, key)
+        found = wait_until(lambda: self.focused() == control, 5)
+        self.assertTrue(found, f"after {' '.join(keys)} the keyboard is on {self.focused()!r}, not on {control!r}")
 
     def click_until(self, place, done, what, tries=5, wait=2):
         """Clicks until done() holds: the page draws what it learns from its requests a moment later."""
