@@ -123,7 +123,7 @@ export function FileBar() {
         tuna.offerConfigurationToSave();
         // The wait runs beside the buttons: another command ends it.
         writtenAfter(before, controller.signal, () => session.say(
-            `No file was written: the save dialog was closed without saving.${count ? ` The ${changes(count)} are not saved.` : ""}`))
+            `No file was written: the save dialog was closed without saving.${count ? ` The page still has ${changes(count)}.` : ""}`))
             .then(async file => {
                 if (!file || controller.signal.aborted) return;
                 await session.saved();

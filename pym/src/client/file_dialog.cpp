@@ -18,6 +18,19 @@ FileKind fileKind(const QString& name)
     return {};
 }
 
+QString kindAccepted(const QStringList& acceptedTypes)
+{
+    static const QStringList images = {QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                       QStringLiteral("png")};
+    for (const QString& type : acceptedTypes) {
+        if (!type.startsWith(QLatin1Char('.'))) continue;
+        const QString extension = type.mid(1).toLower();
+        if (images.contains(extension)) return QStringLiteral("img");
+        if (!fileKind(extension).filter.isEmpty()) return extension;
+    }
+    return {};
+}
+
 std::optional<QString> runFileDialog(QWidget* parent, const QString& caption, const QString& filter,
                                      const QString& directory, const QString& selectedFile,
                                      QFileDialog::AcceptMode mode, const QString& acceptText)

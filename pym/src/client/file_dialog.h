@@ -16,6 +16,10 @@ struct FileKind {
 // no caption.
 FileKind fileKind(const QString& name);
 
+// The kind whose files an upload field accepts (".conf"; ".bmp", ".png" and the like are "img");
+// empty when none is known.
+QString kindAccepted(const QStringList& acceptedTypes);
+
 // A modal dialog over parent: the first file chosen (possibly empty), or nothing when cancelled.
 std::optional<QString> runFileDialog(QWidget* parent, const QString& caption, const QString& filter,
                                      const QString& directory, const QString& selectedFile,

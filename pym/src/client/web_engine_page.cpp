@@ -106,10 +106,10 @@ void WebEnginePage::elementAttribute(const QString& selector, const QString& att
                   [answer](const QVariant& value) { answer(value.toString()); });
 }
 
-QString WebEnginePage::elementAttribute(const QString& selector, const QString& attribute)
+std::optional<QString> WebEnginePage::elementAttribute(const QString& selector, const QString& attribute)
 {
     // Shared with the answer, which may come after the wait has given up.
-    auto result = std::make_shared<QString>();
+    auto result = std::make_shared<std::optional<QString>>();
     auto loop = std::make_shared<QEventLoop>();
     elementAttribute(selector, attribute, [result, loop](const QString& value) {
         *result = value;
@@ -125,13 +125,14 @@ void WebEnginePage::setElementAttribute(const QString& selector, const QString& 
     runJavaScript(script(QStringLiteral("if (e) e.setAttribute(a[1], a[2]);"), {selector, attribute, value}));
 }
 
-QString WebEnginePage::chooseFile(const QString&)
+QString WebEnginePage::chooseFile(const QString&, const QStringList&)
 {
     return QString();
 }
 
-QStringList WebEnginePage::chooseFiles(FileSelectionMode, const QStringList& oldFiles, const QStringList&)
+QStringList WebEnginePage::chooseFiles(FileSelectionMode, const QStringList& oldFiles,
+                                       const QStringList& acceptedMimeTypes)
 {
-    const QString file = chooseFile(oldFiles.value(0));
+    const QString file = chooseFile(oldFiles.value(0), acceptedMimeTypes);
     return file.isEmpty() ? QStringList() : QStringList(file);
 }

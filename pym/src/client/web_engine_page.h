@@ -5,6 +5,7 @@
 #include <QWebEnginePage>
 
 #include <functional>
+#include <optional>
 
 class QWebEngineDownloadRequest;
 class QWidget;
@@ -29,7 +30,8 @@ public:
     // The attribute of the first element that matches the selector in the main frame, else in the
     // first of its direct child frames that has one; empty when none matches. The blocking form
     // waits a bounded time for the page's answer.
-    QString elementAttribute(const QString& selector, const QString& attribute);
+    // Nothing when the page did not answer within a bound.
+    std::optional<QString> elementAttribute(const QString& selector, const QString& attribute);
     void elementAttribute(const QString& selector, const QString& attribute,
                           const std::function<void(const QString&)>& answer);
     void setElementAttribute(const QString& selector, const QString& attribute, const QString& value);
@@ -48,8 +50,9 @@ Q_SIGNALS:
     void unsupportedContent(QWebEngineDownloadRequest* download);
 
 protected:
-    // An upload field asks for a file: its path, or empty for none.
-    virtual QString chooseFile(const QString& suggestedFile);
+    // An upload field asks for a file: its path, or empty for none. acceptedTypes: what the
+    // field accepts (".conf", "audio/wav"), as the page set it.
+    virtual QString chooseFile(const QString& suggestedFile, const QStringList& acceptedTypes);
 
 private:
     bool loading = false;

@@ -78,9 +78,11 @@ void webpage::updateWindowTitle()
     if (QWidget* window = mainWindow()) window->setWindowTitle(title);
 }
 
-QString webpage::chooseFile(const QString&)
+QString webpage::chooseFile(const QString&, const QStringList& acceptedTypes)
 {
-    const QString kindName = elementAttribute(QStringLiteral("#uploadFilter"), QStringLiteral("value"));
+    // A page too busy to answer in time named the kind in what its field accepts as well.
+    const QString kindName = elementAttribute(QStringLiteral("#uploadFilter"), QStringLiteral("value"))
+                                 .value_or(kindAccepted(acceptedTypes));
     const FileKind kind = fileKind(kindName);
     const auto chosen = runFileDialog(view(), kind.caption, kind.filter, openFileLocation, QString(),
                                       QFileDialog::AcceptOpen, tr("Open"));

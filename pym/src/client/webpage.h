@@ -16,7 +16,7 @@ public Q_SLOTS:
     void onRequest(const QUrl& url);
 
 protected:
-    QString chooseFile(const QString& suggestedFile) override;
+    QString chooseFile(const QString& suggestedFile, const QStringList& acceptedTypes) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
                                   const QString& sourceID) override;
 
