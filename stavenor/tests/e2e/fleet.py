@@ -111,9 +111,15 @@ class Delays:
                     if delay > self.worst[0]:
                         self.worst = (delay, f"{f['dst']}, frame type {kind}")
 
-    def take(self):
-        """The delays since the last call, the longest, and the frames that got no acknowledgement."""
-        delays, worst, unanswered, units = self.delays, self.worst, len(self.arrived), self.unit_worst
+    def take(self, settle=2.0):
+        """The delays since the last call, the longest, and the frames that got no acknowledgement.
+        A job can end before this thread has read the acknowledgement of its last frame: frames still
+        waiting get `settle` seconds."""
+        deadline = time.time() + settle
+        while self.arrived and time.time() < deadline:
+            time.sleep(0.05)
+        unanswered = [f"{unit} frame {fid} type {kind}" for (unit, fid), (_, kind) in list(self.arrived.items())]
+        delays, worst, units = self.delays, self.worst, self.unit_worst
         self.delays, self.worst, self.arrived, self.sent, self.unit_worst = [], (0.0, ""), {}, {}, 0.0
         return delays, worst, unanswered, units
 
@@ -226,10 +232,11 @@ class RunResult:
     def __str__(self):
         median = self.delays[len(self.delays) // 2] if self.delays else 0.0
         lines = [f"{self.seconds:.1f} s, {len(self.refused)} refused, {len(self.failures)} failed, {len(self.left)}"
-                 f" unfinished; {len(self.delays)} unit frames acknowledged ({self.unanswered} never), median"
+                 f" unfinished; {len(self.delays)} unit frames acknowledged ({len(self.unanswered)} never), median"
                  f" {1000 * median:.1f} ms, longest {1000 * self.worst[0]:.1f} ms ({self.worst[1]}); the simulated"
                  f" units' longest acknowledgement {1000 * self.units_worst:.0f} ms"]
         lines += [f"    {unit}: {reply}" for unit, reply in list(self.failures.items())[:5] + list(self.refused.items())[:5]]
+        lines += [f"    never acknowledged: {frame}" for frame in self.unanswered[:5]]
         return "\n".join(lines)
 
 
