@@ -3,21 +3,20 @@
 Every test runs inside stavenor/tests/in-netns: its own network namespace (so 127.0.0.1:8765 is
 its alone) and a private /tmp/.X11-unix (so the X displays started here are too).
 """
-import base64
 import ctypes
 import json
 import os
 import re
 import shutil
 import signal
-import socket
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 import urllib.request
+
+import websocket
 
 PYM_RUN_DIR = os.environ.get("PYM_RUN_DIR", "")
 SHOTS_DIR = os.environ.get("PYM_SHOTS_DIR", "")
@@ -202,12 +201,11 @@ class RunDir:
 class DevTools:
     """The page that pym shows, asked through its DevTools port (QTWEBENGINE_REMOTE_DEBUGGING) what
     it shows and which control has the keyboard: a test waits for that instead of for time.
-    A bare WebSocket client, enough for one request at a time, on one page (pym has one)."""
+    One request at a time, on one page (pym has one)."""
 
     def __init__(self, port):
         self.port = port
-        self.sock = None
-        self.buffer = b""
+        self.connection = None
         self.calls = 0
 
     def connect(self):
@@ -215,54 +213,19 @@ class DevTools:
             pages = [t for t in json.load(reply) if t["type"] == "page"]
         if not pages:
             raise ConnectionError("pym shows no page to ask")
-        page = pages[0]
-        path = page["webSocketDebuggerUrl"].split(f":{self.port}", 1)[1]
-        self.sock = socket.create_connection(("127.0.0.1", self.port), timeout=10)
-        key = base64.b64encode(os.urandom(16)).decode()
-        self.sock.sendall(f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{self.port}\r\nUpgrade: websocket\r\n"
-                          f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n".encode())
-        while b"\r\n\r\n" not in self.buffer:
-            self.receive_more()
-        head, self.buffer = self.buffer.split(b"\r\n\r\n", 1)
-        if b" 101 " not in head.split(b"\r\n", 1)[0]:
-            raise ConnectionError(head.decode(errors="replace"))
-
-    def receive_more(self):
-        chunk = self.sock.recv(65536)
-        if not chunk:
-            raise ConnectionError("the DevTools connection closed")
-        self.buffer += chunk
-
-    def take(self, count):
-        while len(self.buffer) < count:
-            self.receive_more()
-        data, self.buffer = self.buffer[:count], self.buffer[count:]
-        return data
-
-    def send(self, text):
-        data, mask = text.encode(), os.urandom(4)
-        size = bytes([0x80 | len(data)]) if len(data) < 126 else bytes([0x80 | 126]) + struct.pack(">H", len(data))
-        self.sock.sendall(bytes([0x81]) + size + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
-
-    def message(self):
-        _, second = self.take(2)
-        size = second & 0x7F
-        if size == 126:
-            size = struct.unpack(">H", self.take(2))[0]
-        elif size == 127:
-            size = struct.unpack(">Q", self.take(8))[0]
-        return json.loads(self.take(size))
+        self.connection = websocket.create_connection(pages[0]["webSocketDebuggerUrl"], timeout=10,
+                                                      suppress_origin=True)
 
     def evaluate(self, expression):
         """The value of a JavaScript expression in the page (a promise's once it settles); an expression
         that throws fails the test."""
-        if not self.sock:
+        if not self.connection:
             self.connect()
         self.calls += 1
-        self.send(json.dumps({"id": self.calls, "method": "Runtime.evaluate",
-                              "params": {"expression": expression, "returnByValue": True, "awaitPromise": True}}))
+        self.connection.send(json.dumps({"id": self.calls, "method": "Runtime.evaluate", "params": {
+            "expression": expression, "returnByValue": True, "awaitPromise": True}}))
         while True:
-            reply = self.message()
+            reply = json.loads(self.connection.recv())
             if reply.get("id") == self.calls:
                 break
         result = reply.get("result", {})
@@ -271,9 +234,9 @@ class DevTools:
         return result["result"].get("value")
 
     def close(self):
-        if self.sock:
-            self.sock.close()
-        self.sock, self.buffer = None, b""
+        if self.connection:
+            self.connection.close()
+        self.connection = None
 
 
 # What a person would call the control that has the keyboard: its label, else its text ("" for none).
