@@ -72,6 +72,7 @@ class Delays:
         self.sock.bind((interface, ETH_P_ALL))
         self.sock.settimeout(0.2)
         self.arrived = {}  # (unit, fid) -> kernel time and type of a unit frame that asks for an acknowledgement
+        self.early = {}  # (unit, fid) -> kernel time of an acknowledgement seen before its frame
         self.sent = {}  # (unit, fid) -> kernel time of a server frame, until the unit acknowledges it
         self.unit_worst = 0.0  # the simulated units' own longest time to acknowledge
         self.worst = (0.0, "")
@@ -102,25 +103,39 @@ class Delays:
                 if start is not None:
                     self.unit_worst = max(self.unit_worst, stamp - start)
             elif not outgoing and f["t"] not in (sim.A_O, sim.A_B, sim.INF):
-                self.arrived[(f["src"], f["fid"])] = (stamp, f["t"])
+                key = (f["src"], f["fid"])
+                if key in self.early:
+                    self._acknowledged(f["src"], f["t"], self.early.pop(key) - stamp)
+                else:
+                    self.arrived[key] = (stamp, f["t"])
             elif outgoing and f["t"] == sim.A_O:
-                start, kind = self.arrived.pop((f["dst"], f["fid"]), (None, 0))
-                if start is not None:
-                    delay = stamp - start
-                    self.delays.append(delay)
-                    if delay > self.worst[0]:
-                        self.worst = (delay, f"{f['dst']}, frame type {kind}")
+                key = (f["dst"], f["fid"])
+                if key in self.arrived:
+                    start, kind = self.arrived.pop(key)
+                    self._acknowledged(f["dst"], kind, stamp - start)
+                else:
+                    # The kernel can hand this socket the server's answer before the frame it
+                    # answers, when the server's own capture took the frame first.
+                    self.early[key] = stamp
+
+    def _acknowledged(self, unit, kind, delay):
+        self.delays.append(delay)
+        if delay > self.worst[0]:
+            self.worst = (delay, f"{unit}, frame type {kind}")
 
     def take(self, settle=2.0):
         """The delays since the last call, the longest, and the frames that got no acknowledgement.
-        A job can end before this thread has read the acknowledgement of its last frame: frames still
-        waiting get `settle` seconds."""
+        A job can end before this thread has read the acknowledgement of its last frame: the frames
+        waiting now get `settle` seconds (those that come meanwhile, the units' answers to the page's
+        next questions, belong to no job)."""
+        waiting = set(self.arrived)
         deadline = time.time() + settle
-        while self.arrived and time.time() < deadline:
+        while waiting & self.arrived.keys() and time.time() < deadline:
             time.sleep(0.05)
-        unanswered = [f"{unit} frame {fid} type {kind}" for (unit, fid), (_, kind) in list(self.arrived.items())]
+        left = {key: value for key, value in list(self.arrived.items()) if key in waiting}
+        unanswered = [f"{unit} frame {fid} type {kind}" for (unit, fid), (_, kind) in sorted(left.items())]
         delays, worst, units = self.delays, self.worst, self.unit_worst
-        self.delays, self.worst, self.arrived, self.sent, self.unit_worst = [], (0.0, ""), {}, {}, 0.0
+        self.delays, self.worst, self.arrived, self.early, self.sent, self.unit_worst = [], (0.0, ""), {}, {}, {}, 0.0
         return delays, worst, unanswered, units
 
     def close(self):

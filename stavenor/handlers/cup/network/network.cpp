@@ -111,7 +111,9 @@ int NetworkInterface::sendRaw(const uint8_t* frame, int length)
     if (!handle) return -100;
     if (!frame) return -1;
     if (length <= 0) return -2;
-    return pcap_sendpacket(handle, frame, length) == 0 ? 0 : -104;
+    if (pcap_sendpacket(handle, frame, length) == 0) return 0;
+    LOG(LOG_ERROR, "sending on \"%s\" failed: %s\n", label.c_str(), pcap_geterr(handle));
+    return -104;
 }
 
 int NetworkInterface::sendQuery()
