@@ -1,6 +1,6 @@
 // The texts of the audio set-up with their translations into one language at a time. A changed
 // translation is sent when it is committed (Enter, or leaving the field) as one undoable change; a
-// failure keeps what was typed. After any change (an undo, say) the texts are read again, and each
+// failure keeps what was typed, and Enter sends it again. After any change (an undo, say) the texts are read again, and each
 // field shows what the store holds unless the user typed something else into it.
 import {html, useEffect, useMemo, useRef, useState} from "../lib/preact-htm.js";
 import {listLanguages, listTranslations, saveTranslation} from "../common/api/announcements.js";
@@ -16,6 +16,9 @@ import {useSession} from "./state.js";
  * @typedef {{typed?: string, pending?: boolean, error?: string, saved?: string}} Draft
  */
 
+// Beside the field, in the room of its row: the list now shows the store, the field what was typed.
+const ELSEWHERE = "Changed elsewhere meanwhile; read again. Press Enter to save yours.";
+
 /** The translation of `text`, as the field shows it. @param {Translation} row @param {Draft} draft */
 const shownValue = (row, draft) => draft.typed ?? row.translation;
 
@@ -23,7 +26,8 @@ const shownValue = (row, draft) => draft.typed ?? row.translation;
 function TranslationField({row, draft, index, onType, onCommit}) {
     return html`<input type="text" value=${shownValue(row, draft)} aria-label=${`Translation of "${row.text}"`}
         aria-invalid=${draft.error ? "true" : undefined} aria-describedby=${draft.error ? `translation-error-${index}` : undefined}
-        onInput=${(/** @type {any} */ e) => onType(e.currentTarget.value)} onChange=${onCommit}/>`;
+        onInput=${(/** @type {any} */ e) => onType(e.currentTarget.value)} onChange=${onCommit}
+        onKeyDown=${(/** @type {KeyboardEvent} */ e) => e.key === "Enter" && onCommit()}/>`;
 }
 
 /** @param {{row: Translation, draft: Draft, index: number}} props */
@@ -60,6 +64,16 @@ export function AudioTranslations() {
         if (language) load.run(async () => setRows(await listTranslations(language)));
     }, [language, session.version]);
 
+    // A save can fail because the store's row is no longer the one this view read (another window
+    // changed it, or undid its making): the view reads the store again, and the next save goes to
+    // the row as it is now.
+    const changedElsewhere = async (/** @type {Translation} */ row) => {
+        const now = await listTranslations(language).catch(() => null);
+        const stored = now?.find(r => r.text === row.text);
+        if (!now || (stored && stored.id === row.id && stored.translation === row.translation)) return false;
+        setRows(now);
+        return true;
+    };
     const update = (/** @type {string} */ text, /** @type {Draft} */ change) =>
         setDrafts(old => ({...old, [text]: {...old[text], ...change}}));
     // One edit is sent once however many ways it is committed.
@@ -74,7 +88,7 @@ export function AudioTranslations() {
                 `translation of "${row.text}" into ${language} changed`);
             setDrafts(old => ({...old, [row.text]: {saved: typed, typed: old[row.text]?.typed === typed ? undefined : old[row.text]?.typed}}));
         } catch (e) {
-            update(row.text, {pending: false, error: describe(e)});
+            update(row.text, {pending: false, error: (await changedElsewhere(row)) ? ELSEWHERE : describe(e)});
         } finally {
             sending.current.delete(row.text);
         }

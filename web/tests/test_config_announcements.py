@@ -143,17 +143,22 @@ class AnnouncementsTest(PageTest):
         self.assertEqual(sorted(translations("Czech")), [("Door open", "Dveře otevřeny"), ("Empty", ""), ("Fire", "")])
         self.assertEqual(undo(), {"status": "error", "description": "no more savepoints"})
 
-        # The page still knows Fire's translation that the undo removed: the server's words stand
-        # at the field, which keeps what was typed.
+        # The undo behind the page's back removed the row that the page read for Fire: the save fails,
+        # the page says why in words and reads the store again, keeping what was typed; the next
+        # Enter saves it to the row as it is now.
         fire = b.type('Translation of "Fire"', "Oheň")
         fire.send_keys(Keys.ENTER)
         b.wait(lambda: fire.get_attribute("aria-invalid") == "true", message="the error at Fire")
         row = fire.find_element(By.XPATH, "ancestor::tr")
-        self.assertIn("no row with this id", row.find_element(By.CSS_SELECTOR, "[role=alert]").text)
+        self.assertIn("Changed elsewhere meanwhile", row.find_element(By.CSS_SELECTOR, "[role=alert]").text)
+        self.assertNotIn("no row with this id", b.text())
         self.assertIn("Not saved", row.text)
         self.assertEqual(fire.get_attribute("value"), "Oheň")
         b.shot("config_translation_error")
         self.assertIn(("Fire", ""), translations("Czech"))
+        fire.send_keys(Keys.ENTER)
+        b.wait(lambda: ("Fire", "Oheň") in translations("Czech"), message="Fire saved after the list was read again")
+        b.wait(lambda: fire.find_element(By.XPATH, "ancestor::tr").text.endswith("Saved"), message="Fire said saved")
         self.assertEqual(b.console_errors(), [])
 
 
