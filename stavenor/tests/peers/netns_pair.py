@@ -56,8 +56,11 @@ class UnitNamespace:
     def add_link(self):
         run("ip", "link", "add", self.server_if, "type", "veth", "peer", "name", self.unit_if,
             "netns", str(self.holder.pid))
-        run("ip", "link", "set", self.server_if, "up")
-        run("ip", "link", "set", self.unit_if, "up", ns_pid=self.holder.pid)
+        # No IPv6 link-local addresses: the units speak raw Ethernet, and an address that turns
+        # valid a moment after the link comes up is a network change to a browser in this
+        # namespace, which then aborts what it is loading (net::ERR_NETWORK_CHANGED).
+        run("ip", "link", "set", self.server_if, "addrgenmode", "none", "up")
+        run("ip", "link", "set", self.unit_if, "addrgenmode", "none", "up", ns_pid=self.holder.pid)
 
     def delete_link(self):
         run("ip", "link", "del", self.server_if)
