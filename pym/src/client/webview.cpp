@@ -177,6 +177,15 @@ void webview::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
+void webview::bringForward()
+{
+    // Before the first page has shown the window, it shows itself.
+    if (!isVisible()) return;
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
 void webview::inspect()
 {
     if (!inspectorEnabled()) return;

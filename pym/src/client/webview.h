@@ -25,6 +25,10 @@ public:
     // failure is shown to the user.
     void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments);
 
+public slots:
+    // Another start of the control centre asked for this window.
+    void bringForward();
+
 private slots:
     void onLoadFinished(bool ok);
     void onLinkHovered(const QString& link);
