@@ -83,6 +83,10 @@ webview::webview(QWidget* parent)
     page = new webpage(ui.web);
     connect(page, &QWebEnginePage::linkHovered, this, &webview::onLinkHovered);
     connect(page, &WebEnginePage::unsupportedContent, this, &webview::onUnsupportedContent);
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        closeAgreed = true;
+        close();
+    });
     ui.web->setPage(page);
     ui.web->setVisible(true);
 
@@ -172,6 +176,13 @@ void webview::showEvent(QShowEvent* event)
 
 void webview::closeEvent(QCloseEvent* event)
 {
+    // The page asks first when leaving it would lose work (its beforeunload); it lets the window go
+    // through windowCloseRequested.
+    if (!closeAgreed) {
+        event->ignore();
+        page->triggerAction(QWebEnginePage::RequestClose);
+        return;
+    }
     settings().setValue(WIN_GEOMETRY, saveGeometry());
     settings().sync();
     QMainWindow::closeEvent(event);

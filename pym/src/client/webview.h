@@ -51,6 +51,8 @@ private:
     webpage* page;
     QString saveFilePath;
     bool firstLoad = true;
+    // The page has let the window close: its leave question was answered "leave", or it had none.
+    bool closeAgreed = false;
     splash* splashScreen;
     int retryCount = 0;
     QString saveLastLocation;

@@ -4,6 +4,7 @@ Save as counts the changes as saved only once the server has written the file ch
 import json
 import os
 import shutil
+import signal
 import sys
 import unittest
 import urllib.request
@@ -35,6 +36,40 @@ class ConfigurationTest(PageTest):
         self.assertTrue(wait_until(lambda: self.title().startswith("Configuration - "), 20), self.title())
         self.wait_page("!!document.querySelector('.overview h1')", "showing the overview", 20)
         self.assertEqual(self.focused(), "")
+
+    def configuration_name(self):
+        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=10) as reply:
+            return json.load(reply)["name"][-1]
+
+    def change_configuration_name(self, name):
+        """One change from the top of the page, with the keyboard: past the skip link, the module links
+        and the file buttons (Undo has nothing yet) and Overview to "All tables", then its
+        "Configuration name" form."""
+        for control in START:
+            self.keys_to(control, "Tab")
+        self.keys_to("All tables", *["Tab"] * 6)
+        self.screen.key(self.window, "Return")
+        # A move to another place puts the keyboard on its heading.
+        self.wait_page("location.hash === '#/tables' && document.activeElement.matches('.place h1')",
+                       "on all tables with the keyboard on its heading")
+        self.keys_to("Configuration name", "Tab", "Tab")
+        self.screen.key(self.window, "Return")
+        self.wait_page("document.activeElement.matches('.place h1') && !!document.querySelector('.row-form input')",
+                       "showing the configuration's name with the keyboard on its heading")
+        self.keys_to("Name", "Tab")
+        self.screen.key(self.window, "ctrl+a")
+        self.screen.run("xdotool", "type", "--delay", "20", name)
+        self.screen.key(self.window, "Return")
+        self.assertTrue(wait_until(lambda: self.configuration_name() == name, 10), self.configuration_name())
+        self.wait_page(shows("1 unsaved change"), "counting the change")
+
+    def other_window(self, timeout):
+        """A window beside pym's main window (a question, a dialog), or None."""
+        found = wait_until(lambda: [w for w in self.screen.all_windows() if w != self.window], timeout)
+        return found[-1] if found else None
+
+    def file_bar_name(self):
+        return self.page.evaluate("document.getElementById('file-name').innerText")
 
     def shot(self, name):
         """A screenshot of what the page has drawn by now: the window paints it a frame or two later."""
@@ -76,14 +111,9 @@ class ConfigurationPagesTest(ConfigurationTest):
 class SaveAsTest(ConfigurationTest):
     """Its own pym: the keyboard starts on a page that nothing has touched yet."""
 
-    def configuration_name(self):
-        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=10) as reply:
-            return json.load(reply)["name"][-1]
-
     def leave_question(self, timeout):
         """The window that asks before the page is left, or None."""
-        found = wait_until(lambda: [w for w in self.screen.all_windows() if w != self.window], timeout)
-        return found[-1] if found else None
+        return self.other_window(timeout)
 
     def save_dialog(self):
         dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
@@ -92,25 +122,7 @@ class SaveAsTest(ConfigurationTest):
 
     def test_save_as_counts_as_saved_only_once_the_file_is_written(self):
         self.start_at_top()
-        # One change: past the skip link, the module links and the file buttons (Undo has nothing
-        # yet) and Overview to "All tables", then its "Configuration name" form.
-        for control in START:
-            self.keys_to(control, "Tab")
-        self.keys_to("All tables", *["Tab"] * 6)
-        self.screen.key(self.window, "Return")
-        # A move to another place puts the keyboard on its heading.
-        self.wait_page("location.hash === '#/tables' && document.activeElement.matches('.place h1')",
-                       "on all tables with the keyboard on its heading")
-        self.keys_to("Configuration name", "Tab", "Tab")
-        self.screen.key(self.window, "Return")
-        self.wait_page("document.activeElement.matches('.place h1') && !!document.querySelector('.row-form input')",
-                       "showing the configuration's name with the keyboard on its heading")
-        self.keys_to("Name", "Tab")
-        self.screen.key(self.window, "ctrl+a")
-        self.screen.run("xdotool", "type", "--delay", "20", "harbour")
-        self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: self.configuration_name() == "harbour", 10), self.configuration_name())
-        self.wait_page(shows("1 unsaved change"), "counting the change")
+        self.change_configuration_name("harbour")
 
         # Back past the module's tools and Undo to Save as; the dialog is cancelled.
         self.keys_to("Save as…", *["shift+Tab"] * 6)
@@ -147,6 +159,47 @@ class SaveAsTest(ConfigurationTest):
         self.screen.key(self.window, "Return")
         self.assertTrue(wait_until(lambda: self.title() == "Updater - " + TITLE, 10), self.title())
         self.assertIsNone(self.leave_question(1))
+
+
+class CloseTest(ConfigurationTest):
+    """Its own pym: closing the window asks while a change is unsaved, and the server killed under
+    pym leaves a page that says to restart the control centre."""
+
+    def test_closing_with_an_unsaved_change_asks(self):
+        self.start_at_top()
+        self.change_configuration_name("harbour")
+        server = self.pym.server()
+
+        # Closed as a window manager closes it: the page's leave question. "Stay" keeps all.
+        self.screen.close_window(self.window)
+        question = self.other_window(10)
+        self.assertTrue(question, "closing asked nothing with an unsaved change")
+        self.screen.screenshot("pages-close-question")
+        self.screen.key(question, "Escape")
+        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), 5))
+        self.assertIsNone(self.pym.proc.poll(), "pym ended although the question was answered with stay")
+        self.assertEqual(self.configuration_name(), "harbour")
+        self.wait_page(shows("1 unsaved change"), "still counting the change")
+
+        # A value typed but not yet sent, then the server killed: the page says what to do in pym
+        # and keeps what was typed.
+        self.keys_to("Name", "Tab", "shift+Tab")
+        self.screen.key(self.window, "End")
+        self.screen.run("xdotool", "type", "--delay", "20", " typed")
+        os.kill(server, signal.SIGKILL)
+        box = wait_until(lambda: self.screen.windows("^Error$"), 5)
+        self.assertTrue(box, "pym did not say that its server ended")
+        self.screen.key(box[0], "Return")
+        self.wait_page(shows("Restart the control centre"), "saying to restart the control centre", 20)
+        self.assertEqual(self.page.evaluate("document.querySelector('.row-form input').value"), "harbour typed")
+        self.shot("pages-server-killed")
+
+        # Closed again, and "leave": pym ends without a word more.
+        self.screen.close_window(self.window)
+        question = self.other_window(10)
+        self.assertTrue(question, "closing asked nothing with unsaved work")
+        self.screen.key(question, "Return")
+        self.assertEqual(self.pym.wait(20), 0)
 
 
 if __name__ == "__main__":
