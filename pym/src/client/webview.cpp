@@ -214,15 +214,23 @@ void webview::onLinkHovered(const QString& link)
 
 void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
 {
+    const bool configuration = download->url().toString().contains(CONFIGURATION_FILE);
     // The engine reads the name from the reply's Content-Disposition, else from its URL.
     QString fileName = download->suggestedFileName();
     const QString filter = saveFilter(fileName.section(QLatin1Char('.'), -1));
     fileName.replace(QLatin1Char(' '), QLatin1Char('_'));
     LOG_MESSAGE(LOG_WEB, QStringLiteral("download request: ") + fileName);
-    if (!saveLastLocation.isEmpty())
+    QString startDirectory = saveLastLocation;
+    // The configuration's name in the store is the one its file carries inside; Save as offers the
+    // file that is open, where it is.
+    if (configuration && !page->configurationFile().isEmpty()) {
+        fileName = page->configurationFile();
+        startDirectory = QFileInfo(fileName).absolutePath();
+    } else if (!saveLastLocation.isEmpty()) {
         fileName.prepend(saveLastLocation.endsWith(QLatin1Char('/')) ? saveLastLocation : saveLastLocation + QLatin1Char('/'));
+    }
 
-    const auto chosen = runFileDialog(this, tr("Save File"), filter, saveLastLocation, fileName,
+    const auto chosen = runFileDialog(this, tr("Save File"), filter, startDirectory, fileName,
                                       QFileDialog::AcceptSave, tr("Save"));
     if (!chosen) {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save dialog: cancel clicked"));
@@ -236,11 +244,13 @@ void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
     } else {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save file as : ") + saveFilePath);
         saveLastLocation = QFileInfo(saveFilePath).absolutePath();
-        if (download->url().toString().contains(CONFIGURATION_FILE)) {
+        if (configuration) {
             // The server writes the configuration itself, at the path chosen here.
             download->cancel();
-            sendServerRequest(CONFIGURATION_FILE, {{QStringLiteral("command"), QStringLiteral("save_as")},
-                                                   {QStringLiteral("file"), saveFilePath}});
+            const QString path = saveFilePath;
+            sendServerRequest(CONFIGURATION_FILE,
+                              {{QStringLiteral("command"), QStringLiteral("save_as")}, {QStringLiteral("file"), path}},
+                              [this, path] { page->configurationSavedAs(path); });
         } else {
             auto* file = new FileDownload(download, saveFilePath, this);
             connect(file, &FileDownload::ended, this, &webview::onDownloadFinished);
@@ -268,7 +278,8 @@ void webview::saveErrorBox()
     QMessageBox::warning(this, tr("Error saving file"), tr("Could not save file in specified location"), QMessageBox::Ok);
 }
 
-void webview::sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments)
+void webview::sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments,
+                                const std::function<void()>& done)
 {
     QStringList query;
     for (const auto& [name, value] : arguments)
@@ -277,13 +288,16 @@ void webview::sendServerRequest(const QString& path, const QList<std::pair<QStri
     url.setQuery(query.join(QLatin1Char('&')), QUrl::StrictMode);
     LOG_MESSAGE(LOG_WEB, QStringLiteral("server request: ") + url.toString(QUrl::FullyEncoded));
     QNetworkReply* reply = networkManager->get(QNetworkRequest(url));
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, done] {
         reply->deleteLater();
         // The server answers a request that it carried out with no text (its "not found" page),
         // and one that failed with a JSON status "error".
         const bool refused = reply->error() != QNetworkReply::NoError && reply->error() != QNetworkReply::ContentNotFoundError;
         const bool failed = reply->readAll().contains("\"error\"");
-        if (!refused && !failed) return;
+        if (!refused && !failed) {
+            if (done) done();
+            return;
+        }
         LOG_MESSAGE(LOG_WEB, QStringLiteral("ERROR: server request failed: ") + reply->url().toString());
         saveErrorBox();
     });

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <utility>
 
 class NetworkAccessManager;
@@ -23,7 +24,9 @@ public:
 
     // A GET of http://127.0.0.1:8765/ + path with the arguments, each value percent-encoded; a
     // failure is shown to the user.
-    void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments);
+    // `done` runs once the server has carried the request out.
+    void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments,
+                           const std::function<void()>& done = {});
 
 public slots:
     // Another start of the control centre asked for this window.

@@ -106,6 +106,37 @@ class ConfigurationPagesTest(ConfigurationTest):
             written = f.read()
         self.assertTrue(written.startswith("# config file "), written[:80])
         self.assertIn("|CU-A|", written)
+        # The file carries another name inside ("devices.conf"): the bar names the file opened.
+        self.assertEqual(self.file_bar_name(), "harbour.conf")
+        self.assertEqual(self.title(), f"Configuration - harbour.conf - {TITLE}")
+
+        # Save as (the next control) offers the file opened, where it is: taken as offered, it is
+        # written there again.
+        os.remove(path)
+        self.keys_to("Save as…", "Tab")
+        self.screen.key(self.window, "Return")
+        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        self.assertTrue(dialog, "no save dialog")
+        self.screen.screenshot("pages-save-as-offers-the-open-file")
+        self.screen.key(dialog[0], "Return")
+        self.assertTrue(wait_until(lambda: os.path.exists(path), 10), os.listdir(self.user))
+        self.wait_page(shows("Saved as harbour.conf."), "saved as the file opened")
+
+        # Save as another name: the title, the bar and the next Save follow it.
+        renamed = os.path.join(self.user, "harbour2.conf")
+        self.screen.key(self.window, "Return")
+        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        self.assertTrue(dialog, "no second save dialog")
+        self.screen.answer(dialog[0], renamed)
+        self.assertTrue(wait_until(lambda: os.path.exists(renamed), 10), os.listdir(self.user))
+        self.wait_title(f"Configuration - harbour2.conf - {TITLE}")
+        self.wait_page(f"document.getElementById('file-name').innerText === 'harbour2.conf' && {shows('Saved as harbour2.conf.')}",
+                       "naming harbour2.conf in the bar")
+        self.shot("pages-saved-as-another-name")
+        before = os.path.getmtime(renamed)
+        self.keys_to("Save", "shift+Tab")
+        self.screen.key(self.window, "Return")
+        self.assertTrue(wait_until(lambda: os.path.getmtime(renamed) != before, 15), "Save did not write harbour2.conf")
 
 
 class SaveAsTest(ConfigurationTest):
