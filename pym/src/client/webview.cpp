@@ -232,6 +232,10 @@ void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
 
     const auto chosen = runFileDialog(this, tr("Save File"), filter, startDirectory, fileName,
                                       QFileDialog::AcceptSave, tr("Save"));
+    // The keyboard goes back to the page, as a window manager would give it: the page takes that as
+    // the sign that the dialog has closed.
+    activateWindow();
+    ui.web->setFocus();
     if (!chosen) {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save dialog: cancel clicked"));
         download->cancel();

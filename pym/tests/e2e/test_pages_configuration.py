@@ -164,7 +164,8 @@ class SaveAsTest(ConfigurationTest):
         self.assertTrue(self.pym.wait_log("save dialog: cancel clicked", 5))
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
         self.assertEqual([f for f in os.listdir(self.user) if f.endswith(".conf")], [])
-        self.wait_page(shows("1 unsaved change"), "counting the change as unsaved")
+        self.wait_page(f"{shows('No file was written')} && {shows('1 unsaved change')}",
+                       "saying that nothing was written, with the change unsaved")
         # The change is still unsaved: leaving for the updater asks first, and staying keeps the page.
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
