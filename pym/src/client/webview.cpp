@@ -72,7 +72,9 @@ webview::webview(QWidget* parent)
     splashScreen->show();
 
     ui.gridLayout->setContentsMargins(0, 0, 0, 0);
-    setMinimumSize(800, 600);
+    // Never more than the screen holds: on a smaller one, the window's right and bottom edges with
+    // the page's buttons would lie off the screen.
+    setMinimumSize(QSize(800, 600).boundedTo(screen()->availableGeometry().size()));
 
     inspectorShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+I")), this);
     connect(inspectorShortcut, &QShortcut::activated, this, &webview::inspect);
@@ -157,6 +159,8 @@ void webview::placeByDefault()
     const int width = desktop.width();
     const int height = desktop.height();
     if (width < 1024 || height < 768) {
+        // The whole screen also where no window manager maximises it.
+        setGeometry(screen()->availableGeometry());
         showMaximized();
         return;
     }

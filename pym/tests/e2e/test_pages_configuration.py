@@ -234,5 +234,21 @@ class CloseTest(ConfigurationTest):
         self.assertEqual(self.pym.wait(20), 0)
 
 
+class SmallScreenTest(ConfigurationTest):
+    """A 640 x 480 screen: the window fits it, and the file bar's buttons are in sight."""
+    screen_size = (640, 480)
+
+    def test_the_file_buttons_stay_in_sight(self):
+        self.start_at_top()
+        self.assertEqual(self.screen.geometry(self.window), (0, 0, 640, 480))
+        buttons = self.page.evaluate("""[...document.querySelectorAll('.file-buttons button')].map(b => {
+            const r = b.getBoundingClientRect();
+            return [b.innerText, r.left >= 0 && r.right <= document.documentElement.clientWidth];
+        })""")
+        self.assertEqual([name for name, _ in buttons], ["New", "Open…", "Save", "Save as…", "Undo"])
+        self.assertEqual([name for name, shown in buttons if not shown], [])
+        self.shot("pages-small-screen")
+
+
 if __name__ == "__main__":
     unittest.main()
