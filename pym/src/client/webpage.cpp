@@ -72,7 +72,8 @@ void webpage::updateWindowTitle()
         title = tr("Updater") + QStringLiteral(" - ") + product;
         break;
     case Curtain:
-        title = tr("Curtain") + QStringLiteral(" - ") + product;
+        // The pages call this module "Recovery"; so does the window beside them.
+        title = tr("Recovery") + QStringLiteral(" - ") + product;
         break;
     case Unknown:
         title = product;
