@@ -166,6 +166,7 @@ class SaveAsTest(ConfigurationTest):
         self.assertEqual([f for f in os.listdir(self.user) if f.endswith(".conf")], [])
         self.wait_page(f"{shows('No file was written')} && {shows('1 unsaved change')}",
                        "saying that nothing was written, with the change unsaved")
+        self.shot("pages-save-as-cancelled")
         # The change is still unsaved: leaving for the updater asks first, and staying keeps the page.
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
