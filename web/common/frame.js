@@ -2,7 +2,7 @@
 // shows the server's version, and the one banner that says the server is gone until it is back, or
 // that it restarted and lost what it held.
 import {html, render, useEffect, useState} from "../lib/preact-htm.js";
-import {getText, onServerState, watchServer} from "./client.js";
+import {getText, inControlCentre, onServerState, watchServer} from "./client.js";
 
 const MODULES = [
     {href: "/", label: "Configuration", module: "1"},
@@ -52,6 +52,13 @@ function ServerBanner() {
         detailListeners.add(setDetail);
         return () => { detailListeners.delete(setDetail); };
     }, []);
+    // The control centre does not start its server again: only a restart of the control centre does.
+    if (state.gone && inControlCentre()) return html`<div class="banner" role="alert">
+        The server does not answer, and the control centre does not start it again by itself. Restart the
+        control centre (close its window and start it again). What is typed in an open form stays there until
+        then, to be noted or copied first. If the server stopped, the changes it held and that were not saved to
+        a file are gone.
+    </div>`;
     if (state.gone) return html`<div class="banner" role="alert">
         The server does not answer. It is asked again every few seconds; this message goes when it is back.
         What is typed in an open form stays there. If the server stopped, the changes it held and that were not

@@ -2,7 +2,7 @@
 // Opening or starting another file while changes are unsaved asks first; a file that cannot be
 // loaded leaves the configuration in use as it was and says why. Changes count as saved only once
 // it is known that a file holds them.
-import {html, useEffect, useRef} from "../lib/preact-htm.js";
+import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {inControlCentre} from "../common/client.js";
 import {chooseFile} from "../common/upload.js";
@@ -59,6 +59,11 @@ export function FileBar() {
     const command = useCommand();
     const [ask, confirmDialog] = useConfirm();
     const unsaved = session.unsaved;
+    // The file that Save writes, as the store knows it ("" when there is none): the name that the
+    // configuration carries inside may be another file's.
+    const [filePath, setFilePath] = useState("");
+    const readFilePath = () => tuna.fileState().then(state => setFilePath(state.file), () => undefined);
+    useEffect(() => { readFilePath(); }, [session.fileName, session.known]);
     // A Save as that waits for the control centre's save dialog; a new command ends the wait.
     const waiting = useRef(/** @type {AbortController | null} */ (null));
     /** @param {() => Promise<string>} action */
@@ -74,6 +79,8 @@ export function FileBar() {
                 // "Opening …" and the like are no longer true.
                 session.say("");
                 throw e;
+            } finally {
+                readFilePath();
             }
         });
     };
@@ -126,6 +133,7 @@ export function FileBar() {
             `No file was written: the save dialog was closed without saving.${count ? ` The page still has ${changes(count)}.` : ""}`))
             .then(async file => {
                 if (!file || controller.signal.aborted) return;
+                setFilePath(file);
                 await session.saved();
                 session.say(`Saved as ${baseName(file)}.`);
             })
@@ -166,7 +174,8 @@ export function FileBar() {
     const busy = command.pending ? "true" : undefined;
     const unknown = !session.known;
     return html`<div class="file-bar" role="toolbar" aria-label="Configuration file">
-        <span class="file-name"><span class="muted">Configuration file:</span> <strong id="file-name">${session.fileName || "…"}</strong></span>
+        <span class="file-name"><span class="muted">Configuration file:</span> <strong id="file-name"
+            title=${filePath || undefined}>${baseName(filePath) || session.fileName || "…"}</strong></span>
         <span class=${"unsaved" + (unsaved ? " has-unsaved" : "")} role="status" aria-live="polite">
             ${unsaved ? changes(unsaved) : "No unsaved changes"}</span>
         <span class="file-buttons">

@@ -129,7 +129,8 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
                     `${rowLabel(table, sent.name, id)} changed`);
                 edited.current = false;
                 setRow({...row, ...sent});
-                setNotice("Saved.");
+                // In the configuration, not yet in its file: the file bar counts it until Save.
+                setNotice("Saved. Save in the file bar writes it to the file.");
                 onSaved(id);
             }
         } catch (e) {

@@ -31,7 +31,7 @@ void webpage::onRequest(const QUrl& url)
     if (url.path().contains(QLatin1String("configurationFile.json"))
         && QUrlQuery(url).queryItemValue(QStringLiteral("command")) == QLatin1String("new_file")) {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("new configuration request"));
-        configurationName.clear();
+        configurationPath.clear();
         updateWindowTitle();
     }
     // A page that is still loading is read once its load has finished.
@@ -51,8 +51,16 @@ void webpage::readModule()
     });
 }
 
+void webpage::configurationSavedAs(const QString& path)
+{
+    // The server writes the path with ".conf" appended when it lacks it.
+    configurationPath = path.endsWith(QLatin1String(".conf")) ? path : path + QLatin1String(".conf");
+    updateWindowTitle();
+}
+
 void webpage::updateWindowTitle()
 {
+    const QString configurationName = QFileInfo(configurationPath).fileName();
     static const char* const names[] = {nullptr, "updater", "curtain", "unknown"};
     LOG_MESSAGE(LOG_WEB, QStringLiteral("webview: module changed to ")
                              + (module == Configuration ? QStringLiteral("pym (%1)").arg(configurationName)
@@ -64,7 +72,8 @@ void webpage::updateWindowTitle()
         title = tr("Updater") + QStringLiteral(" - ") + product;
         break;
     case Curtain:
-        title = tr("Curtain") + QStringLiteral(" - ") + product;
+        // The pages call this module "Recovery"; so does the window beside them.
+        title = tr("Recovery") + QStringLiteral(" - ") + product;
         break;
     case Unknown:
         title = product;
@@ -99,7 +108,7 @@ QString webpage::chooseFile(const QString&, const QStringList& acceptedTypes)
     ::settings().sync();
     setElementAttribute(QStringLiteral("#uploadRealPath"), QStringLiteral("value"), path);
     if (kindName == QLatin1String("conf")) {
-        configurationName = file.fileName();
+        configurationPath = path;
         updateWindowTitle();
     }
     return path;

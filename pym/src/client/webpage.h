@@ -11,6 +11,12 @@ class webpage : public WebEnginePage
 public:
     explicit webpage(QObject* parent = nullptr);
 
+    // The configuration file in use as pym knows it: chosen for Open or written by Save as; empty
+    // for a new configuration.
+    QString configurationFile() const { return configurationPath; }
+    // The server wrote the configuration to this path (Save as): it is the file in use from now on.
+    void configurationSavedAs(const QString& path);
+
 public Q_SLOTS:
     // Every request of the page and of pym's own server requests, before it is sent.
     void onRequest(const QUrl& url);
@@ -30,5 +36,5 @@ private:
 
     QString openFileLocation;
     Module module = Unknown;
-    QString configurationName;
+    QString configurationPath;
 };

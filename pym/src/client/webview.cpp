@@ -72,7 +72,9 @@ webview::webview(QWidget* parent)
     splashScreen->show();
 
     ui.gridLayout->setContentsMargins(0, 0, 0, 0);
-    setMinimumSize(800, 600);
+    // Never more than the screen holds: on a smaller one, the window's right and bottom edges with
+    // the page's buttons would lie off the screen.
+    setMinimumSize(QSize(800, 600).boundedTo(screen()->availableGeometry().size()));
 
     inspectorShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+I")), this);
     connect(inspectorShortcut, &QShortcut::activated, this, &webview::inspect);
@@ -83,6 +85,10 @@ webview::webview(QWidget* parent)
     page = new webpage(ui.web);
     connect(page, &QWebEnginePage::linkHovered, this, &webview::onLinkHovered);
     connect(page, &WebEnginePage::unsupportedContent, this, &webview::onUnsupportedContent);
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        closeAgreed = true;
+        close();
+    });
     ui.web->setPage(page);
     ui.web->setVisible(true);
 
@@ -153,6 +159,8 @@ void webview::placeByDefault()
     const int width = desktop.width();
     const int height = desktop.height();
     if (width < 1024 || height < 768) {
+        // The whole screen also where no window manager maximises it.
+        setGeometry(screen()->availableGeometry());
         showMaximized();
         return;
     }
@@ -172,9 +180,25 @@ void webview::showEvent(QShowEvent* event)
 
 void webview::closeEvent(QCloseEvent* event)
 {
+    // The page asks first when leaving it would lose work (its beforeunload); it lets the window go
+    // through windowCloseRequested.
+    if (!closeAgreed) {
+        event->ignore();
+        page->triggerAction(QWebEnginePage::RequestClose);
+        return;
+    }
     settings().setValue(WIN_GEOMETRY, saveGeometry());
     settings().sync();
     QMainWindow::closeEvent(event);
+}
+
+void webview::bringForward()
+{
+    // Before the first page has shown the window, it shows itself.
+    if (!isVisible()) return;
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
 }
 
 void webview::inspect()
@@ -194,16 +218,28 @@ void webview::onLinkHovered(const QString& link)
 
 void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
 {
+    const bool configuration = download->url().toString().contains(CONFIGURATION_FILE);
     // The engine reads the name from the reply's Content-Disposition, else from its URL.
     QString fileName = download->suggestedFileName();
     const QString filter = saveFilter(fileName.section(QLatin1Char('.'), -1));
     fileName.replace(QLatin1Char(' '), QLatin1Char('_'));
     LOG_MESSAGE(LOG_WEB, QStringLiteral("download request: ") + fileName);
-    if (!saveLastLocation.isEmpty())
+    QString startDirectory = saveLastLocation;
+    // The configuration's name in the store is the one its file carries inside; Save as offers the
+    // file that is open, where it is.
+    if (configuration && !page->configurationFile().isEmpty()) {
+        fileName = page->configurationFile();
+        startDirectory = QFileInfo(fileName).absolutePath();
+    } else if (!saveLastLocation.isEmpty()) {
         fileName.prepend(saveLastLocation.endsWith(QLatin1Char('/')) ? saveLastLocation : saveLastLocation + QLatin1Char('/'));
+    }
 
-    const auto chosen = runFileDialog(this, tr("Save File"), filter, saveLastLocation, fileName,
+    const auto chosen = runFileDialog(this, tr("Save File"), filter, startDirectory, fileName,
                                       QFileDialog::AcceptSave, tr("Save"));
+    // The keyboard goes back to the page, as a window manager would give it: the page takes that as
+    // the sign that the dialog has closed.
+    activateWindow();
+    ui.web->setFocus();
     if (!chosen) {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save dialog: cancel clicked"));
         download->cancel();
@@ -216,11 +252,13 @@ void webview::onUnsupportedContent(QWebEngineDownloadRequest* download)
     } else {
         LOG_MESSAGE(LOG_WEB, QStringLiteral("save file as : ") + saveFilePath);
         saveLastLocation = QFileInfo(saveFilePath).absolutePath();
-        if (download->url().toString().contains(CONFIGURATION_FILE)) {
+        if (configuration) {
             // The server writes the configuration itself, at the path chosen here.
             download->cancel();
-            sendServerRequest(CONFIGURATION_FILE, {{QStringLiteral("command"), QStringLiteral("save_as")},
-                                                   {QStringLiteral("file"), saveFilePath}});
+            const QString path = saveFilePath;
+            sendServerRequest(CONFIGURATION_FILE,
+                              {{QStringLiteral("command"), QStringLiteral("save_as")}, {QStringLiteral("file"), path}},
+                              [this, path] { page->configurationSavedAs(path); });
         } else {
             auto* file = new FileDownload(download, saveFilePath, this);
             connect(file, &FileDownload::ended, this, &webview::onDownloadFinished);
@@ -248,7 +286,8 @@ void webview::saveErrorBox()
     QMessageBox::warning(this, tr("Error saving file"), tr("Could not save file in specified location"), QMessageBox::Ok);
 }
 
-void webview::sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments)
+void webview::sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments,
+                                const std::function<void()>& done)
 {
     QStringList query;
     for (const auto& [name, value] : arguments)
@@ -257,13 +296,16 @@ void webview::sendServerRequest(const QString& path, const QList<std::pair<QStri
     url.setQuery(query.join(QLatin1Char('&')), QUrl::StrictMode);
     LOG_MESSAGE(LOG_WEB, QStringLiteral("server request: ") + url.toString(QUrl::FullyEncoded));
     QNetworkReply* reply = networkManager->get(QNetworkRequest(url));
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, done] {
         reply->deleteLater();
         // The server answers a request that it carried out with no text (its "not found" page),
         // and one that failed with a JSON status "error".
         const bool refused = reply->error() != QNetworkReply::NoError && reply->error() != QNetworkReply::ContentNotFoundError;
         const bool failed = reply->readAll().contains("\"error\"");
-        if (!refused && !failed) return;
+        if (!refused && !failed) {
+            if (done) done();
+            return;
+        }
         LOG_MESSAGE(LOG_WEB, QStringLiteral("ERROR: server request failed: ") + reply->url().toString());
         saveErrorBox();
     });

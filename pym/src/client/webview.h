@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <utility>
 
 class NetworkAccessManager;
@@ -23,7 +24,13 @@ public:
 
     // A GET of http://127.0.0.1:8765/ + path with the arguments, each value percent-encoded; a
     // failure is shown to the user.
-    void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments);
+    // `done` runs once the server has carried the request out.
+    void sendServerRequest(const QString& path, const QList<std::pair<QString, QString>>& arguments,
+                           const std::function<void()>& done = {});
+
+public slots:
+    // Another start of the control centre asked for this window.
+    void bringForward();
 
 private slots:
     void onLoadFinished(bool ok);
@@ -47,6 +54,8 @@ private:
     webpage* page;
     QString saveFilePath;
     bool firstLoad = true;
+    // The page has let the window close: its leave question was answered "leave", or it had none.
+    bool closeAgreed = false;
     splash* splashScreen;
     int retryCount = 0;
     QString saveLastLocation;

@@ -305,14 +305,15 @@ class Pym:
 
 
 class PageTest(unittest.TestCase):
-    """pym on the pages of its run directory (or on `docroot` in their place), under a 1024 x 768
-    display of its own, with a settings home and a user's folder of its own. A test class adds its
-    peers in `start_peers` (run before pym starts, so pym and its server see them) and ends them in
-    `stop_peers`; `add_files` puts files into the run directory before pym starts. With
-    `devtools_port`, `page` asks the page what it shows (see DevTools)."""
+    """pym on the pages of its run directory (or on `docroot` in their place), under a display of its
+    own (`screen_size`, 1024 x 768 unless a class says otherwise), with a settings home and a user's
+    folder of its own. A test class adds its peers in `start_peers` (run before pym starts, so pym and
+    its server see them) and ends them in `stop_peers`; `add_files` puts files into the run directory
+    before pym starts. With `devtools_port`, `page` asks the page what it shows (see DevTools)."""
 
     docroot = None
     devtools_port = None
+    screen_size = (1024, 768)
 
     @classmethod
     def start_peers(cls):
@@ -329,7 +330,7 @@ class PageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.start_peers()
-        cls.screen = Display(1, 1024, 768)
+        cls.screen = Display(1, *cls.screen_size)
         cls.config_home = tempfile.mkdtemp(prefix="pym-config-")
         cls.user = tempfile.mkdtemp(prefix="pym-user-")
         cls.run_dir = RunDir(docroot=cls.docroot)

@@ -4,6 +4,7 @@ Save as counts the changes as saved only once the server has written the file ch
 import json
 import os
 import shutil
+import signal
 import sys
 import unittest
 import urllib.request
@@ -35,6 +36,40 @@ class ConfigurationTest(PageTest):
         self.assertTrue(wait_until(lambda: self.title().startswith("Configuration - "), 20), self.title())
         self.wait_page("!!document.querySelector('.overview h1')", "showing the overview", 20)
         self.assertEqual(self.focused(), "")
+
+    def configuration_name(self):
+        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=10) as reply:
+            return json.load(reply)["name"][-1]
+
+    def change_configuration_name(self, name):
+        """One change from the top of the page, with the keyboard: past the skip link, the module links
+        and the file buttons (Undo has nothing yet) and Overview to "All tables", then its
+        "Configuration name" form."""
+        for control in START:
+            self.keys_to(control, "Tab")
+        self.keys_to("All tables", *["Tab"] * 6)
+        self.screen.key(self.window, "Return")
+        # A move to another place puts the keyboard on its heading.
+        self.wait_page("location.hash === '#/tables' && document.activeElement.matches('.place h1')",
+                       "on all tables with the keyboard on its heading")
+        self.keys_to("Configuration name", "Tab", "Tab")
+        self.screen.key(self.window, "Return")
+        self.wait_page("document.activeElement.matches('.place h1') && !!document.querySelector('.row-form input')",
+                       "showing the configuration's name with the keyboard on its heading")
+        self.keys_to("Name", "Tab")
+        self.screen.key(self.window, "ctrl+a")
+        self.screen.run("xdotool", "type", "--delay", "20", name)
+        self.screen.key(self.window, "Return")
+        self.assertTrue(wait_until(lambda: self.configuration_name() == name, 10), self.configuration_name())
+        self.wait_page(shows("1 unsaved change"), "counting the change")
+
+    def other_window(self, timeout):
+        """A window beside pym's main window (a question, a dialog), or None."""
+        found = wait_until(lambda: [w for w in self.screen.all_windows() if w != self.window], timeout)
+        return found[-1] if found else None
+
+    def file_bar_name(self):
+        return self.page.evaluate("document.getElementById('file-name').innerText")
 
     def shot(self, name):
         """A screenshot of what the page has drawn by now: the window paints it a frame or two later."""
@@ -71,19 +106,45 @@ class ConfigurationPagesTest(ConfigurationTest):
             written = f.read()
         self.assertTrue(written.startswith("# config file "), written[:80])
         self.assertIn("|CU-A|", written)
+        # The file carries another name inside ("devices.conf"): the bar names the file opened.
+        self.assertEqual(self.file_bar_name(), "harbour.conf")
+        self.assertEqual(self.title(), f"Configuration - harbour.conf - {TITLE}")
+
+        # Save as (the next control) offers the file opened, where it is: taken as offered, it is
+        # written there again.
+        os.remove(path)
+        self.keys_to("Save as…", "Tab")
+        self.screen.key(self.window, "Return")
+        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        self.assertTrue(dialog, "no save dialog")
+        self.screen.screenshot("pages-save-as-offers-the-open-file")
+        self.screen.key(dialog[0], "Return")
+        self.assertTrue(wait_until(lambda: os.path.exists(path), 10), os.listdir(self.user))
+        self.wait_page(shows("Saved as harbour.conf."), "saved as the file opened")
+
+        # Save as another name: the title, the bar and the next Save follow it.
+        renamed = os.path.join(self.user, "harbour2.conf")
+        self.screen.key(self.window, "Return")
+        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        self.assertTrue(dialog, "no second save dialog")
+        self.screen.answer(dialog[0], renamed)
+        self.assertTrue(wait_until(lambda: os.path.exists(renamed), 10), os.listdir(self.user))
+        self.wait_title(f"Configuration - harbour2.conf - {TITLE}")
+        self.wait_page(f"document.getElementById('file-name').innerText === 'harbour2.conf' && {shows('Saved as harbour2.conf.')}",
+                       "naming harbour2.conf in the bar")
+        self.shot("pages-saved-as-another-name")
+        before = os.path.getmtime(renamed)
+        self.keys_to("Save", "shift+Tab")
+        self.screen.key(self.window, "Return")
+        self.assertTrue(wait_until(lambda: os.path.getmtime(renamed) != before, 15), "Save did not write harbour2.conf")
 
 
 class SaveAsTest(ConfigurationTest):
     """Its own pym: the keyboard starts on a page that nothing has touched yet."""
 
-    def configuration_name(self):
-        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=10) as reply:
-            return json.load(reply)["name"][-1]
-
     def leave_question(self, timeout):
         """The window that asks before the page is left, or None."""
-        found = wait_until(lambda: [w for w in self.screen.all_windows() if w != self.window], timeout)
-        return found[-1] if found else None
+        return self.other_window(timeout)
 
     def save_dialog(self):
         dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
@@ -92,25 +153,7 @@ class SaveAsTest(ConfigurationTest):
 
     def test_save_as_counts_as_saved_only_once_the_file_is_written(self):
         self.start_at_top()
-        # One change: past the skip link, the module links and the file buttons (Undo has nothing
-        # yet) and Overview to "All tables", then its "Configuration name" form.
-        for control in START:
-            self.keys_to(control, "Tab")
-        self.keys_to("All tables", *["Tab"] * 6)
-        self.screen.key(self.window, "Return")
-        # A move to another place puts the keyboard on its heading.
-        self.wait_page("location.hash === '#/tables' && document.activeElement.matches('.place h1')",
-                       "on all tables with the keyboard on its heading")
-        self.keys_to("Configuration name", "Tab", "Tab")
-        self.screen.key(self.window, "Return")
-        self.wait_page("document.activeElement.matches('.place h1') && !!document.querySelector('.row-form input')",
-                       "showing the configuration's name with the keyboard on its heading")
-        self.keys_to("Name", "Tab")
-        self.screen.key(self.window, "ctrl+a")
-        self.screen.run("xdotool", "type", "--delay", "20", "harbour")
-        self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: self.configuration_name() == "harbour", 10), self.configuration_name())
-        self.wait_page(shows("1 unsaved change"), "counting the change")
+        self.change_configuration_name("harbour")
 
         # Back past the module's tools and Undo to Save as; the dialog is cancelled.
         self.keys_to("Save as…", *["shift+Tab"] * 6)
@@ -121,7 +164,9 @@ class SaveAsTest(ConfigurationTest):
         self.assertTrue(self.pym.wait_log("save dialog: cancel clicked", 5))
         self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
         self.assertEqual([f for f in os.listdir(self.user) if f.endswith(".conf")], [])
-        self.wait_page(shows("1 unsaved change"), "counting the change as unsaved")
+        self.wait_page(f"{shows('No file was written')} && {shows('1 unsaved change')}",
+                       "saying that nothing was written, with the change unsaved")
+        self.shot("pages-save-as-cancelled")
         # The change is still unsaved: leaving for the updater asks first, and staying keeps the page.
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
@@ -147,6 +192,63 @@ class SaveAsTest(ConfigurationTest):
         self.screen.key(self.window, "Return")
         self.assertTrue(wait_until(lambda: self.title() == "Updater - " + TITLE, 10), self.title())
         self.assertIsNone(self.leave_question(1))
+
+
+class CloseTest(ConfigurationTest):
+    """Its own pym: closing the window asks while a change is unsaved, and the server killed under
+    pym leaves a page that says to restart the control centre."""
+
+    def test_closing_with_an_unsaved_change_asks(self):
+        self.start_at_top()
+        self.change_configuration_name("harbour")
+        server = self.pym.server()
+
+        # Closed as a window manager closes it: the page's leave question. "Stay" keeps all.
+        self.screen.close_window(self.window)
+        question = self.other_window(10)
+        self.assertTrue(question, "closing asked nothing with an unsaved change")
+        self.screen.screenshot("pages-close-question")
+        self.screen.key(question, "Escape")
+        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), 5))
+        self.assertIsNone(self.pym.proc.poll(), "pym ended although the question was answered with stay")
+        self.assertEqual(self.configuration_name(), "harbour")
+        self.wait_page(shows("1 unsaved change"), "still counting the change")
+
+        # A value typed but not yet sent, then the server killed: the page says what to do in pym
+        # and keeps what was typed.
+        self.keys_to("Name", "Tab", "shift+Tab")
+        self.screen.key(self.window, "End")
+        self.screen.run("xdotool", "type", "--delay", "20", " typed")
+        os.kill(server, signal.SIGKILL)
+        box = wait_until(lambda: self.screen.windows("^Error$"), 5)
+        self.assertTrue(box, "pym did not say that its server ended")
+        self.screen.key(box[0], "Return")
+        self.wait_page(shows("Restart the control centre"), "saying to restart the control centre", 20)
+        self.assertEqual(self.page.evaluate("document.querySelector('.row-form input').value"), "harbour typed")
+        self.shot("pages-server-killed")
+
+        # Closed again, and "leave": pym ends without a word more.
+        self.screen.close_window(self.window)
+        question = self.other_window(10)
+        self.assertTrue(question, "closing asked nothing with unsaved work")
+        self.screen.key(question, "Return")
+        self.assertEqual(self.pym.wait(20), 0)
+
+
+class SmallScreenTest(ConfigurationTest):
+    """A 640 x 480 screen: the window fits it, and the file bar's buttons are in sight."""
+    screen_size = (640, 480)
+
+    def test_the_file_buttons_stay_in_sight(self):
+        self.start_at_top()
+        self.assertEqual(self.screen.geometry(self.window), (0, 0, 640, 480))
+        buttons = self.page.evaluate("""[...document.querySelectorAll('.file-buttons button')].map(b => {
+            const r = b.getBoundingClientRect();
+            return [b.innerText, r.left >= 0 && r.right <= document.documentElement.clientWidth];
+        })""")
+        self.assertEqual([name for name, _ in buttons], ["New", "Open…", "Save", "Save as…", "Undo"])
+        self.assertEqual([name for name, shown in buttons if not shown], [])
+        self.shot("pages-small-screen")
 
 
 if __name__ == "__main__":

@@ -59,7 +59,7 @@ class RecoveryPageInPym(PageTest):
         self.assertIsNotNone(self.window, "the main window never showed")
         self.wait_title("Configuration - " + TITLE)
         # The title comes with the page's markup, its header a moment later.
-        self.click_until(RECOVERY_LINK, lambda: self.title() == "Curtain - " + TITLE,
+        self.click_until(RECOVERY_LINK, lambda: self.title() == "Recovery - " + TITLE,
                          "the header's Recovery link")
         self.assertTrue(self.pym.wait_log("element load finished: success\n\"http://127.0.0.1:8765/curtain.html\"", 5))
         self.assertIn("webview: module changed to curtain", self.pym.log())
@@ -83,7 +83,7 @@ class RecoveryPageInPym(PageTest):
         self.assertTrue(taken, self.port())
         uploaded = self.run_dir.path("bin", "tmp", os.path.basename(image))
         self.assertTrue(filecmp.cmp(uploaded, image, shallow=False))
-        self.assertEqual(self.title(), "Curtain - " + TITLE)
+        self.assertEqual(self.title(), "Recovery - " + TITLE)
         self.assertFalse(self.port()["flashing"])
         self.screen.screenshot("recovery-image-taken")
 

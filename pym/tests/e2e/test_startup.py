@@ -143,6 +143,29 @@ class StartupTest(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not self.screen.windows(ERROR_BOX), 5))
         self.assertEqual(self.close(pym, window), 0)
 
+    def test_a_second_start_brings_the_first_window_forward(self):
+        first = self.start()
+        window = self.wait_shown(first)
+        server = first.server()
+        self.assertIsNotNone(server)
+        self.screen.run("xdotool", "windowminimize", "--sync", str(window))
+
+        second = self.start()
+        self.assertEqual(second.wait(20), 0)
+        self.assertIn("control centre already running", second.log())
+        self.assertNotIn("old child process found", second.log())
+        self.assertIsNone(second.server())
+        # The first one keeps its server and shows its window again.
+        self.assertTrue(first.wait_log("another start asked for the window"))
+        self.assertTrue(wait_until(lambda: window in self.screen.all_windows(), 10), "the first window stayed hidden")
+        # Shown again, it draws its page a moment later.
+        self.assertTrue(wait_until(lambda: set(self.screen.capture(window)[2]) != {255}, 10), "the window stayed blank")
+        self.screen.screenshot("startup-second-start")
+        self.assertEqual(first.server(), server)
+        self.assertTrue(curl_version())
+        self.assertIsNone(first.proc.poll())
+        self.assertEqual(self.close(first, window), 0)
+
     def test_the_splash_bar_moves(self):
         pym = self.start()
         splash = wait_until(lambda: self.screen.windows("^splash$"), 10)
@@ -179,6 +202,13 @@ class StartupTest(unittest.TestCase):
         # One left running from pym's own bin/ holds the port; a byte-identical copy of that bin/
         # elsewhere (another file) runs on another port. When `replaced`, both binaries are then
         # replaced by copies of themselves, so the other one's exe link ends in " (deleted)" too.
+        # A pym that died leaves its single-instance socket behind: the next start is not held by it.
+        dead = self.start()
+        self.assertIsNotNone(dead.main_window(timeout=20))
+        dead.kill()
+        self.assertTrue(os.path.exists(os.path.join(self.config_home, "intercom-control-centre")))
+        self.assertTrue(wait_until(lambda: not curl_version(), 5), "the dead pym's server outlived it")
+
         bin_dir = self.run_dir.path("bin")
         other = os.path.join(self.config_home, "other-bin")
         shutil.copytree(bin_dir, other)

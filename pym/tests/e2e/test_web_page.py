@@ -108,7 +108,7 @@ class WebPageTest(PageTest):
         log_before = self.pym.log()
         # 2 is shown inside an iframe: the element is found in a child frame.
         for module, frame, title in (("1", "0", "Configuration - " + TITLE), ("2", "1", "Updater - " + TITLE),
-                                     ("3", "0", "Curtain - " + TITLE), ("9", "0", TITLE)):
+                                     ("3", "0", "Recovery - " + TITLE), ("9", "0", TITLE)):
             self.go(f"page.html?module={module}&frame={frame}", title)
         time.sleep(1)  # the pages keep polling: no change may be logged twice
         changes = re.findall(r"webview: module changed to (.*)", self.pym.log()[len(log_before):])

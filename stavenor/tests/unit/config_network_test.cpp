@@ -406,16 +406,34 @@ TEST_F(ConfigNetwork, RoutingNodeReadsOnlyInterfaces)
     EXPECT_EQ(services[0]["ospf"] + services[0]["ospf3"] + services[0]["rip"] + services[0]["ripng"] + services[0]["bgp"],
               "truetruetruetruetrue");
 
-    // A routing node without settings gives every interface its row; no routing node gives none.
-    import("|nodes|\n\t|U|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_l|\n"
-           "\t\t\t|routing|\n\t|V|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|endpoint| = |@ppp_m|\n");
-    routing = rows("routingProtocols");
-    ASSERT_EQ(routing.size(), 2u);
-    EXPECT_EQ(routing[0]["name"], "U");
-    EXPECT_EQ(routing[1]["name"], "U @ppp_l");
-    EXPECT_EQ(routing[1]["parentType"], "ppp");
-    EXPECT_EQ(routing[1]["pppId"], rows("pppProperties").at(0)["id"]);
-    for (RowMap& row : routing) EXPECT_EQ(row["rip"] + row["ripng"] + row["ospf2"] + row["ospf3"], "falsefalsefalsefalse");
+    // Rows come only when a protocol is on for one of the unit's interfaces; then every interface
+    // gets its row. The router ids alone (what the export writes for every unit), an interface with
+    // every protocol off, or no routing node give none.
+    struct Case {
+        const char* routing;
+        std::vector<std::string> rows; // name: rip ripng ospf2 ospf3
+    };
+    const std::string unit = "|nodes|\n\t|U|\n\t\t|network|\n\t\t\t|interfaces|\n\t\t\t\t|ppp9|\n"
+                             "\t\t\t\t\t|endpoint| = |@ppp_l|\n";
+    for (const Case& c : std::vector<Case>{
+             {"", {}},
+             {"\t\t\t|routing|\n\t\t\t\t|ospf-router-id|\n\t\t\t\t|ospf3-router-id|\n", {}},
+             {"\t\t\t|routing|\n\t\t\t\t|br0|\n\t\t\t\t\t|type| = |1|\n", {}},
+             {"\t\t\t|routing|\n\t\t\t\t|ppp0|\n\t\t\t\t\t|rip|\n\t\t\t\t\t|type| = |2|\n", {}}, // no radio
+             {"\t\t\t|routing|\n\t\t\t\t|ospf-router-id|\n\t\t\t\t|ppp9|\n\t\t\t\t\t|ripng|\n"
+              "\t\t\t\t\t|type| = |4|\n",
+              {"U: false false false false", "U @ppp_l: false true false false"}},
+         }) {
+        import(unit + c.routing + "\t|V|\n\t\t|network|\n\t\t\t|routing|\n");
+        std::vector<std::string> found;
+        for (RowMap& row : rows("routingProtocols")) {
+            found.push_back(row["name"] + ": " + row["rip"] + " " + row["ripng"] + " " + row["ospf2"] + " " + row["ospf3"]);
+            if (row["parentType"] == "ppp") {
+                EXPECT_EQ(row["pppId"], rows("pppProperties").at(0)["id"]);
+            }
+        }
+        EXPECT_EQ(found, c.rows) << c.routing;
+    }
 }
 
 // The run list keeps the file's order; the well-known programs keep their positions where the

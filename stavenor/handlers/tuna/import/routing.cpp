@@ -1,5 +1,10 @@
 // A central unit's dynamic routing: one routingProtocols row for each interface of the unit that a
 // routing protocol can run on, with the settings of the unit's "network"/"routing" node.
+//
+// The rows come only when the node switches a protocol on for one of the unit's interfaces. The export
+// writes the node with the unit's router ids for every unit, and leaves out every interface whose
+// protocols are all off: rows made from such a node would appear on the next load of a saved file
+// although the file before it had none, and no save keeps them.
 #include "handlers/tuna/import/import.h"
 
 #include <cstdlib>
@@ -14,6 +19,7 @@ namespace {
 // The protocols of one interface as its node under "routing" gives them.
 struct Protocols {
     bool rip = false, ripng = false, ospf2 = false, ospf3 = false;
+    bool any() const { return rip || ripng || ospf2 || ospf3; }
     std::string ripSendVersion, ripReceiveVersion, ospf2Area, ospf2Priority, ospf3Area, ospf3Priority;
 };
 
@@ -177,6 +183,13 @@ void readDynamicRouting(ImportContext& im, const std::string& unitId, const Conf
         }
         settings[slot] = readProtocols(*child);
     }
+
+    bool routed = false;
+    for (const Interface& iface : interfaces) {
+        auto found = settings.find(iface.slot);
+        routed = routed || (found != settings.end() && found->second.any());
+    }
+    if (!routed) return;
 
     for (Interface& iface : interfaces) {
         RowMap& row = iface.row;
