@@ -84,6 +84,18 @@ export function useRun(port, feed) {
         setCheckError("");
     }, [portName]);
 
+    // A failure dismissed, or run again, in another window is over here too.
+    const runState = feed.run?.state || "";
+    const lastRunState = useRef(runState);
+    useEffect(() => {
+        if (lastRunState.current === "failed" && runState !== "failed" && phaseRef.current === "error") {
+            setPhase("idle");
+            setData({});
+            setFailure("");
+        }
+        lastRunState.current = runState;
+    }, [runState]);
+
     // The end of a run changes what the console shows (a new system's shell, or silence).
     useEffect(() => {
         if (phase !== "done" && phase !== "error") return;
