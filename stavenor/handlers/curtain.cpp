@@ -99,6 +99,7 @@ const Route kRoutes[] = {
     {"central_unit_address", REQ_UNIT_ADDRESS, "data", nullptr},
     {"settings_ready", 0, nullptr, settingsReady},
     {"portDetails", 0, nullptr, portDetails},
+    {"dismissRun", REQ_DISMISS_RUN, nullptr, nullptr},
 };
 
 const Route& uploadRoute = kRoutes[0];

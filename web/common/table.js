@@ -177,9 +177,10 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
             </tr></thead>
             <tbody>
                 ${spacer(first)}
-                ${shown.slice(first, last).map((r, i) => html`<tr key=${r.key} class=${`grid-row ${rowClass(r.row)}`}
+                ${shown.slice(first, last).map((r, i) => html`<tr key=${r.key}
+                        class=${`grid-row ${selection ? "choosable " : ""}${rowClass(r.row)}`}
                         aria-rowindex=${first + i + 2} aria-selected=${selection ? selection.selected.has(r.key) : undefined}
-                        style=${{height: `${rowHeight}px`}}>
+                        style=${{height: `${rowHeight}px`}} onClick=${selection ? chooseByRow : undefined}>
                     ${selection && html`<td class="check"><${Choice} row=${r} selection=${selection}/></td>`}
                     ${columns.map((c, at) => html`<td key=${c.key} class=${c.className}>
                         <div class="cell" dir="auto" title=${r.texts[at]} style=${cellStyle}>${c.cell ? c.cell(r.row) : r.texts[at]}</div></td>`)}
@@ -189,6 +190,20 @@ export function Table({table, label, className = "", rowHeight = 40, height = "c
         </table>
         ${shown.length === 0 && table.total > 0 && html`<p class="muted grid-empty">${empty || "No row matches the filter."}</p>`}
     </div>`;
+}
+
+/**
+ * A click anywhere on a row (its name, its other cells) chooses it as its own check box or radio button
+ * does, through that control: a control disabled (a locked list) ignores it. A click on a control in
+ * the row, or one that ends a text selection, is left to them.
+ * @param {MouseEvent} event
+ */
+function chooseByRow(event) {
+    const target = /** @type {Element} */ (event.target);
+    if (target.closest("input, button, a, select, textarea, label")) return;
+    if (String(window.getSelection() || "")) return;
+    const choice = /** @type {HTMLElement} */ (event.currentTarget).querySelector("td.check input");
+    if (choice instanceof HTMLInputElement) choice.click();
 }
 
 /** A row's check box or radio button. @param {{row: TableRow, selection: TableSelection}} props */

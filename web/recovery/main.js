@@ -15,20 +15,20 @@ function Recovery() {
     const [image, setImage] = useState(/** @type {import("./image.js").Image | null} */ (null));
     const [sending, setSending] = useState(/** @type {import("./image.js").Image | null} */ (null));
     const port = feed.ports?.find(p => p.selected);
-    const run = useRun(port, feed.change);
+    const run = useRun(port, feed);
     const locked = isActive(run.phase) || !!port?.flashing || !!sending;
     return html`<h1>Recovery of a central unit</h1>
         <div class="recovery">
             <div class="column">
                 <${Ports} ports=${feed.ports} error=${feed.error} locked=${locked} change=${feed.change}/>
-                <${Addresses} port=${port} locked=${locked}/>
+                <${Addresses} port=${port} locked=${locked} feed=${feed}/>
                 <${Settings} port=${port} locked=${locked} change=${feed.change}/>
             </div>
             <div class="column">
                 <${ImagePanel} port=${port} image=${image} setImage=${setImage} sending=${sending} setSending=${setSending}
                     locked=${locked} change=${feed.change}/>
                 <${RunPanel} run=${run} port=${port} image=${image} setImage=${setImage} sending=${!!sending}
-                    change=${feed.change}/>
+                    feed=${feed}/>
             </div>
         </div>`;
 }

@@ -9,13 +9,13 @@ import * as curtain from "../common/api/curtain.js";
 const PORTS_MS = 2000;
 
 /**
- * @typedef {{ports: curtain.PortDetails[] | null, error: string, refresh: () => Promise<void>,
- *   change: <T>(command: () => Promise<T>) => Promise<T>}} PortFeed
+ * @typedef {{ports: curtain.PortDetails[] | null, run: curtain.RunRecord | null, addressProblem: string,
+ *   error: string, refresh: () => Promise<void>, change: <T>(command: () => Promise<T>) => Promise<T>}} PortFeed
  */
 
 /** @returns {PortFeed} */
 export function usePortFeed() {
-    const [ports, setPorts] = useState(/** @type {curtain.PortDetails[] | null} */ (null));
+    const [state, setState] = useState(/** @type {curtain.RecoveryState | null} */ (null));
     const [error, setError] = useState("");
     // `changes` counts the starts and ends of changes; `changing` the changes under way.
     const feed = useRef({asking: /** @type {Promise<void> | null} */ (null), again: false, changes: 0, changing: 0}).current;
@@ -26,7 +26,7 @@ export function usePortFeed() {
             const changes = feed.changes;
             try {
                 const answer = await curtain.portDetails();
-                if (changes === feed.changes && feed.changing === 0) setPorts(answer);
+                if (changes === feed.changes && feed.changing === 0) setState(answer);
                 setError("");
             } catch (e) {
                 setError(describe(e));
@@ -60,5 +60,6 @@ export function usePortFeed() {
     }, []);
 
     usePolling(refresh, PORTS_MS);
-    return {ports, error, refresh, change};
+    return {ports: state ? state.ports : null, run: state?.run ?? null, addressProblem: state?.addressProblem ?? "",
+        error, refresh, change};
 }

@@ -6,30 +6,60 @@ import * as curtain from "../common/api/curtain.js";
 import {chooseImage, isLoaded, sendImage} from "./image.js";
 import {QuestionDialog} from "./questions.js";
 import {formatDate, formatSize} from "./checks.js";
-import {isActive} from "./run_state.js";
+import {isActive, keptFailure} from "./run_state.js";
+
+const TRANSFER_STEP = "uploading the image";
+
+/** What the technician can do after a failure, by the server's word for its kind. */
+const ADVICE = /** @type {Record<string, string>} */ ({
+    console: "plug the USB serial adapter and the unit's console cable back in; the port shows here again within " +
+        "a few seconds. Choose it and press Start: a new recovery starts from the beginning. Keep the unit powered.",
+    consoleBack: "the port is back: press Start, and a new recovery starts from the beginning. Keep the unit powered.",
+    silent: "check the console cable and the unit's power, press Check ports, then Start again. The unit keeps what " +
+        "was written so far; a new recovery starts from the beginning.",
+    transfer: "check the network cable between the PC and the unit, and that no other device uses the unit address, " +
+        "then press Start again: the unit fetches the whole image anew.",
+    checksum: "press Start again: the unit fetches the image anew. If it fails again, check the network cable " +
+        "between the PC and the unit.",
+    answer: "press Check ports, then Start again; a new recovery starts from the beginning.",
+});
+
+/** "524,700 of 67,108,864 bytes". @param {number} done @param {number} total */
+const bytesText = (done, total) => `${done.toLocaleString("en")} of ${total.toLocaleString("en")} bytes`;
 
 /**
  * @param {{run: ReturnType<typeof import("./run_state.js").useRun>, port: curtain.PortDetails | undefined,
  *   image: import("./image.js").Image | null, setImage: (i: import("./image.js").Image) => void,
- *   sending: boolean, change: import("./port_feed.js").PortFeed["change"]}} props
+ *   sending: boolean, feed: import("./port_feed.js").PortFeed}} props
  */
-export function RunPanel({run, port, image, setImage, sending, change}) {
+export function RunPanel({run, port, image, setImage, sending, feed}) {
     const {phase, data} = run;
+    const {change} = feed;
     const starting = useCommand();
     const replacing = useCommand();
+    const dismissing = useCommand();
     const [dialogShown, setDialogShown] = useState(true);
     useEffect(() => setDialogShown(true), [phase, run.asked.mac, run.asked.date]);
 
+    // The server's failure, until a new start or a dismissal; a run under way is shown instead.
+    const kept = isActive(phase) ? null : keptFailure(feed.run, port);
+    const shown = kept ? "error" : phase;
     const loaded = isLoaded(image, port);
     const checking = !!port?.checking || run.checkingPorts;
-    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking;
-    const overall = data.overallOperationProgress ?? 0;
-    const current = data.currentOperationProgress ?? 0;
-    const step = data.currentOperationDescription || "";
-    const showBars = phase !== "idle" && phase !== "starting" && data.overallOperationProgress !== undefined;
+    const addressProblem = port ? feed.addressProblem : "";
+    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking && !addressProblem;
+    const overall = kept ? kept.overall : data.overallOperationProgress ?? 0;
+    const current = kept ? kept.current : data.currentOperationProgress ?? 0;
+    const step = kept ? kept.step : data.currentOperationDescription || "";
+    const showBars = !!kept || (phase !== "idle" && phase !== "starting" && data.overallOperationProgress !== undefined);
+    // The image transfer is told in the bytes the unit fetched: its percentage stays 0 for long.
+    const record = kept || (feed.run?.state === "running" && isActive(phase) ? feed.run : null);
+    const fetched = record && step === TRANSFER_STEP && record.imageBytes > 0
+        ? bytesText(record.fetched, record.imageBytes) : "";
 
     const idle = !port ? "Choose a port and an image, then press Start."
         : checking ? `Checking what answers on ${port.name}…`
+        : addressProblem ? "Not ready: the unit could not reach the PC with these addresses."
         : loaded ? `Ready: Start recovers the unit on ${port.name}.`
         : `Choose an image for the unit on ${port.name}, then press Start.`;
     const headline = {
@@ -42,11 +72,12 @@ export function RunPanel({run, port, image, setImage, sending, change}) {
         image: "Waiting for you: the unit needs another image.",
         done: "Finished: the unit is recovered and runs its new system.",
         error: "Failed: the recovery stopped.",
-    }[phase];
+    }[shown];
+    const failedWhile = `It failed while ${step ? `“${step}”` : "starting"} (overall ${overall} %)`;
 
     const question = (phase === "mac" || phase === "date") && dialogShown && html`<${QuestionDialog}
         key=${phase + run.asked[phase]} kind=${phase} again=${run.asked[phase] > 1}
-        proposal=${phase === "mac" ? (port?.macAddress || "") : formatDate()}
+        propose=${phase === "mac" ? () => port?.macAddress || "" : () => formatDate()}
         answer=${(/** @type {string} */ value) => run.answer(phase, value)} close=${() => setDialogShown(false)}/>`;
 
     const replace = () => replacing.run(async () => {
@@ -60,15 +91,18 @@ export function RunPanel({run, port, image, setImage, sending, change}) {
 
     return html`<section class="panel run" aria-labelledby="run-title">
         <h2 id="run-title">5. Recovery</h2>
-        <p class=${"headline " + phase} role="status" aria-live="polite">${headline}</p>
+        <p class=${"headline " + shown} role="status" aria-live="polite">${headline}</p>
         ${phase === "power" && html`<div class="user-info" role="alert">
             <strong>${data.userInfo || "Power Cycle Central Unit"}</strong>
             <p>Switch the unit off and on again. The recovery goes on by itself as soon as its boot loader answers.</p>
         </div>`}
-        ${phase === "error" && html`<div class="failure" role="alert">
-            <p>${run.failure || `It failed while ${step ? `“${step}”` : "starting"} (overall ${overall} %).`}</p>
-            <p>What to do: check the console cable and the unit's power, press Check ports, then Start again. The unit
-                keeps what was written so far; a new recovery starts from the beginning.</p>
+        ${shown === "error" && html`<div class="failure" role="alert">
+            <p>${kept ? `${failedWhile}${kept.reason ? `: ${kept.reason}` : ""}.` : run.failure || `${failedWhile}.`}</p>
+            <p>What to do: ${ADVICE[kept?.cause === "console" && port ? "consoleBack" : kept?.cause || "silent"]
+                || ADVICE.answer}</p>
+            ${kept && html`<div class="buttons"><button type="button" disabled=${dismissing.pending}
+                title="Clears this failure in every window" onClick=${() => dismissing.run(run.dismiss)}>Dismiss</button></div>`}
+            <${ErrorText} message=${dismissing.error}/>
         </div>`}
         ${phase === "done" && html`<p class="success">The unit took the image, answered its questions and showed its
             prompt. You can disconnect it, or start another recovery.</p>`}
@@ -87,13 +121,17 @@ export function RunPanel({run, port, image, setImage, sending, change}) {
         </div>`}
         ${showBars && html`<div class="bars">
             <${Progress} value=${overall} label=${`Overall ${overall} %`}
-                state=${phase === "error" ? "error" : phase === "done" ? "success" : ""}/>
-            <${Progress} value=${current} label=${step ? `${step} (${current} %)` : `Step ${current} %`}/>
+                state=${shown === "error" ? "error" : shown === "done" ? "success" : ""}/>
+            <${Progress} value=${current} label=${fetched ? `${step}: ${fetched}` : step ? `${step} (${current} %)`
+                : `Step ${current} %`}/>
         </div>`}
         <div class="buttons">
             <button type="button" class="primary start" disabled=${!canStart || starting.pending}
+                aria-describedby=${addressProblem ? "start-reason" : undefined}
                 onClick=${() => image && starting.run(() => run.start(image))}>Start</button>
         </div>
+        ${addressProblem && html`<p class="error" id="start-reason">${
+            `Start waits for addresses that work together: ${addressProblem} Change the PC address or the unit address.`}</p>`}
         <${ErrorText} message=${starting.error || run.pollError || run.checkError}/>
         ${question}
     </section>`;

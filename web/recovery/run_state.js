@@ -1,7 +1,8 @@
 // One recovery run's state: Start, then the server's answers to "settings_ready" at a steady pace,
 // each turned into a phase (progress, the unit's questions, a power cycle, the end or the failure).
 // A run belongs to the port it ran on; when it ends, the ports are checked again, so that the next
-// Start finds each console as it now is.
+// Start finds each console as it now is. A failure is the server's: it keeps it, with its step and
+// reason, for every window until a new start or a dismissal, also when the port went meanwhile.
 import {useCallback, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import {describe, usePolling} from "../common/ui.js";
 import {setLeaveGuard} from "../common/frame.js";
@@ -33,11 +34,21 @@ export function isActive(/** @type {Phase} */ phase) {
 }
 
 /**
+ * The failure the server keeps, when it belongs to the port shown (or no port is chosen: the one that
+ * failed may have gone with its adapter).
+ * @param {curtain.RunRecord | null} run @param {curtain.PortDetails | undefined} port
+ */
+export function keptFailure(run, port) {
+    return run && run.state === "failed" && (!port || run.port === port.name) ? run : null;
+}
+
+/**
  * The run on the selected port, as the server reports it.
  * @param {curtain.PortDetails | undefined} port
- * @param {import("./port_feed.js").PortFeed["change"]} change
+ * @param {import("./port_feed.js").PortFeed} feed
  */
-export function useRun(port, change) {
+export function useRun(port, feed) {
+    const {change, refresh} = feed;
     const [phase, setPhaseState] = useState(/** @type {Phase} */ ("idle"));
     const [data, setData] = useState(/** @type {curtain.CommandData} */ ({}));
     const [failure, setFailure] = useState("");
@@ -73,6 +84,18 @@ export function useRun(port, change) {
         setCheckError("");
     }, [portName]);
 
+    // A failure dismissed, or run again, in another window is over here too.
+    const runState = feed.run?.state || "";
+    const lastRunState = useRef(runState);
+    useEffect(() => {
+        if (lastRunState.current === "failed" && runState !== "failed" && phaseRef.current === "error") {
+            setPhase("idle");
+            setData({});
+            setFailure("");
+        }
+        lastRunState.current = runState;
+    }, [runState]);
+
     // The end of a run changes what the console shows (a new system's shell, or silence).
     useEffect(() => {
         if (phase !== "done" && phase !== "error") return;
@@ -85,9 +108,11 @@ export function useRun(port, change) {
     const take = (answer) => {
         const command = answer?.command;
         if (!command) {
-            // "{ }": the server has no selected port any more; its session went with the port.
+            // "{ }": the server has no selected port any more; its session went with the port, and the
+            // server keeps the run's failure.
             setFailure("The server no longer has the unit's port: the adapter or the cable was probably pulled. " +
                 "Plug it back, choose the port again and start again.");
+            refresh();
             return setPhase("error");
         }
         if (command === "send_data_image") {
@@ -100,7 +125,10 @@ export function useRun(port, change) {
         if (answer.commandData) setData(answer.commandData);
         if ((next === "mac" || next === "date") && phaseRef.current !== next)
             setAsked(old => ({...old, [next]: old[next] + 1}));
-        if (next === "error") setFailure("");
+        if (next === "error") {
+            setFailure("");
+            refresh();
+        }
         setPhase(next);
     };
 
@@ -151,6 +179,14 @@ export function useRun(port, change) {
         setPhase("running");
     };
 
+    /** Lets the run's end go, in every window. */
+    const dismiss = () => change(async () => {
+        await curtain.dismissRun();
+        setPhase("idle");
+        setData({});
+        setFailure("");
+    });
+
     /** Another image went to the waiting run: its progress starts afresh from the server's next answer. */
     const imageSent = () => {
         told.current++;
@@ -158,5 +194,5 @@ export function useRun(port, change) {
         setPhase("running");
     };
 
-    return {phase, data, failure, pollError, checkError, checkingPorts, asked, start, answer, imageSent};
+    return {phase, data, failure, pollError, checkError, checkingPorts, asked, start, answer, imageSent, dismiss};
 }

@@ -5,7 +5,7 @@ import unittest
 import urllib.parse
 
 from pages import curl
-from recovery_support import RecoveryPageTest
+from recovery_support import MIB, RecoveryPageTest
 
 # (field, address, the reason's words, whether the page itself refuses it before sending). Inside the
 # test's namespace the PC's address is loopback's, 127.0.0.1 in 127.0.0.0/8.
@@ -66,6 +66,41 @@ class Addresses(RecoveryPageTest):
         b.wait(lambda: held()["centralUnitAddress"] == "127.0.0.77", 5, "the new unit address")
         b.wait(lambda: not b.driver.find_elements("id", "unit-address-error"), 5, "the unit address's reason to go")
         self.assertEqual(b.console_errors(), [])
+
+    def test_a_pc_address_change_checks_the_unit_address(self):
+        b = self.browser
+        b.open("/curtain.html")
+        b.wait_text("boot loader")
+        self.choose_port()
+        path, _ = self.image(32 * MIB)
+        b.choose_file("Choose image…", path)
+        b.wait_text("Loaded:")
+        b.wait(lambda: b.button("Start").is_enabled(), 10, "Start to be offered")
+        pc, unit = held()["serverAddress"], held()["centralUnitAddress"]
+        self.addCleanup(curl, "/curtain/?" + urllib.parse.urlencode({"command": "server_address", "data": pc}))
+
+        # The PC address alone is fine; beside the unit address it is not.
+        self.browser.retype("PC address", "10.0.0.1")
+        b.click("Set PC address")
+        b.wait(lambda: held()["serverAddress"] == "10.0.0.1", 5, "the new PC address")
+        reason = f"{unit} is outside the PC's network 10.0.0.0/24: the unit could not reach the PC at 10.0.0.1."
+        notice = b.wait(lambda: b.driver.find_elements("id", "unit-address-notice"), 10, "the unit address's notice")
+        self.assertEqual(notice[0].text, reason)
+        self.assertEqual(b.field("Unit address").get_attribute("aria-invalid"), "true")
+        self.assertFalse(b.button("Start").is_enabled())
+        self.assertIn("Not ready: the unit could not reach the PC with these addresses.", b.text())
+        self.assertIn("Start waits for addresses that work together: " + reason, b.text())
+        # Neither field is locked: either mends it.
+        self.assertTrue(b.field("PC address").is_enabled())
+        self.assertTrue(b.field("Unit address").is_enabled())
+        b.shot("recovery-addresses-apart")
+
+        self.browser.retype("PC address", pc)
+        b.click("Set PC address")
+        b.wait(lambda: not b.driver.find_elements("id", "unit-address-notice"), 10, "the notice to go")
+        b.wait(lambda: b.button("Start").is_enabled(), 10, "Start to be offered again")
+        self.assertNotIn("Start waits", b.text())
+        self.assertEqual(held()["centralUnitAddress"], unit)
 
     def test_the_server_refuses_each_sent_directly(self):
         before = held()

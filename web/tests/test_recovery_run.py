@@ -1,13 +1,29 @@
 """A whole recovery from the recovery page, as a technician does it: the unit's port, an image
 refused and one taken, Start, the progress, the unit's MAC and date questions answered in the page's
 dialogs, the end, the flash holding the image, a reload during the run, and a second run straight
-after, without a power cycle."""
+after, without a power cycle, whose date question is answered with the proposal after minutes."""
 import hashlib
+import json
 import unittest
 
+from pages import curl
 from recovery_support import MIB, RecoveryPageTest
 
 MAC = "00:a0:c6:ab:cd:ef"
+
+# The page's clock, held at `window.clockNow` (ms since the epoch), which the test moves on.
+HELD_CLOCK = """
+const [now] = arguments;
+window.clockNow = now;
+if (!window.HeldDate) {
+    const Real = Date;
+    window.HeldDate = class extends Real {
+        constructor(...args) { if (args.length) super(...args); else super(window.clockNow); }
+        static now() { return window.clockNow; }
+    };
+    window.Date = window.HeldDate;
+}
+"""
 
 
 class WholeRecovery(RecoveryPageTest):
@@ -92,6 +108,11 @@ class WholeRecovery(RecoveryPageTest):
         # A second run at once, with another image. The page checked the port when the run ended: the
         # unit sits at its new system's shell, so the run reboots it from there, without a power cycle.
         b.wait_text("Linux shell", timeout=15)
+        # A second window's poll after the port check agrees with this one: done, at 100 %.
+        status, body = curl("/curtain/?command=settings_ready")
+        answer = json.loads(body)
+        self.assertEqual((answer["command"], answer["commandData"]["overallOperationProgress"]), ("all_done", 100))
+        self.assertEqual(self.run_record()["state"], "done")
         self.assertTrue(b.button("Check ports").is_enabled())
         second, data2 = self.image(32 * MIB, "unit-32-second.bin")
         b.choose_file("Choose image…", second)
@@ -101,9 +122,18 @@ class WholeRecovery(RecoveryPageTest):
         self.follow("asks for its MAC address", timeout=120, never="Power Cycle Central Unit")
         b.shot("recovery-second-run")
         self.assertIn("reboot", self.unit.lines)
+        # The question proposes the PC's time at 17:16:59; the technician sends it unedited 238 s later.
+        asked_at = b.driver.execute_script("return new Date(2026, 11, 10, 17, 16, 59).getTime()")
+        b.driver.execute_script(HELD_CLOCK, asked_at)
         self.answer("The unit asks for its MAC address", "MAC address", "00:a0:c6:ab:cd:02")
-        self.answer("The unit asks for the date and time", "Date and time", "2024-05-18 08:30")
+        b.wait_text("The unit asks for the date and time")
+        b.wait(lambda: b.field("Date and time").get_attribute("value") == "2026-12-10 17:16", 10, "the proposal")
+        b.driver.execute_script(HELD_CLOCK, asked_at + 238_000)
+        b.wait(lambda: b.field("Date and time").get_attribute("value") == "2026-12-10 17:20", 10, "the proposal to follow")
+        b.click("Send to the unit")
+        b.wait_gone("The unit asks for the date and time")
         self.follow("Finished", timeout=60)
+        self.assertEqual(self.unit.lines[self.unit.lines.index("00:a0:c6:ab:cd:02") + 1], "2026-12-10 17:20")
         self.assertEqual(self.flash_digest(), hashlib.sha256(data2).hexdigest())
         self.assertEqual(self.unit.fetched, [32 * MIB, 32 * MIB])
         self.assertEqual(self.uploads(), 2, "each image is sent once, when it is chosen")

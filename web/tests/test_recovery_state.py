@@ -120,10 +120,16 @@ class PortsAndImage(RecoveryPageTest):
         self.assertFalse(b.button("Start").is_enabled())
         b.shot("recovery-other-port")
 
-        # Back on the first port: its image is still loaded there, and no run is shown.
-        self.choose_port()
+        # Back on the first port: its failure is still there until it is dismissed, then its image,
+        # still loaded, is ready for a new run. The port is chosen by its radio button this time.
+        b.field(self.unit.link).click()
+        self.wait_port(lambda p: p["selected"])
+        b.wait_text("“verifying checksum”")
+        self.assertIn("the image was damaged on its way to the unit", b.text())
+        b.click("Dismiss")
         b.wait_text(f"Ready: Start recovers the unit on {self.unit.link}.")
         self.assertNotIn("Failed", b.text())
+        self.assertEqual(self.run_record()["state"], "idle")
         # A request the server answered with an error shows in the console too (on a loaded machine, a
         # main loop busy for seconds): only the page's own errors count here.
         self.assertEqual([e for e in b.console_errors() if e.get("source") != "network"], [])

@@ -80,6 +80,24 @@ class TableTest(PageTest):
                                                                        "00:00:00:00:01:00")] == [True, True, False],
                message="the page's own selection shown")
 
+    def test_a_click_on_a_row_chooses_it(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        b = self.browser
+        self.open()
+        selected = lambda: b.driver.find_element(By.ID, "selected").text
+        # A row's name and another of its cells toggle it as its box does; a drag over text does not.
+        b.find("//td/div[normalize-space(.)='apple']").click()
+        b.wait(lambda: selected() == "00:00:00:00:00:1a", message="apple chosen by its name")
+        self.assertTrue(b.field("Select 00:00:00:00:00:1a").is_selected())
+        b.find("//td/div[normalize-space(.)='10.0.0.2']").click()
+        b.wait(lambda: selected() == "00:00:00:00:00:1a 00:00:00:00:01:00", message="Ärger chosen by its address")
+        b.find("//td/div[normalize-space(.)='apple']").click()
+        b.wait(lambda: selected() == "00:00:00:00:01:00", message="apple let go")
+        cell = b.find("//td/div[normalize-space(.)='unit 10']")
+        ActionChains(b.driver).move_to_element_with_offset(cell, -cell.size["width"] // 2 + 2, 0).click_and_hold() \
+            .move_by_offset(cell.size["width"] - 4, 0).release().perform()
+        self.assertEqual(selected(), "00:00:00:00:01:00")
+
     def test_a_long_name_keeps_its_row_to_two_lines(self):
         b = self.browser
         self.open()

@@ -136,6 +136,20 @@ class Updater(UpdaterCase):
                           "reason": 'the unit refused the step "unbrick"'})
         self.assertEqual(self.types(unit), [sim.UPD, sim.UNBRICK, sim.EOU])
 
+    def test_a_refusal_names_the_units_code(self):
+        # (the unit's answers, the code the job's end names): a release refused after the step keeps
+        # the step's code.
+        cases = [({sim.ROL: ("ERR", -5)}, -5),
+                 ({sim.ROL: ("ERR", -5), sim.EOU: ("ERR", -3)}, -5)]
+        for number, (replies, code) in enumerate(cases, 1):
+            with self.subTest(replies=replies):
+                unit = Unit(mac(number), 6)
+                unit.replies.update(replies)
+                self.add_units(unit)
+                self.get("action", type="setRole", role="north depot", macAddress=unit.mac)
+                end = self.progress_until_end(unit)[-1]
+                self.assertEqual((end["status"], end["code"]), ("error", code), end)
+
     def test_configuration_upload(self):
         unit = Unit(mac(1), 6)
         unit.delay = 0.03  # slow enough for the page to see the program run

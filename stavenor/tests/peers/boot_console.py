@@ -18,7 +18,8 @@ and "cmp.b" answer as a boot loader does, "set" keeps variables, and "tftp" is a
 serverip:69. "go 0" starts the unit's first boot: the MAC, date and erase questions, the NAND
 messages, then the shell. `faults` injects failures: "bad-crc", "no-erased" (an erase without
 "Erased"), "silent-after-cp" (no answer after the first system copy), "invalid-date" (the first date
-is refused). With `merged`, the first boot writes its banner with the MAC question, a NAND message
+is refused). `tftp_stall_at` makes "tftp" stop acknowledging once that many bytes have come: the
+console then waits `tftp_hold_s` (a boot loader retrying) before its prompt returns. With `merged`, the first boot writes its banner with the MAC question, a NAND message
 with the erase question, and the last NAND message with the prompt, each as one chunk.
 
 Every line received is kept in `lines` (and appended to `log_path` when given); ESC bytes count as
@@ -51,7 +52,8 @@ FIRST_BOOT_PROMPTS = {"mac?": "Enter MAC (aa:bb:cc:dd:ee:ff): ",
 
 class BootConsole:
     def __init__(self, link, mode="uboot", mac="00:a0:c6:12:34:5e", flash_mb=64, log_path=None,
-                 autoboot_s=3.0, flash=b"", faults=(), merged=False, dump_path=None):
+                 autoboot_s=3.0, flash=b"", faults=(), merged=False, dump_path=None, tftp_stall_at=None,
+                 tftp_hold_s=60.0):
         self.link = link
         self.flash = bytearray(b"\xff") * (flash_mb << 20)
         self.flash[:len(flash)] = flash
@@ -63,6 +65,9 @@ class BootConsole:
         self.dump_path = dump_path
         self.system_copies = 0
         self.fetched = []  # sizes of the images that "tftp" loaded
+        self.tftp_stall_at = tftp_stall_at
+        self.tftp_hold_s = tftp_hold_s
+        self.stalled = []  # bytes acknowledged by each fetch that stopped
         self.mode = mode
         self.mac = mac
         self.flash_mb = flash_mb
@@ -259,7 +264,17 @@ class BootConsole:
                    f"{self.env.get('ipaddr', '')}\r\nFilename '{name}'.\r\nLoad address: 0x{address:x}\r\nLoading: ")
         try:
             with tftp_client.Client(server) as client:
-                data, _ = client.fetch(name, options=(("blksize", 1024),), timeout=5)
+                try:
+                    data, _ = client.fetch(name, options=(("blksize", 1024),), timeout=5,
+                                           stall_at=self.tftp_stall_at)
+                except tftp_client.Stalled as stall:
+                    with self.lock:
+                        self.stalled.append(stall.args[0])
+                    # The socket stays open meanwhile: the server's resends find it and go unanswered.
+                    deadline = time.time() + self.tftp_hold_s
+                    while time.time() < deadline and not self.stopping:
+                        time.sleep(0.05)
+                    raise TimeoutError("Retry count exceeded") from None
         except (OSError, RuntimeError, TimeoutError) as error:
             self.write(f"\r\nTFTP error: {error}\r\n")
             return

@@ -20,6 +20,10 @@ def ack(block):
     return struct.pack("!HH", ACK, block & 0xFFFF)
 
 
+class Stalled(Exception):
+    """A fetch that stopped acknowledging; `args[0]` is the bytes acknowledged."""
+
+
 def decode(packet):
     """(opcode, fields): DATA -> (block, data); ACK -> block; ERROR -> (code, text); OACK -> [(name, value)]."""
     opcode = struct.unpack("!H", packet[:2])[0]
@@ -61,8 +65,10 @@ class Client:
         except socket.timeout:
             return None
 
-    def fetch(self, name="cu_image", options=(), timeout=5.0):
-        """Reads a whole file; returns (bytes, block sizes seen). Raises on ERROR or silence."""
+    def fetch(self, name="cu_image", options=(), timeout=5.0, stall_at=None):
+        """Reads a whole file; returns (bytes, block sizes seen). Raises on ERROR or silence. With
+        `stall_at`, the block that would take the file past that many bytes is never acknowledged:
+        Stalled is raised with the bytes acknowledged, and the socket stays open for the server's resends."""
         self.send(request(RRQ, name, options=options))
         data, sizes, expected, peer = bytearray(), [], 1, None
         block_size = 512
@@ -83,6 +89,8 @@ class Client:
             block, payload = fields
             if block != expected & 0xFFFF:
                 continue
+            if stall_at is not None and len(data) + len(payload) > stall_at:
+                raise Stalled(len(data))
             data += payload
             sizes.append(len(payload))
             self.send(ack(block), peer)

@@ -11,6 +11,10 @@ const PATH = "/curtain/";
  * @typedef {{currentOperationDescription?: string, currentOperationProgress?: number,
  *   overallOperationProgress?: number, userInfo?: string}} CommandData
  * @typedef {{command?: string, commandData?: CommandData}} RunAnswer
+ * @typedef {{port: string, state: "idle" | "running" | "failed" | "done", step: string, current: number,
+ *   overall: number, fetched: number, imageBytes: number, cause: string, reason: string}} RunRecord
+ *   The last run as the server keeps it for every window; a failure stays until a new start or dismissRun.
+ * @typedef {{ports: PortDetails[], run: RunRecord | null, addressProblem: string}} RecoveryState
  */
 
 /** @param {string} command @param {Record<string, any>} [fields] */
@@ -18,10 +22,17 @@ function ask(command, fields = {}) {
     return getJson(PATH, {command, ...fields});
 }
 
-/** Every serial port with what its reconnaissance found. @returns {Promise<PortDetails[]>} */
+/**
+ * Every serial port with what its reconnaissance found, the last run, and why the unit could not
+ * reach the PC with the addresses held ("" when it can). @returns {Promise<RecoveryState>}
+ */
 export async function portDetails() {
     const answer = await ask("portDetails");
-    return Array.isArray(answer?.ports) ? answer.ports : [];
+    return {
+        ports: Array.isArray(answer?.ports) ? answer.ports : [],
+        run: answer?.run?.state ? answer.run : null,
+        addressProblem: typeof answer?.addressProblem === "string" ? answer.addressProblem : "",
+    };
 }
 
 /** @param {string} name */
@@ -48,6 +59,8 @@ export const setSetting = (setting, on) => ask(SETTINGS[setting], {data: on ? "1
 export const uploadImage = (/** @type {File} */ file) => postJson(PATH, {}, {file});
 
 export const clearStatus = () => ask("clearStatus");
+/** Lets the last run's outcome go, in every window. */
+export const dismissRun = () => ask("dismissRun");
 /** The run's state, and its steps: asks for the image, starts, then reports. @returns {Promise<RunAnswer>} */
 export const settingsReady = () => ask("settings_ready");
 /** @param {string} mac */

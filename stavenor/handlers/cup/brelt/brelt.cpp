@@ -309,9 +309,9 @@ void Brelt::onOperationDone(bool success)
         if (!failed) {
             const std::string& words = (*current)->getFailureReason();
             failureReason = words.empty() ? "the step \"" + (*current)->getName() + "\" failed" : words;
+            resultCode = (*current)->getResultCode();
         }
         failed = true;
-        resultCode = (*current)->getResultCode();
         current = findRelease();
     } else {
         ++current;

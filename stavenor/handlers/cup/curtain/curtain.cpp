@@ -31,6 +31,21 @@ const char* activityName(int activity)
     }
 }
 
+// 67108864 as "67,108,864": the page shows byte counts as they are written here.
+std::string groupedDigits(int64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), ",");
+    return digits;
+}
+
+std::string durationText(unsigned ms)
+{
+    if (ms >= 60000 && ms % 60000 == 0) return std::to_string(ms / 60000) + " min";
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+    return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
+}
+
 bool matches(const char* pattern, const std::string& text)
 {
     return g_regex_match_simple(pattern, text.c_str(), G_REGEX_ANCHORED, G_REGEX_MATCH_ANCHORED);
@@ -42,12 +57,20 @@ RecoverySession::RecoverySession() : currentStep(steps.end())
 {
     stepDone.connect(sigc::mem_fun(*this, &RecoverySession::nextStep));
     stepFailed.connect(sigc::mem_fun(*this, &RecoverySession::onStepFailed));
-    if (TftpServer* tftp = TftpServer::instance())
+    if (TftpServer* tftp = TftpServer::instance()) {
         tftp->progress.connect(sigc::mem_fun(*this, &RecoverySession::setTransferProgress));
+        tftp->bytesFetched.connect(sigc::mem_fun(*this, &RecoverySession::onTransferBytes));
+        tftp->transferEnded.connect(sigc::mem_fun(*this, &RecoverySession::onTransferEnded));
+    }
 }
 
 RecoverySession::~RecoverySession()
 {
+    if (flashing) {
+        // The port went while the unit was being written: the run's end is told like any other.
+        failure = {"console", "the serial port went away (the USB adapter or its cable was pulled)"};
+        failed.emit();
+    }
     removeProgram();
     detachProtocol();
     image.reset();
@@ -59,7 +82,7 @@ int RecoverySession::attachProtocol(const std::string& portName)
     if (programLoaded) removeProgram();
     detachProtocol();
     protocol = std::make_unique<SerialProtocol>(portName);
-    timedOutConnection = protocol->timedOut.connect(sigc::mem_fun(*this, &RecoverySession::onStepFailed));
+    timedOutConnection = protocol->timedOut.connect(sigc::mem_fun(*this, &RecoverySession::onAnswerTimedOut));
     portGoneConnection = protocol->portGone.connect(sigc::mem_fun(*this, &RecoverySession::onDisconnected));
     reconnoitre();
     return 0;
@@ -185,6 +208,13 @@ int RecoverySession::loadImageFile(const std::string& path)
     return takeImage(std::move(bytes));
 }
 
+void RecoverySession::adoptImage(TftpImage kept)
+{
+    if (!kept || image) return;
+    LOG(LOG_CURTAIN, "kept the image of the port's earlier session (%ld kB)\n", static_cast<long>(kept->size() / 1024));
+    image = std::move(kept);
+}
+
 int RecoverySession::loadImageMemory(const uint8_t* data, size_t size)
 {
     if (flashing && !awaitingImage) return -505;
@@ -255,6 +285,7 @@ int RecoverySession::proceed()
 
 int RecoverySession::runStep(RecoveryStep* step)
 {
+    failure = {};
     if (!protocol) { // the console is gone: no step can talk to the unit
         stepFailed.emit();
         return -400;
@@ -309,9 +340,53 @@ void RecoverySession::onStepFailed()
         runStep(step);
         return;
     }
+    if (failure.cause.empty())
+        failure = {"answer", "the unit's answer to “" + operationDescription + "” was not the one the recovery waits for"};
     failed.emit();
     programLoaded = false;
     removeProgram();
+}
+
+void RecoverySession::onAnswerTimedOut()
+{
+    failure = {"silent", "the unit did not answer within " + durationText(answerTimeoutMs)};
+    onStepFailed();
+}
+
+void RecoverySession::failStep(const char* cause, const std::string& reason)
+{
+    LOG(LOG_CURTAIN, "step failed: %s\n", reason.c_str());
+    failure = {cause, reason};
+    stepFailed.emit();
+}
+
+bool RecoverySession::transferring() const
+{
+    return flashing && currentStep != steps.end() && (*currentStep)->code == STEP_TRANSFER_FILE;
+}
+
+void RecoverySession::onTransferBytes(int64_t done, int64_t total)
+{
+    if (!transferring()) return;
+    fetched = done;
+    transferTotal = total;
+    transferComplete = done == total;
+}
+
+// The TFTP server gave up on a transfer: the unit stopped fetching, whatever its console prints later.
+void RecoverySession::onTransferEnded(bool completed, int64_t done, int64_t total)
+{
+    if (!transferring()) return;
+    onTransferBytes(done, total);
+    if (completed) return;
+    if (protocol) protocol->unhookAll();
+    failStep("transfer", fetchedText("stopped fetching"));
+}
+
+std::string RecoverySession::fetchedText(const char* verb) const
+{
+    return std::string("the unit ") + verb + " the image at " + groupedDigits(fetched) + " of " +
+           groupedDigits(transferTotal) + " bytes";
 }
 
 void RecoverySession::setOperationProgress(int done, int total, const std::string& description)
@@ -366,6 +441,7 @@ void RecoverySession::onDisconnected()
 {
     LOG(LOG_CURTAIN, "got disconnected\n");
     if (!steps.empty()) {
+        failure = {"console", "the unit's console went away: its serial port closed"};
         failed.emit();
         removeProgram();
     }
@@ -382,12 +458,14 @@ void RecoverySession::await(const std::string& pattern, void (RecoverySession::*
 
 void RecoverySession::sendLine(const std::string& line, unsigned timeoutMs)
 {
+    answerTimeoutMs = timeoutMs;
     const int sent = protocol ? protocol->send(line, timeoutMs) : -400;
     if (sent > 0) return;
     // Refused, or nothing reached the line: no answer would come, and no time-out is left armed.
     LOG(LOG_CURTAIN, "console refused `%.*s` (%d)\n", static_cast<int>(line.find('\n')), line.c_str(), sent);
     if (protocol) protocol->unhookAll();
-    stepFailed.emit();
+    if (sent == -505) return stepFailed.emit(); // an answer still awaited: the step's own order, not the port
+    failStep("console", "the unit's console could not be written to: its serial port is gone or broken");
 }
 
 void RecoverySession::exchange(const std::string& prompt, void (RecoverySession::*handler)(GByteArray*),

@@ -69,6 +69,20 @@ public:
     bool isManualDate() const { return manualDate; }
     bool keepsDataPartition() const { return keepDataPartition; }
     size_t imageSize() const { return image ? image->size() : 0; }
+    TftpImage heldImage() const { return image; }
+    // The image this port's earlier session held: a console that comes back finds it still loaded.
+    void adoptImage(TftpImage kept);
+
+    // Why the last program failed: a word for the kind ("console", "silent", "transfer", "checksum",
+    // "answer") and a sentence for the technician.
+    struct Failure {
+        std::string cause;
+        std::string reason;
+    };
+    const Failure& lastFailure() const { return failure; }
+    // The image transfer of the running program: the bytes the unit acknowledged, of the image's.
+    int64_t fetchedBytes() const { return fetched; }
+    int64_t transferBytes() const { return transferTotal; }
 
     sigc::signal<void(int)> userActivityRequested;
     sigc::signal<void(int, int, int, int, const std::string&)> progressChanged;
@@ -81,6 +95,13 @@ private:
     void nextStep();
     void onStepFailed();
     void onDisconnected();
+    void onAnswerTimedOut();
+    // Ends the running step as failed, with the reason the page shows.
+    void failStep(const char* cause, const std::string& reason);
+    bool transferring() const;
+    void onTransferBytes(int64_t done, int64_t total);
+    void onTransferEnded(bool completed, int64_t done, int64_t total);
+    std::string fetchedText(const char* verb) const;
     void reportProgress();
     bool validateImage(size_t size) const;
     // Takes `bytes` as the session's image and the TFTP server's, in place of the previous one.
@@ -183,6 +204,12 @@ private:
     void (RecoverySession::*pendingContinuation)() = nullptr;
     RecoverySteps steps;
     RecoverySteps::iterator currentStep;
+
+    Failure failure;
+    unsigned answerTimeoutMs = 0; // of the line in flight
+    int64_t fetched = 0;
+    int64_t transferTotal = 0;
+    bool transferComplete = false;
 
     int32_t operationDone = 0;
     int32_t operationTotal = 0;

@@ -172,6 +172,11 @@ std::string IpChecker::setServerAddress(const std::string& address)
     return "";
 }
 
+std::string IpChecker::pairProblem() const
+{
+    return unitAddressProblem(centralUnitAddress, serverAddress, prefixLengthOf(serverAddress));
+}
+
 std::string IpChecker::setCentralUnitAddress(const std::string& address)
 {
     const std::string problem = unitAddressProblem(address, serverAddress, prefixLengthOf(serverAddress));

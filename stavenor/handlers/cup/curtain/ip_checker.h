@@ -21,6 +21,9 @@ public:
     // an address that cannot work is refused. "" when taken, else why (the address stays).
     std::string setServerAddress(const std::string& address);
     std::string setCentralUnitAddress(const std::string& address);
+    // Why the unit could not reach the PC with the two addresses held now, or "": a change of the
+    // PC's address may leave the unit's outside its network.
+    std::string pairProblem() const;
 
     // "a.b.c.d" with four decimal octets 0-255.
     static bool isDottedQuad(const std::string& text);

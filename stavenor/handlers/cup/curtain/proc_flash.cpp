@@ -141,9 +141,10 @@ void RecoverySession::flashEscapeToUBoot(GByteArray*)
     setOperationProgress(1, 3, "");
     await(ubootPrompt, &RecoverySession::flashOnUBootAfterEscape);
     await(linuxPrompt, &RecoverySession::flashOnLinuxInsteadOfUBoot);
+    answerTimeoutMs = kEscapeMs;
     if (!protocol || protocol->sendEscapes(kEscapeMs) <= 0) {
         if (protocol) protocol->unhookAll();
-        stepFailed.emit();
+        failStep("console", "the unit's console could not be written to: its serial port is gone or broken");
     }
 }
 
@@ -216,8 +217,11 @@ void RecoverySession::flashTransferFile(const std::string& fileName)
         return;
     }
     LOG(LOG_CURTAIN, "requesting file `%s` via TFTP\n", fileName.c_str());
+    fetched = 0;
+    transferTotal = static_cast<int64_t>(image->size());
+    transferComplete = false;
     setOperationProgress(0, 1, "uploading the image");
-    // The step succeeds when the prompt returns; the checksum proves the transfer.
+    // The step succeeds when the prompt returns after the whole image went; the checksum proves it.
     exchange(ubootPrompt, &RecoverySession::flashEmitStepDone, "tftp" + hex(loadAddress) + " " + fileName + "\n",
              kTransferMs);
 }
@@ -228,7 +232,12 @@ void RecoverySession::flashRetryTransfer()
     flashTransferFile("cu_image");
 }
 
-void RecoverySession::flashEmitStepDone(GByteArray*) { stepDone.emit(); }
+void RecoverySession::flashEmitStepDone(GByteArray*)
+{
+    // A prompt after a fetch that ended early is that fetch's failure, not the checksum's.
+    if (!transferComplete) return failStep("transfer", fetchedText("ended its fetch of"));
+    stepDone.emit();
+}
 
 void RecoverySession::flashCheckCrc()
 {
@@ -252,8 +261,13 @@ void RecoverySession::flashOnCrc(GByteArray* text)
     LOG(LOG_CURTAIN, "counted CRC: %llx\n", counted);
     LOG(LOG_CURTAIN, "local   CRC: %lx\n", local);
     setOperationProgress(1, 1, "");
-    if (counted == local) stepDone.emit();
-    else stepFailed.emit();
+    if (counted == local) return stepDone.emit();
+    char reason[160];
+    snprintf(reason, sizeof reason,
+             "the unit's checksum of the image it fetched (%08llx) differs from the image's (%08lx): the image "
+             "was damaged on its way to the unit",
+             counted, local);
+    failStep("checksum", reason);
 }
 
 void RecoverySession::flashUnprotect()

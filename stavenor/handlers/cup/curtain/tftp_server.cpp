@@ -130,6 +130,10 @@ void TftpThread::onPacket(const uint8_t* data, size_t length, const std::string&
     // Only the ACK of the block in flight moves the transfer: a late or repeated one sends nothing.
     if (opcode != TFTP_ACK || !block || *block != (currentBlock & 0xFFFF)) return;
     attempts = 0;
+    if (!awaitingOptionAck) {
+        ackedBytes = std::min(currentBlock * blockSize, total());
+        acknowledged.emit(ackedBytes, total());
+    }
     if (awaitingOptionAck) {
         LOG(LOG_CURTAIN, "options negotiation success!\n");
         awaitingOptionAck = false;
@@ -207,6 +211,7 @@ void TftpServer::onPacket(const uint8_t* data, size_t length, const std::string&
     }
     transfer->finished.connect(sigc::mem_fun(*this, &TftpServer::onTransferDone));
     transfer->progress.connect(sigc::mem_fun(*this, &TftpServer::relayProgress));
+    transfer->acknowledged.connect([this](int64_t done, int64_t size) { bytesFetched.emit(done, size); });
     clients[key] = transfer;
     if (packet->fields.size() == 2)
         transfer->startTransfer();
@@ -224,5 +229,6 @@ void TftpServer::onTransferDone(bool success, std::string key)
     }
     TftpThread* transfer = found->second;
     clients.erase(found);
+    transferEnded.emit(success, transfer->fetched(), transfer->total());
     deleteLater(transfer);
 }

@@ -34,9 +34,13 @@ public:
 
     void negotiateOptions(const std::vector<std::string>& fields);
     void startTransfer();
+    // The bytes the client has acknowledged, and the image's.
+    int64_t fetched() const { return ackedBytes; }
+    int64_t total() const { return static_cast<int64_t>(image->size()); }
 
     sigc::signal<void(bool, std::string)> finished;
     sigc::signal<void(int, int)> progress;
+    sigc::signal<void(int64_t, int64_t)> acknowledged;
 
 private:
     void sendBlock(int64_t n);
@@ -58,6 +62,7 @@ private:
     int timeoutSeconds = kTftpDefaultTimeout;
     int blockSize = kTftpDefaultBlockSize;
     int64_t blockCount = 0;
+    int64_t ackedBytes = 0;
     int attempts = 0;
     uint8_t packet[4 + kTftpMaxBlockSize];
 };
@@ -78,6 +83,10 @@ public:
 
     // Block just sent, block count.
     sigc::signal<void(int, int)> progress;
+    // Bytes the unit acknowledged, image bytes.
+    sigc::signal<void(int64_t, int64_t)> bytesFetched;
+    // A transfer's end: whether all of it went (else the client stopped answering), bytes, image bytes.
+    sigc::signal<void(bool, int64_t, int64_t)> transferEnded;
 
 private:
     void onPacket(const uint8_t* data, size_t length, const std::string& address, int port);

@@ -137,6 +137,10 @@ void SerialManager::reconnoitreAll()
 void SerialManager::openSession(const std::string& portName)
 {
     auto session = std::make_unique<RecoverySession>();
+    if (auto kept = keptImages.find(portName); kept != keptImages.end()) {
+        session->adoptImage(kept->second);
+        keptImages.erase(kept);
+    }
     session->attachProtocol(portName);
     sessionMap[portName] = std::move(session);
 }
@@ -148,5 +152,6 @@ void SerialManager::closeSession(const std::string& portName)
     if (selectedSession == it->second.get()) selectedSession = nullptr;
     std::unique_ptr<RecoverySession> session = std::move(it->second);
     sessionMap.erase(it);
+    if (session && session->heldImage()) keptImages[portName] = session->heldImage();
     session.reset();
 }

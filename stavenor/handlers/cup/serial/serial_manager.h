@@ -3,6 +3,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include <cstdint>
 #include <list>
 #include <map>
 #include <memory>
@@ -44,6 +45,8 @@ public:
 
 private:
     std::map<std::string, std::unique_ptr<RecoverySession>> sessionMap;
+    // The image a port's session held when the port went, for its session when it comes back.
+    std::map<std::string, std::shared_ptr<const std::vector<uint8_t>>> keptImages;
     std::list<std::string> portList;
     sigc::connection scanTimer;
 };

@@ -5,13 +5,13 @@
 #include "handlers/cup/curtain/curtain.h"
 #include "handlers/cup/serial/serial_manager.h"
 
-#include <jansson.h>
-
 #include <cstdlib>
 
 namespace {
 
 const char* const kNothing = "{ }";
+
+JasonState* theState = nullptr;
 
 // Members in insertion order, ", " and ": " between them, as the page reads them.
 std::string jsonText(json_t* object)
@@ -41,9 +41,63 @@ const char* activityCommand(int activity)
 
 } // namespace
 
-JasonState::JasonState() = default;
+JasonState::JasonState() { theState = this; }
 
-JasonState::~JasonState() { LOG(LOG_CURTAIN, "JasonState deleted"); }
+JasonState::~JasonState()
+{
+    if (theState == this) theState = nullptr;
+    LOG(LOG_CURTAIN, "JasonState deleted");
+}
+
+JasonState* JasonState::instance() { return theState; }
+
+void JasonState::setFinished()
+{
+    if (!running) return;
+    running = false;
+    finished = true;
+}
+
+void JasonState::setFailed(const RecoverySession& session)
+{
+    if (!running) return;
+    running = false;
+    finished = failed = true;
+    failureCause = session.lastFailure().cause;
+    failureReason = session.lastFailure().reason;
+}
+
+json_t* JasonState::describeRun() const
+{
+    const char* state = running ? "running" : failed ? "failed" : finished ? "done" : "idle";
+    json_t* run = json_object();
+    json_object_set_new(run, "port", json_stringn(runPort.data(), runPort.size()));
+    json_object_set_new(run, "state", json_string(state));
+    json_object_set_new(run, "step", json_stringn(description.data(), description.size()));
+    json_object_set_new(run, "current", json_integer(currentProgress));
+    json_object_set_new(run, "overall", json_integer(overallProgress));
+    json_object_set_new(run, "fetched", json_integer(fetched));
+    json_object_set_new(run, "imageBytes", json_integer(imageBytes));
+    json_object_set_new(run, "cause", json_stringn(failureCause.data(), failureCause.size()));
+    json_object_set_new(run, "reason", json_stringn(failureReason.data(), failureReason.size()));
+    return run;
+}
+
+void JasonState::dismissRun()
+{
+    if (!running) clearRun();
+}
+
+void JasonState::clearRun()
+{
+    failed = finished = allDone = false;
+    currentProgress = overallProgress = 0;
+    description = "...";
+    runPort.clear();
+    failureCause.clear();
+    failureReason.clear();
+    fetched = imageBytes = 0;
+}
 
 std::string JasonState::request(JasonRequest* request)
 {
@@ -54,6 +108,7 @@ std::string JasonState::request(JasonRequest* request)
 
 void JasonState::setProgress(int operationDone, int operationTotal, int overall, int overallTotal, const std::string& text)
 {
+    if (!running) return;
     if (operationTotal == 0 || overallTotal == 0) return; // nothing to divide by: not a report
     if (userActivity == ACTIVITY_REBOOT) userActivity = 0;
     currentProgress = static_cast<int32_t>(int64_t(operationDone) * 100 / operationTotal);
@@ -71,6 +126,7 @@ std::string JasonState::serve(const JasonRequest& request)
         LOG(LOG_CURTAIN, "req connection\n");
         SerialManager* manager = SerialManager::instance();
         selectedSession = manager ? manager->findSession(data) : nullptr;
+        selectedPort = selectedSession ? data : std::string();
         selecting = false;
         return kNothing;
     }
@@ -78,6 +134,11 @@ std::string JasonState::serve(const JasonRequest& request)
         // Every port's console is asked again: a port that shows no answer can be checked before
         // it is chosen.
         if (SerialManager* manager = SerialManager::instance()) manager->reconnoitreAll();
+        return kNothing;
+    }
+    if (request.number == REQ_DISMISS_RUN) {
+        // The outcome outlives the port's session: it goes when the technician lets it go.
+        dismissRun();
         return kNothing;
     }
     RecoverySession* session = selectedSession;
@@ -113,10 +174,13 @@ std::string JasonState::serve(const JasonRequest& request)
             return kSendDataImage;
         }
         subscribe(session);
-        failed = finished = allDone = false;
-        currentProgress = overallProgress = 0;
+        clearRun();
         description = "almost ready";
+        runPort = selectedPort;
+        running = true;
         session->startFlashing();
+        // No image, or a program already there: nothing started, and no report will end it.
+        if (running && !session->isFlashing()) running = false;
         break;
     case REQ_MAC_ADDRESS:
         userActivity = 0;
@@ -128,11 +192,7 @@ std::string JasonState::serve(const JasonRequest& request)
         session->setDate(data);
         session->proceed();
         break;
-    case REQ_CLEAR_STATUS:
-        currentProgress = overallProgress = 0;
-        description = "...";
-        failed = finished = allDone = false;
-        break;
+    case REQ_CLEAR_STATUS: clearRun(); break;
     case REQ_SERVER_ADDRESS:
     case REQ_UNIT_ADDRESS: {
         // A refused address says why, so that a request not sent by the page learns it too.
@@ -192,8 +252,17 @@ void JasonState::subscribe(RecoverySession* session)
     // Once per session, however often flashing starts; a session's links end with it.
     if (session == subscribed && progressConnection.connected()) return;
     subscribed = session;
-    progressConnection = session->progressChanged.connect(sigc::mem_fun(*this, &JasonState::setProgress));
+    progressConnection = session->progressChanged.connect(sigc::track_obj(
+        [this, session](int done, int total, int overall, int overallTotal, const std::string& text) {
+            setProgress(done, total, overall, overallTotal, text);
+            if (running && session->transferBytes() > 0) {
+                fetched = session->fetchedBytes();
+                imageBytes = session->transferBytes();
+            }
+        },
+        *this));
     session->finished.connect(sigc::mem_fun(*this, &JasonState::setFinished));
-    session->failed.connect(sigc::mem_fun(*this, &JasonState::setFailed));
+    // The session outlives its own signals: the lambda runs only while it is there.
+    session->failed.connect(sigc::track_obj([this, session] { setFailed(*session); }, *this));
     session->userActivityRequested.connect(sigc::mem_fun(*this, &JasonState::setUserActivity));
 }

@@ -4,6 +4,8 @@
 
 #include <sigc++/sigc++.h>
 
+#include <jansson.h>
+
 #include <cstdint>
 #include <string>
 
@@ -35,6 +37,7 @@ enum JasonRequestNumber {
     REQ_CHECK_PORTS = 21,
     REQ_SERVER_ADDRESS = 30,
     REQ_UNIT_ADDRESS = 31,
+    REQ_DISMISS_RUN = 40, // the page lets an ended run's outcome go
 };
 
 class JasonState : public sigc::trackable {
@@ -44,20 +47,29 @@ public:
     JasonState(const JasonState&) = delete;
     JasonState& operator=(const JasonState&) = delete;
 
+    // The process's dispatcher (none before start-up and after stop).
+    static JasonState* instance();
+
     // From an HTTP connection thread: the request runs on the main loop, which owns the sessions.
     // The answer text; empty when the main loop did not take the request in time.
     std::string request(JasonRequest* request);
 
     void setUserActivity(int activity) { userActivity = activity; }
-    void setFinished() { finished = true; }
-    void setFailed() { finished = failed = true; }
+    void setFinished();
+    void setFailed(const RecoverySession& session);
     void setProgress(int operationDone, int operationTotal, int overall, int overallTotal, const std::string& text);
+    // The last run as every window shows it, kept after its port's session has gone: its port, state
+    // ("idle", "running", "failed", "done"), step, progress, image bytes fetched and why it failed.
+    // Main loop only.
+    json_t* describeRun() const;
 
 private:
     std::string serve(const JasonRequest& request);
     std::string portList();
     std::string progress();
     void subscribe(RecoverySession* session);
+    void dismissRun();
+    void clearRun();
 
     int32_t currentProgress = 0;
     int32_t overallProgress = 0;
@@ -69,6 +81,14 @@ private:
     bool selecting = false;
     // The latest upload was not taken: no run may start on an older image.
     bool imageRefused = false;
+    // Only the flash program's reports are the run's: a reconnaissance after it changes nothing.
+    bool running = false;
+    std::string selectedPort;
+    std::string runPort;
+    std::string failureCause;
+    std::string failureReason;
+    int64_t fetched = 0;
+    int64_t imageBytes = 0;
     RecoverySession* subscribed = nullptr;
     sigc::connection progressConnection;
 };

@@ -3,7 +3,9 @@
 #include "common/main_loop.h"
 #include "handlers/cup/brelt/operations/determine_prompt.h"
 #include "handlers/cup/curtain/curtain.h"
+#include "handlers/cup/curtain/ip_checker.h"
 #include "handlers/cup/serial/serial_manager.h"
+#include "handlers/cup/ui/jason.h"
 
 #include <glib.h>
 #include <jansson.h>
@@ -52,7 +54,13 @@ std::string details()
     if (SerialManager* manager = SerialManager::instance())
         for (const auto& [name, session] : manager->sessions())
             if (session) json_array_append_new(ports, describe(name, *session));
-    json_t* answer = json_pack("{s:o}", "ports", ports);
+    const JasonState* dispatcher = JasonState::instance();
+    // Whether the unit can reach the PC with the two addresses: a change of either says it anew.
+    const IpChecker* checker = IpChecker::instance();
+    const std::string problem = checker ? checker->pairProblem() : std::string();
+    json_t* answer = json_pack("{s:o, s:o, s:s%}", "ports", ports, "run",
+                               dispatcher ? dispatcher->describeRun() : json_object(), "addressProblem",
+                               problem.data(), problem.size());
     char* text = json_dumps(answer, JSON_PRESERVE_ORDER);
     json_decref(answer);
     std::string result = text ? text : "";

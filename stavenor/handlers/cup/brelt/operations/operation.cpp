@@ -55,7 +55,17 @@ void Operation::armTimeout()
 
 void Operation::hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot)
 {
-    protocol->hook(this, type, std::move(slot));
+    if (type != MSG_ERR) {
+        protocol->hook(this, type, std::move(slot));
+        return;
+    }
+    // A refusal that carries the unit's code keeps it, whichever operation it answers: a failure
+    // then names the unit's own code.
+    protocol->hook(this, type, [this, slot = std::move(slot)](const FrameHeader* answer) {
+        if (answer->pl >= FRAME_HEADER_SIZE + 2)
+            resultCode = static_cast<int16_t>(answer->payload()[0] | (answer->payload()[1] << 8));
+        slot(answer);
+    });
 }
 
 int Operation::sendRequest(const FrameBuffer& frame)
