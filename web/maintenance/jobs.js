@@ -25,10 +25,11 @@ const pageName = `${Date.now().toString(36)}${Math.random().toString(36).slice(2
 /**
  * @typedef {{id: number, type: string, state: "running" | "restarting" | "success" | "error", current: number,
  *            overall: number, step: string, work: string, error: string, gonePolls: number, sent: string,
- *            notice?: string, trouble?: string, number?: number, key?: string}} Job
+ *            notice?: string, trouble?: string, number?: number, key?: string, since?: number}} Job
  * `trouble` says why the last progress question failed; the job is asked again. `key` names the job
  * in every window (the starting page's name for it, kept in the server's record of the unit's last
- * job), `number` is that record's number once the page has seen it.
+ * job), `number` is that record's number once the page has seen it; `since` is when this page
+ * started it (ms since 1970).
  */
 
 // A failed job ends with the release of the unit; the step that failed is the one before it.
@@ -63,6 +64,7 @@ export function useJobs(log, onEnd) {
     const start = useCallback(async (type, units, params, sent = "") => {
         const label = jobLabel(type);
         const key = `${pageName}-${++lastJobId}`;
+        const since = Date.now();
         let records;
         try {
             records = await startJob(type, units, params, sent, key);
@@ -76,7 +78,7 @@ export function useJobs(log, onEnd) {
             const error = accepted ? "" : refusalText(record.description);
             fresh[record.macAddress] = {id: ++lastJobId, type, state: accepted ? "running" : "error", current: 0, overall: 0,
                                         step: accepted ? "starting" : "", work: "", gonePolls: 0, sent, error,
-                                        key};
+                                        key, since};
             log(record.macAddress, label, accepted ? "accepted" : error, sent);
         }
         setJobs(old => {
@@ -175,9 +177,11 @@ export function useJobs(log, onEnd) {
             const record = unit.lastJob;
             const mine = current.current[unit.macAddress];
             if (!record || mine?.number === record.number) continue;
-            // The job this page started: it follows the job itself.
+            // The job this page started: it follows the job itself. A job started elsewhere after it
+            // (this one refused, or over) takes its place; an older one does not.
             if (mine?.key && mine.key === record.key) numbered[unit.macAddress] = record.number;
-            else if (!mine?.key || mine.number !== undefined) taken[unit.macAddress] = recordedJob(record, unit.status);
+            else if (mine?.number !== undefined || record.started >= (mine?.since ?? 0))
+                taken[unit.macAddress] = recordedJob(record, unit.status);
         }
         if (Object.keys(numbered).length)
             setJobs(old => Object.fromEntries(Object.entries(old).map(([mac, job]) =>
