@@ -5,6 +5,7 @@
 #include "handlers/cup/brelt/brelt.h"
 #include "handlers/cup/brelt/manager.h"
 #include "handlers/default.h"
+#include "handlers/updater_jobs.h"
 #include "handlers/updater_support.h"
 
 #include <glib.h>
@@ -34,6 +35,7 @@ json_t* unitRecord(Brelt* unit, const std::string& unitId)
     json_object_set_new(record, "type", unitText(unit->getSetting("type")));
     json_object_set_new(record, "cubCapable", json_boolean(unit->getFlag("cub capable")));
     json_object_set_new(record, "bricked", json_boolean(unit->getFlag("blocked")));
+    if (json_t* job = unit_job_record(unitId)) json_object_set_new(record, "lastJob", job);
     return record;
 }
 

@@ -6,6 +6,7 @@
 #include "handlers/cup/brelt/brelt.h"
 #include "handlers/cup/brelt/command_line.h"
 #include "handlers/cup/brelt/manager.h"
+#include "handlers/updater_jobs.h"
 #include "handlers/updater_support.h"
 #include "include/configuration.h"
 
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -62,21 +64,27 @@ void disconnectRun(uint64_t run)
     runConnections.erase(it);
 }
 
+// Told the end of a program, with the unit that emitted it (alive for the call only).
+using ProgramEnd = std::function<void(Brelt* unit, bool failed)>;
+
 // Ties `wait` to the next end of `unit`'s program, logging that end. Main loop only.
-void connectRun(Brelt* unit, const std::shared_ptr<ProgramWait>& wait)
+void connectRun(Brelt* unit, const std::shared_ptr<ProgramWait>& wait, ProgramEnd ended = {})
 {
     const uint64_t run = ++lastRun;
     std::vector<sigc::connection>& connections = runConnections[run];
-    connections.push_back(unit->programDone.connect([wait, run](const std::string& unitId) {
+    connections.push_back(unit->programDone.connect([wait, run, unit, ended](const std::string& unitId) {
         LOG(LOG_BRELT, "-- program complete for %s\n", unitId.c_str());
         disconnectRun(run);
+        if (ended) ended(unit, false);
         wait->end(false);
     }));
-    connections.push_back(unit->programFailed.connect([wait, run](const std::string& unitId, const std::string&) {
-        LOG(LOG_BRELT, "-- program failed for %s\n", unitId.c_str());
-        disconnectRun(run);
-        wait->end(true);
-    }));
+    connections.push_back(
+        unit->programFailed.connect([wait, run, unit, ended](const std::string& unitId, const std::string&) {
+            LOG(LOG_BRELT, "-- program failed for %s\n", unitId.c_str());
+            disconnectRun(run);
+            if (ended) ended(unit, true);
+            wait->end(true);
+        }));
     connections.push_back(
         unit->progress.connect([wait](const std::string&, int current, int total, const std::string& text) {
             LOG(LOG_BRELT, "-- program progress %d/%d %s\n", current, total, text.c_str());
@@ -199,10 +207,23 @@ json_t* statusRecord(const std::string& unitId, const std::string& error = "")
     return record;
 }
 
+// What the server keeps of an action for its units' job records: the parameters that make its
+// line (the password aside), the page's words for what it sends and its name for the job.
+UnitJobStart jobStart(UpdaterRequest& r, const std::string& type)
+{
+    auto text = [&r](const char* name) { return r.param(name) ? *r.param(name) : std::string(); };
+    UnitJobStart start{type, {}, text("sent"), text("jobKey")};
+    for (const char* name : {"fileName", "updaterPath", "role", "description", "name"}) {
+        if (const std::string* value = r.param(name)) start.params[name] = *value;
+    }
+    return start;
+}
+
 // Starts the line on every listed unit; main loop only.
-json_t* runAction(const std::vector<std::string>& ids, const std::string& type, const std::string& line,
+json_t* runAction(const std::vector<std::string>& ids, const UnitJobStart& start, const std::string& line,
                   const std::string& password)
 {
+    const std::string& type = start.type;
     json_t* units = json_array();
     json_t* missing = json_array();
     const std::string temporary = temporary_directory();
@@ -226,8 +247,12 @@ json_t* runAction(const std::vector<std::string>& ids, const std::string& type, 
         }
         unit->setDownloadDir(temporary);
         if (unit->queueCommand(line) == 0) {
-            // Nobody waits here; the page follows the program with "breltProgress".
-            connectRun(unit, std::make_shared<ProgramWait>());
+            // Nobody waits here; the page follows the program with "breltProgress", and every
+            // window reads its end from the unit's job record.
+            const uint64_t number = unit_job_started(id, start);
+            connectRun(unit, std::make_shared<ProgramWait>(), [id, number](Brelt* ended, bool failed) {
+                unit_job_ended(id, number, failed, ended->getResultCode(), ended->getFailureReason());
+            });
             unit->runProgram();
             json_array_append_new(units, statusRecord(id));
         } else {
@@ -300,6 +325,7 @@ void updater_action(UpdaterRequest& r)
     const ActionLine action = actionLine(r, *type);
     if (!action.error.empty()) return setError(r.reply, action.error);
     if (!checkLineValues(r, {"role", "description", "password", "name", "fileName", "updaterPath"})) return;
+    const UnitJobStart start = jobStart(r, *type);
     if (r.param("fileName") && !isPlainFileName(*r.param("fileName"))) return setError(r.reply, "invalid fileName");
     // A file that no unit can take is refused before any unit is touched.
     if (!action.path.empty()) {
@@ -308,7 +334,7 @@ void updater_action(UpdaterRequest& r)
     }
     const std::string* password = r.param("password");
     json_t* list = nullptr;
-    if (!run_on_main([&] { list = runAction(r.ids, *type, action.line, password ? *password : ""); }))
+    if (!run_on_main([&] { list = runAction(r.ids, start, action.line, password ? *password : ""); }))
         return setError(r.reply, "the server is busy, try again");
     json_object_set_new(r.reply, "statusList", list);
 }

@@ -26,6 +26,16 @@ export function useRemembered(start) {
 }
 
 /**
+ * A job as the server kept it, when it can be started again from that alone: the server keeps no
+ * password, so a job that asks for one is started again only from the window that has it.
+ * @param {import("../common/api/updater.js").UnitJobRecord | undefined} record @returns {Started | undefined}
+ */
+function recorded(record) {
+    if (!record || actionOf(record.type)?.fields?.some(f => f.kind === "password")) return undefined;
+    return {type: record.type, params: record.params, sent: record.sent};
+}
+
+/**
  * "Select failed" and "Retry failed" for the failed units that the filter shows.
  * @param {{units: import("./units.js").Unit[], jobs: Record<string, import("./jobs.js").Job>,
  *          shown: (mac: string) => boolean, setSelected: (s: Set<string>) => void,
@@ -35,14 +45,15 @@ export function FailedUnits({units, jobs, shown, setSelected, start, startedOn})
     const command = useCommand();
     const [ask, confirmDialog] = useConfirm();
     const failed = units.map(u => u.macAddress).filter(mac => jobFailed(jobs[mac]) && shown(mac));
-    // Only a job this page started can be started again: it knows what was sent.
-    const again = failed.filter(mac => startedOn(mac)?.type === jobs[mac].type);
+    /** What the unit's last job was given: as this page started it, else as the server kept it. @param {string} mac */
+    const given = mac => startedOn(mac) ?? recorded(units.find(u => u.macAddress === mac)?.lastJob);
+    const again = failed.filter(mac => given(mac)?.type === jobs[mac].type);
 
     const retry = () => command.run(async () => {
         setSelected(new Set(failed));
         const groups = new Map();
         for (const mac of again) {
-            const job = /** @type {Started} */ (startedOn(mac));
+            const job = /** @type {Started} */ (given(mac));
             const key = JSON.stringify([job.type, job.params, job.sent]);
             groups.set(key, {...job, macs: [...(groups.get(key)?.macs ?? []), mac]});
         }

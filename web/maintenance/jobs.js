@@ -1,6 +1,8 @@
 // Jobs on units: started through the server, then followed unit by unit until each ends. A job is
 // shown running while the server says its program runs; only the server's own result ends it. A
-// progress question that fails is said beside the job and asked again.
+// progress question that fails is said beside the job and asked again. Each unit's last job is also
+// read from the server's unit list, so a job started in another window or before a reload, and one
+// that ended while no page followed it, is shown and logged as it went.
 import {useCallback, useRef, useState} from "../lib/preact-htm.js";
 import {describe, usePolling} from "../common/ui.js";
 import {jobProgress, startJob, unitList} from "../common/api/updater.js";
@@ -17,12 +19,17 @@ const GONE_POLLS = 6;
 // States in which a restarted unit has not announced itself again.
 const NOT_BACK = new Set(["down", "probably down", "rebooting"]);
 let lastJobId = 0;
+// This page's name among the windows: with a job's number here it names the job everywhere.
+const pageName = `${Date.now().toString(36)}${Math.random().toString(36).slice(2, 8)}`;
 
 /**
  * @typedef {{id: number, type: string, state: "running" | "restarting" | "success" | "error", current: number,
  *            overall: number, step: string, work: string, error: string, gonePolls: number, sent: string,
- *            notice?: string, trouble?: string}} Job
- * `trouble` says why the last progress question failed; the job is asked again.
+ *            notice?: string, trouble?: string, number?: number, key?: string, since?: number}} Job
+ * `trouble` says why the last progress question failed; the job is asked again. `key` names the job
+ * in every window (the starting page's name for it, kept in the server's record of the unit's last
+ * job), `number` is that record's number once the page has seen it; `since` is when this page
+ * started it (ms since 1970).
  */
 
 // A failed job ends with the release of the unit; the step that failed is the one before it.
@@ -44,7 +51,7 @@ export function useJobs(log, onEnd) {
     const end = useCallback((/** @type {string} */ mac, /** @type {Job} */ job, /** @type {Partial<Job>} */ change,
                              /** @type {string} */ outcome) => {
         update(mac, {...change, trouble: ""});
-        log(mac, jobLabel(job.type), outcome, job.sent);
+        log(mac, jobLabel(job.type), outcome, job.sent, endOnce(mac, job.key));
         onEnd(mac);
     }, []);
 
@@ -56,9 +63,11 @@ export function useJobs(log, onEnd) {
      */
     const start = useCallback(async (type, units, params, sent = "") => {
         const label = jobLabel(type);
+        const key = `${pageName}-${++lastJobId}`;
+        const since = Date.now();
         let records;
         try {
-            records = await startJob(type, units, params);
+            records = await startJob(type, units, params, sent, key);
         } catch (error) {
             for (const mac of units) log(mac, label, `refused: ${describe(error)}`, sent);
             throw error;
@@ -68,7 +77,8 @@ export function useJobs(log, onEnd) {
             const accepted = record.status === "commandAccepted";
             const error = accepted ? "" : refusalText(record.description);
             fresh[record.macAddress] = {id: ++lastJobId, type, state: accepted ? "running" : "error", current: 0, overall: 0,
-                                        step: accepted ? "starting" : "", work: "", gonePolls: 0, sent, error};
+                                        step: accepted ? "starting" : "", work: "", gonePolls: 0, sent, error,
+                                        key, since};
             log(record.macAddress, label, accepted ? "accepted" : error, sent);
         }
         setJobs(old => {
@@ -155,5 +165,58 @@ export function useJobs(log, onEnd) {
                                          error: "", gonePolls: 0, sent: ""}}));
     }, []);
 
-    return {jobs, start, adopt};
+    /**
+     * Takes each unit's last job from the server's list where it is newer than what this page shows:
+     * a job that ended while no page followed it is logged once, whichever window reads it first.
+     * @param {import("./units.js").Unit[]} units
+     */
+    const fromServer = useCallback(units => {
+        const taken = /** @type {Record<string, Job>} */ ({});
+        const numbered = /** @type {Record<string, number>} */ ({});
+        for (const unit of units) {
+            const record = unit.lastJob;
+            const mine = current.current[unit.macAddress];
+            if (!record || mine?.number === record.number) continue;
+            // The job this page started: it follows the job itself. A job started elsewhere after it
+            // (this one refused, or over) takes its place; an older one does not.
+            if (mine?.key && mine.key === record.key) numbered[unit.macAddress] = record.number;
+            else if (mine?.number !== undefined || record.started >= (mine?.since ?? 0))
+                taken[unit.macAddress] = recordedJob(record, unit.status);
+        }
+        if (Object.keys(numbered).length)
+            setJobs(old => Object.fromEntries(Object.entries(old).map(([mac, job]) =>
+                [mac, mac in numbered ? {...job, number: numbered[mac]} : job])));
+        if (!Object.keys(taken).length) return;
+        setJobs(old => ({...old, ...taken}));
+        for (const [mac, job] of Object.entries(taken)) {
+            const record = /** @type {import("../common/api/updater.js").UnitJobRecord} */ (units.find(u => u.macAddress === mac)?.lastJob);
+            if (job.state === "success") log(mac, jobLabel(job.type), "done", job.sent, endOnce(mac, job.key, record.ended));
+            else if (job.state === "error")
+                log(mac, jobLabel(job.type), `failed${codeText(record)}: ${job.error}`, job.sent, endOnce(mac, job.key, record.ended));
+        }
+    }, []);
+
+    return {jobs, start, adopt, fromServer};
+}
+
+/**
+ * The log's key of a unit's job's end, so that two windows that see it end write it once.
+ * @param {string} mac @param {string} [key] @param {number} [at]
+ */
+function endOnce(mac, key, at) {
+    return key ? {once: `end ${key} ${mac}`, at} : {};
+}
+
+/**
+ * A job as the server's record of it says.
+ * @param {import("../common/api/updater.js").UnitJobRecord} record @param {string} unitStatus
+ * @returns {Job}
+ */
+function recordedJob(record, unitStatus) {
+    const job = {id: ++lastJobId, number: record.number, key: record.key || `server-${record.number}`, type: record.type,
+                 sent: record.sent, current: 0, overall: 0, step: "", work: "", gonePolls: 0, error: "", trouble: ""};
+    if (record.state === "running") return {...job, state: "running", step: "running"};
+    if (record.state === "success")
+        return {...job, state: actionOf(record.type)?.restarts && NOT_BACK.has(unitStatus) ? "restarting" : "success"};
+    return {...job, state: "error", error: failureText(record, "")};
 }

@@ -34,8 +34,9 @@ function useRunningElsewhere(units, jobs, adopt) {
 function Updater() {
     const {units, listError, loaded, refresh, inView} = useUnits();
     const log = useLog(units);
-    const {jobs, start: startJob, adopt} = useJobs(log.add, refresh);
+    const {jobs, start: startJob, adopt, fromServer} = useJobs(log.add, refresh);
     const {start, startedOn} = useRemembered(startJob);
+    useEffect(() => fromServer(units), [units]);
     useRunningElsewhere(units, jobs, adopt);
     const [selected, setSelected] = useState(/** @type {Set<string>} */ (new Set()));
     const [open, setOpen] = useState(/** @type {string | null} */ (null));

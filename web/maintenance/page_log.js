@@ -1,6 +1,8 @@
 // The page's log: every job on every unit, what was sent and how it ended. It is kept in the
-// browser's storage, so a reload of the page does not lose it.
-import {useCallback, useRef, useState} from "../lib/preact-htm.js";
+// browser's storage, so a reload of the page does not lose it, and it is one list for every window
+// of the page: each line is added to what the storage holds at that moment, and a window shows the
+// lines that another one adds.
+import {useCallback, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import {unitName} from "./unit_table.js";
 
 const STORAGE_KEY = "stavenor.updater.log";
@@ -8,18 +10,20 @@ const STORAGE_KEY = "stavenor.updater.log";
 const KEEP_LINES = 5000;
 
 /**
- * @typedef {{time: string, mac: string, name: string, job: string, sent: string, outcome: string}} LogEntry
- * `time` as an ISO text; `name` the unit's name when the line was written.
- * @typedef {(mac: string, job: string, outcome: string, sent?: string) => void} Log
+ * @typedef {{time: string, mac: string, name: string, job: string, sent: string, outcome: string, once?: string}} LogEntry
+ * `time` as an ISO text; `name` the unit's name when the line was written; `once` a key that no
+ * other line may carry (the end of one job, seen by several windows).
+ * @typedef {{once?: string, at?: number}} LogOptions `at`: when it happened, when not now (ms since 1970).
+ * @typedef {(mac: string, job: string, outcome: string, sent?: string, options?: LogOptions) => void} Log
  */
 
-/** @returns {LogEntry[]} */
+/** The stored lines, or null when the storage cannot be read. @returns {LogEntry[] | null} */
 function stored() {
     try {
         const entries = JSON.parse(localStorage.getItem(STORAGE_KEY) || "[]");
         return Array.isArray(entries) ? entries : [];
     } catch (e) {
-        return [];
+        return null;
     }
 }
 
@@ -35,17 +39,31 @@ function store(entries) {
  * @param {import("./units.js").Unit[]} units
  */
 export function useLog(units) {
-    const [entries, setEntries] = useState(stored);
+    const [entries, setEntries] = useState(() => stored() ?? []);
+    const shown = useRef(entries);
+    shown.current = entries;
     const known = useRef(units);
     known.current = units;
-    const add = useCallback(/** @type {Log} */ ((mac, job, outcome, sent = "") => {
+    useEffect(() => {
+        /** @param {StorageEvent} event */
+        const changed = event => {
+            const lines = event.key === STORAGE_KEY ? stored() : null;
+            if (lines) setEntries(lines);
+        };
+        addEventListener("storage", changed);
+        return () => removeEventListener("storage", changed);
+    }, []);
+    const add = useCallback(/** @type {Log} */ ((mac, job, outcome, sent = "", {once, at} = {}) => {
         const unit = known.current.find(u => u.macAddress === mac);
-        const entry = {time: new Date().toISOString(), mac, name: unit ? unitName(unit) : "", job, sent, outcome};
-        setEntries(old => {
-            const next = [...old, entry].slice(-KEEP_LINES);
-            store(next);
-            return next;
-        });
+        // Read before write: the lines another window added since are kept.
+        const old = stored() ?? shown.current;
+        if (once && old.some(e => e.once === once)) return setEntries(old);
+        const entry = {time: new Date(at ?? Date.now()).toISOString(), mac, name: unit ? unitName(unit) : "", job, sent,
+                       outcome, ...(once ? {once} : {})};
+        const next = [...old, entry].slice(-KEEP_LINES);
+        store(next);
+        shown.current = next;
+        setEntries(next);
     }), []);
     return {entries, add};
 }

@@ -94,8 +94,9 @@ class Reboot(UpdaterPageTest):
         self.assertEqual(updater("action", type="reboot", macAddress=unit.mac)["statusList"][0]["status"],
                          "commandAccepted")
         self.open_updater()
-        self.wait_row(unit.mac, "Job started earlier: rebooting", timeout=8)
-        self.wait_row(unit.mac, "Job started earlier: done", timeout=30)
+        # The server keeps what the job is, so the page names it.
+        self.wait_row(unit.mac, "Reboot: rebooting", timeout=8)
+        self.wait_row(unit.mac, "Reboot: done", timeout=30)
 
     def test_a_refusal_is_said_at_once(self):
         b = self.browser

@@ -2,9 +2,11 @@
 updater page go on beside it (the unit list every second, a unit's details when its record changes,
 four at a time, and the running jobs' progress, six at a time).
 
-Each run reports its failures and the longest time between a unit's frame reaching the server's
-adapter and the server's acknowledgement of it leaving, both stamped by the kernel; a frame never
-acknowledged was lost before the server saw it.
+Each run reports its failures, the units that did not reload their configuration, and the longest
+time between a unit's frame reaching the server's adapter and the server's acknowledgement of it
+leaving, both stamped by the kernel; a frame never acknowledged was lost before the server saw it.
+With `loss`, every unit loses that share of the channel frames it receives and sends (seeded) and
+resends its own until they are acknowledged.
 """
 import http.client
 import json
@@ -233,21 +235,24 @@ def wait_until(predicate, timeout):
 
 
 class RunResult:
-    def __init__(self, seconds, refused, ended, left, delays):
+    def __init__(self, seconds, refused, ended, left, delays, not_reloaded=(), lost=0):
         self.seconds = seconds
         self.refused = refused
         self.failures = {u: r for u, r in ended.items() if r.get("status") != "success"}
         self.left = left
         self.delays, self.worst, self.unanswered, self.units_worst = delays
         self.delays.sort()
+        self.not_reloaded = list(not_reloaded)
+        self.lost = lost
 
     def ok(self):
-        return not (self.refused or self.failures or self.left or self.unanswered)
+        return not (self.refused or self.failures or self.left or self.unanswered or self.not_reloaded)
 
     def __str__(self):
         median = self.delays[len(self.delays) // 2] if self.delays else 0.0
         lines = [f"{self.seconds:.1f} s, {len(self.refused)} refused, {len(self.failures)} failed, {len(self.left)}"
-                 f" unfinished; {len(self.delays)} unit frames acknowledged ({len(self.unanswered)} never), median"
+                 f" unfinished, {len(self.not_reloaded)} not reloaded, {self.lost} frames lost;"
+                 f" {len(self.delays)} unit frames acknowledged ({len(self.unanswered)} never), median"
                  f" {1000 * median:.1f} ms, longest {1000 * self.worst[0]:.1f} ms ({self.worst[1]}); the simulated"
                  f" units' longest acknowledgement {1000 * self.units_worst:.0f} ms"]
         lines += [f"    {unit}: {reply}" for unit, reply in list(self.failures.items())[:5] + list(self.refused.items())[:5]]
@@ -255,9 +260,12 @@ class RunResult:
         return "\n".join(lines)
 
 
-def fleet_runs(count, runs, log_mask="0"):
+def fleet_runs(count, runs, log_mask="0", loss=0.0, seed=1):
     """Yields a RunResult for each configuration upload on `count` simulated units."""
     units = [sim.Unit(mac(n + 1), 6) for n in range(count)]
+    if loss:
+        for unit in units:
+            unit.lossy(loss, seed)
     macs = [u.mac for u in units]
     with UnitNamespace() as ns:
         delays = Delays(ns.server_if)
@@ -275,11 +283,14 @@ def fleet_runs(count, runs, log_mask="0"):
                     if not wait_until(listed, 60):
                         raise AssertionError(f"not all {count} units were listed")
                     delays.take()
-                    for _ in range(runs):
+                    for number in range(1, runs + 1):
                         start = time.time()
                         refused, ended, left = page.run_job(macs, type="configurationUpload", fileName="fleet.conf",
                                                             updaterPath="")
-                        yield RunResult(time.time() - start, refused, ended, left, delays.take())
+                        seconds = time.time() - start
+                        not_reloaded = [u.mac for u in units if u.answered.get(sim.RLD, 0) != number]
+                        lost = sum(sum(u.lost.values()) for u in units)
+                        yield RunResult(seconds, refused, ended, left, delays.take(), not_reloaded, lost)
                         # Every unit released and announced again before the next run.
                         wait_until(lambda: all(r["status"] == "up" for r in
                                                client.json("/updater/breltList.json")["breltList"]), 30)

@@ -133,7 +133,7 @@ class Updater(UpdaterCase):
         self.get("action", type="enable", password="secret", macAddress=unit.mac)
         self.assertEqual(self.progress_until_end(unit)[-1],
                          {"status": "error", "code": -68, "description": "Try limit exceeded",
-                          "reason": 'the unit refused the step "unbrick"'})
+                          "reason": 'the unit refused the step "unbrick" (error -68: refused)'})
         self.assertEqual(self.types(unit), [sim.UPD, sim.UNBRICK, sim.EOU])
 
     def test_a_refusal_names_the_units_code(self):

@@ -7,6 +7,7 @@ Many units live in one process, each with its own MAC, protocol version and faul
 seen or sent is logged (`Simulator.log`, dumpable as JSON).
 """
 import json
+import random
 import socket
 import struct
 import threading
@@ -117,9 +118,11 @@ class Unit:
         self.ack_fid_delta = 0     # added to the fid of the next acknowledgement
         self.ack_crc_delta = 0     # added to the crc of the next acknowledgement
         self.delay = 0.0           # seconds before any answer
+        self.answer_delays = {}    # request type -> seconds between its acknowledgement and its answer
         self.truncate_announcement = None  # payload bytes of the announcement, when set
         self.frames_seen = 0
         self.acks_sent = 0
+        self.answered = {}          # request type -> how many requests of it the unit took
         self.fid = 0
         # How this unit answers requests, set by the test: request type -> reply name ("ALW", "SUC",
         # "ERR", ...), ("ERR", code) or None for no answer at all. Types missing here use DEFAULT_REPLIES.
@@ -129,6 +132,15 @@ class Unit:
         self.languages = "en/v|de/x"
         self.roles = "master|slave"
         self.reboot_silence = 3.0   # seconds of silence between a reboot request and its SUC
+        self.reboot_answer_first = False  # answer SUC at once, then fall silent for reboot_silence
+        # A lossy cable (see lossy): the share of channel frames lost each way, and what the unit
+        # keeps for it: its unacknowledged frames (fid -> body) and the requests it took lately.
+        self.loss = 0.0
+        self.random = None
+        self.resends = False
+        self.unacknowledged = {}
+        self.taken = []
+        self.lost = {"in": 0, "out": 0}
         # The unit's small file tree: full path -> bytes; directories are implied by the paths.
         self.files = {}
         self.modes = {}
@@ -164,6 +176,29 @@ class Unit:
         p[902] = 1 if f["lock"] else 0
         size = minimum(v) if self.truncate_announcement is None else self.truncate_announcement
         return bytes(p[:size])
+
+    def lossy(self, share, seed):
+        """Loses `share` of the channel frames it receives and of those it sends (discovery aside),
+        drawn from a generator seeded with `seed` and the MAC; as a real unit does, it resends its own
+        frames until they are acknowledged, and acknowledges a repeated request again without taking
+        it twice."""
+        self.loss = share
+        self.random = random.Random(f"{seed}/{self.mac}")
+        self.resends = True
+
+    def loses(self, direction):
+        if not self.loss or self.random.random() >= self.loss:
+            return False
+        self.lost[direction] += 1
+        return True
+
+    def repeated(self, f):
+        """True for a request taken before (same fid and crc): the server did not get our acknowledgement."""
+        key = (f["fid"], f["crc"])
+        if key in self.taken:
+            return True
+        self.taken = (self.taken + [key])[-32:]
+        return False
 
 
 def cstr(raw):
@@ -342,7 +377,37 @@ class Simulator(_FileUnit):
                 fid = unit.fid
                 unit.fid += 1
             body = build_body(t, payload, v, fid, part_count, part_number, bad_crc)
-            self.send_raw(dst or self.server_mac, unit.mac, body)
+            if unit.resends and t != STA:
+                unit.unacknowledged[fid] = body
+                self._resend_later(unit, fid, body, 1)
+            self.send_lossy(unit, dst or self.server_mac, body)
+
+    def send_lossy(self, unit, dst, body):
+        if not unit.loses("out"):
+            self.send_raw(dst, unit.mac, body)
+
+    def _resend_later(self, unit, fid, body, attempt):
+        def resend():
+            with self.lock:
+                if unit.unacknowledged.get(fid) is not body or unit.silent or self.stopped.is_set():
+                    return
+                if attempt > 5:
+                    del unit.unacknowledged[fid]
+                    return
+                self.send_lossy(unit, self.server_mac, body)
+                self._resend_later(unit, fid, body, attempt + 1)
+        timer = threading.Timer(1.0, resend)
+        timer.daemon = True
+        timer.start()
+
+    def _acknowledged(self, unit, f):
+        body = unit.unacknowledged.get(f["fid"])
+        if body is None or struct.unpack_from("<H", body, 16)[0] != f["crc"]:
+            return
+        if f["t"] == A_O:
+            del unit.unacknowledged[f["fid"]]
+        else:
+            self.send_lossy(unit, self.server_mac, body)
 
     def announce(self, unit, dst=None):
         with self.lock:
@@ -383,7 +448,11 @@ class Simulator(_FileUnit):
         if unit is None or unit.silent:
             return
         self.server_mac = f["src"]
+        if unit.loses("in"):
+            return
         if f["t"] in (A_O, A_B):
+            if unit.resends:
+                self._acknowledged(unit, f)
             return
         unit.frames_seen += 1
         if unit.frames_seen in unit.drop_frames:
@@ -409,8 +478,14 @@ class Simulator(_FileUnit):
             struct.pack_into("<I", ack, 8, (fid + unit.ack_fid_delta) & 0xFFFFFFFF)
             struct.pack_into("<H", ack, 16, (crc + unit.ack_crc_delta) & 0xFFFF)
             unit.ack_fid_delta = unit.ack_crc_delta = 0
-            self.send_raw(f["src"], unit.mac, bytes(ack))
-        if not f["crc_ok"]:
+            self.send_lossy(unit, f["src"], bytes(ack))
+        if not f["crc_ok"] or (unit.resends and unit.repeated(f)):
+            return
+        late = unit.answer_delays.get(f["t"])
+        if late:
+            timer = threading.Timer(late, lambda: self._locked(lambda: self._answer(unit, f)))
+            timer.daemon = True
+            timer.start()
             return
         self._answer(unit, f)
 
@@ -426,6 +501,7 @@ class Simulator(_FileUnit):
 
     def _answer(self, unit, f):
         t, p = f["t"], f["payload"]
+        unit.answered[t] = unit.answered.get(t, 0) + 1
         if t == FIL:
             return self._file(unit, f)
         if t == DIR:
@@ -448,13 +524,20 @@ class Simulator(_FileUnit):
             self.send(unit, ROL, b"\x03\0" + unit.roles.encode() + b"\0")
             return
         if t == RBT and reply == "SUC":
-            # Rebooting: silent for a while, then the answer, then announcements again.
+            # Rebooting: silent for a while, then (or before) the answer, then announcements again.
+            # A unit that starts anew numbers its frames from 0 again.
+            if unit.reboot_answer_first:
+                self.send(unit, SUC)
             unit.silent = True
 
             def back():
                 with self.lock:
                     unit.silent = False
-                    self.send(unit, SUC)
+                    unit.fid = 0
+                    unit.unacknowledged.clear()
+                    unit.taken = []
+                    if not unit.reboot_answer_first:
+                        self.send(unit, SUC)
             threading.Timer(unit.reboot_silence, back).start()
             return
         self._reply(unit, reply)

@@ -133,23 +133,54 @@ TEST_F(Channel, ListenersByTypeAndOwner)
     int ownerA = 0, ownerB = 0;
     channel.hook(&ownerA, MSG_SUC, [&](const FrameHeader*) { ++first; });
     channel.hook(&ownerB, MSG_SUC, [&](const FrameHeader*) { ++second; });
-    unitSends(unitFrame(MSG_SUC));
+    unitSends(unitFrame(MSG_SUC, {}, 5, 1));
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 1);
     channel.unhookAll(&ownerA); // A's slot is gone already: B's stays
-    unitSends(unitFrame(MSG_SUC));
+    unitSends(unitFrame(MSG_SUC, {}, 5, 2));
     EXPECT_EQ(second, 2);
     unitSends(unitFrame(MSG_SUC, {}, 5, 3, true)); // a damaged frame reaches nobody
     EXPECT_EQ(second, 2);
     channel.unhookAll(&ownerB);
-    unitSends(unitFrame(MSG_SUC));
+    unitSends(unitFrame(MSG_SUC, {}, 5, 4));
     EXPECT_EQ(second, 2);
     // A frame of another unit, or one without a listener, reaches nobody either.
     channel.hook(&ownerA, MSG_ERR, [&](const FrameHeader*) { ++first; });
-    network.receive("02:00:00:00:00:02", unitFrame(MSG_ERR));
+    network.receive("02:00:00:00:00:02", unitFrame(MSG_ERR, {}, 5, 5));
     EXPECT_EQ(first, 0);
-    network.receive(UNIT, unitFrame(MSG_ERR), true);
+    network.receive(UNIT, unitFrame(MSG_ERR, {}, 5, 6), true);
     EXPECT_EQ(first, 1);
+}
+
+// The unit's answer to one step arrives, our acknowledgement of it is lost, and the unit sends the
+// same frame again while the next step waits for its own answer.
+TEST_F(Channel, RepeatedAnswerIsAcknowledgedButNotTakenForTheNextStep)
+{
+    std::vector<std::string> taken;
+    int step = 0;
+    auto answer = [&](const char* word) {
+        return [&, word](const FrameHeader* h) { taken.push_back("step " + std::to_string(step) + " " + word + " fid " + std::to_string(h->fid)); };
+    };
+    step = 1;
+    channel.hook(&step, MSG_SUC, answer("SUC"));
+    channel.hook(&step, MSG_ERR, answer("ERR"));
+    const auto firstAnswer = unitFrame(MSG_ERR, {0xFE, 0xFF, 'n', 'o', 0}, 5, 40);
+    unitSends(firstAnswer);
+    step = 2; // the next step asks and waits
+    send(MSG_RLD);
+    unitSends(ackOf(network.header(network.sent.size() - 1)));
+    network.sent.clear();
+    unitSends(firstAnswer); // the repeat
+    ASSERT_EQ(network.sent.size(), 1u);
+    EXPECT_EQ(network.header(0)->t, MSG_A_O);
+    EXPECT_EQ(network.header(0)->fid, 40u);
+    EXPECT_EQ(network.header(0)->crc, reinterpret_cast<const FrameHeader*>(firstAnswer.data())->crc);
+    unitSends(firstAnswer); // and once more: acknowledged again, still not taken
+    EXPECT_EQ(network.sent.size(), 2u);
+    unitSends(unitFrame(MSG_SUC, {}, 5, 41)); // the answer to step 2
+    // The same fid with another content is another frame, not a repeat.
+    unitSends(unitFrame(MSG_ERR, {0xFD, 0xFF, 0}, 5, 40));
+    EXPECT_EQ(taken, (std::vector<std::string>{"step 1 ERR fid 40", "step 2 SUC fid 41", "step 2 ERR fid 40"}));
 }
 
 } // namespace

@@ -47,9 +47,17 @@ public:
     std::vector<std::vector<uint8_t>> sent;
 };
 
+// The next frame id of the simulated units: a unit numbers its frames, and a frame with the fid and
+// crc of one it sent a moment ago is a repeat.
+inline uint32_t nextUnitFid()
+{
+    static uint32_t fid = 1000;
+    return fid++;
+}
+
 // Header and payload of a unit frame with its crc set (or spoiled).
 inline std::vector<uint8_t> unitFrame(uint8_t type, const std::vector<uint8_t>& payload = {}, uint8_t version = 5,
-                                      uint32_t fid = 0, bool badCrc = false)
+                                      uint32_t fid = nextUnitFid(), bool badCrc = false)
 {
     std::vector<uint8_t> body(FRAME_HEADER_SIZE, 0);
     body.insert(body.end(), payload.begin(), payload.end());

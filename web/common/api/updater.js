@@ -9,8 +9,13 @@ function macs(units) {
 }
 
 /**
+ * The unit's last job as the server keeps it, until the next job on the unit: what was asked
+ * (`params` without a password) and sent, the starting page's `key` for it, and how it ended
+ * (`state` "running", "success" or "error", with the result `code` and the `reason` in words).
+ * @typedef {{number: number, type: string, params: Record<string, string>, sent: string, key: string,
+ *            state: string, started: number, ended?: number, code?: number, reason?: string}} UnitJobRecord
  * @typedef {{macAddress: string, status: string, beardLength: number, protocolVersion: number, type: string,
- *            cubCapable: boolean, bricked: boolean}} UnitRecord
+ *            cubCapable: boolean, bricked: boolean, lastJob?: UnitJobRecord}} UnitRecord
  */
 
 /** Every unit the server holds. @param {AbortSignal} [signal] @returns {Promise<UnitRecord[]>} */
@@ -28,12 +33,15 @@ export async function unitInfo(mac) {
 
 /**
  * Starts a job on units. Resolves to one record per unit ({macAddress, status, description?}); a
- * request the server refuses as a whole throws its reason.
- * @param {string} type @param {string[]} units @param {Record<string, any>} [params]
+ * request the server refuses as a whole throws its reason. `sent` names what the job sends and
+ * `key` is the page's name for the job: both are kept in the units' job records.
+ * @param {string} type @param {string[]} units @param {Record<string, any>} [params] @param {string} [sent]
+ * @param {string} [key]
  * @returns {Promise<{macAddress: string, status: string, description?: string}[]>}
  */
-export async function startJob(type, units, params = {}) {
-    const reply = await getJson(BASE + "action.json", {...params, type, macAddress: macs(units)});
+export async function startJob(type, units, params = {}, sent = "", key = "") {
+    const reply = await getJson(BASE + "action.json",
+                                {...params, ...(sent ? {sent} : {}), ...(key ? {jobKey: key} : {}), type, macAddress: macs(units)});
     return reply?.statusList ?? [];
 }
 

@@ -9,6 +9,10 @@ namespace {
 constexpr int RESEND_MS = 1000;
 constexpr int RESEND_LIMIT = 3;
 constexpr int ALIVE_MS = 2000;
+// A unit resends an unacknowledged frame a second later, a few times: a frame seen within this
+// span is a repeat. Longer ago, the same fid and crc is a new frame of a unit that started anew.
+constexpr auto REPEAT_SPAN = std::chrono::seconds(8);
+constexpr size_t REPEAT_MEMORY = 32;
 } // namespace
 
 RundisProtocol::RundisProtocol(Brelt* unit_) : unit(unit_), connection(std::make_unique<MacConnection>(unit_))
@@ -62,6 +66,14 @@ int RundisProtocol::send(const FrameHeader* header)
     return sendNext();
 }
 
+bool RundisProtocol::isQueued(uint32_t fid) const
+{
+    for (const std::vector<uint8_t>& frame : queue) {
+        if (reinterpret_cast<const FrameHeader*>(frame.data())->fid == fid) return true;
+    }
+    return false;
+}
+
 int RundisProtocol::reset()
 {
     resendTimer.disconnect();
@@ -109,17 +121,41 @@ bool RundisProtocol::onResendTimer()
 void RundisProtocol::onFrame(const FrameHeader* header, size_t)
 {
     silentTicks = 0;
+    heard = Clock::now();
     const uint8_t type = header->t;
+    if (type == MSG_INF) announced = heard;
     if (type == MSG_A_O || type == MSG_A_B) {
         onAck(header);
         return;
     }
     // A frame that arrived damaged is answered A_B and its content trusted by nobody.
     const bool good = frameCrcGood(header);
-    if (type != MSG_INF && type != MSG_STA) ackHim(header, good);
+    if (type != MSG_INF && type != MSG_STA) {
+        ackHim(header, good);
+        // A repeat is acknowledged again (the unit waits for that) but was handed on already:
+        // taken again, it would pass for the answer to whatever was asked since.
+        if (good && isRepeat(header)) {
+            LOG(LOG_BRELT, "brelt %s : repeated frame fid=%u type=%d acknowledged again, not taken\n",
+                unit->getMac().c_str(), header->fid, type);
+            return;
+        }
+        if (good) unitFrame = FrameId{header->fid, header->crc};
+    }
     if (!good) return;
     auto it = listeners.find(type);
     if (it != listeners.end()) it->second.signal.emit(header);
+}
+
+bool RundisProtocol::isRepeat(const FrameHeader* header)
+{
+    const auto now = Clock::now();
+    while (!recentFrames.empty() && (recentFrames.size() >= REPEAT_MEMORY || now - recentFrames.front().at > REPEAT_SPAN))
+        recentFrames.pop_front();
+    for (const Received& seen : recentFrames) {
+        if (seen.fid == header->fid && seen.crc == header->crc) return true;
+    }
+    recentFrames.push_back({header->fid, header->crc, now});
+    return false;
 }
 
 int RundisProtocol::ackHim(const FrameHeader* header, bool crcGood)
@@ -149,6 +185,8 @@ void RundisProtocol::onAck(const FrameHeader* header)
     if (header->t == MSG_A_O) {
         // Each frame gets its own resends: losses of earlier frames do not count against it.
         resendCount = 0;
+        anyAcknowledged = true;
+        lastAcknowledged = head->fid;
         queue.pop_front();
         auto it = listeners.find(MSG_A_O);
         if (it != listeners.end()) it->second.signal.emit(header);

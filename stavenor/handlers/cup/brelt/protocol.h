@@ -9,9 +9,11 @@
 #include <glibmm/main.h>
 #include <sigc++/sigc++.h>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +36,24 @@ public:
 
     // Frames waiting, the one in flight first.
     size_t queued() const { return queue.size(); }
+    using Clock = std::chrono::steady_clock;
+    // When the unit's last frame of any kind arrived, and its last announcement.
+    Clock::time_point lastHeard() const { return heard; }
+    Clock::time_point lastAnnounced() const { return announced; }
+    // The fid that the last `send` gave its frame.
+    uint32_t lastQueuedFid() const { return nextFid - 1; }
+    // Whether the unit acknowledged the frame of that fid (frames are acknowledged in order).
+    bool isAcknowledged(uint32_t fid) const { return anyAcknowledged && fid <= lastAcknowledged; }
+    // Whether the frame of that fid still waits to be sent or acknowledged (its resends go on).
+    bool isQueued(uint32_t fid) const;
+    // The fid and crc of the unit's last frame that asks for an acknowledgement, when it sent one.
+    struct FrameId {
+        uint32_t fid;
+        uint16_t crc;
+    };
+    std::optional<FrameId> lastUnitFrame() const { return unitFrame; }
+    // A unit that starts anew numbers its frames from 0 again: what it sent before is no guide to repeats.
+    void forgetReceived() { recentFrames.clear(); }
 
 protected:
     virtual int ackHim(const FrameHeader* header, bool crcGood);
@@ -47,6 +67,8 @@ private:
     };
 
     void onFrame(const FrameHeader* header, size_t length);
+    // True when the unit sent this frame before (same fid and crc): its acknowledgement was lost.
+    bool isRepeat(const FrameHeader* header);
     int sendNext();
     bool onResendTimer();
     bool checkAlive();
@@ -62,4 +84,15 @@ private:
     int silentTicks = 0;
     std::map<uint8_t, Entry> listeners;
     sigc::connection aliveTimer;
+    struct Received {
+        uint32_t fid;
+        uint16_t crc;
+        Clock::time_point at;
+    };
+    std::deque<Received> recentFrames;
+    Clock::time_point heard = Clock::now();
+    Clock::time_point announced = Clock::now();
+    bool anyAcknowledged = false;
+    uint32_t lastAcknowledged = 0;
+    std::optional<FrameId> unitFrame;
 };

@@ -12,6 +12,17 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+// A unit that still talks and holds the request (acknowledged), or whose copies of it are still
+// being resent, gets this long in all before the step fails: frames get lost, and units are slow.
+constexpr auto ANSWER_PATIENCE = std::chrono::seconds(10);
+// While the request's copies are resent, the time-out looks again this often, so the step ends
+// soon after the channel gives up on it.
+constexpr auto RESEND_LOOK = std::chrono::milliseconds(500);
+// Announcements come once a second: a unit heard this recently still talks.
+constexpr auto TALKING_WITHIN = std::chrono::milliseconds(2500);
+} // namespace
+
 uint32_t currentThreadId() { return static_cast<uint32_t>(gettid()); }
 
 Operation::Operation(Brelt* unit_)
@@ -40,8 +51,9 @@ void Operation::cleanup()
 
 bool Operation::onTimeout()
 {
+    if (waitLonger()) return false;
     LOG(LOG_BRELT, "brelt %s : is not responding\n", unitId());
-    failureReason = silenceReason();
+    failureReason = timeoutReason();
     cleanup();
     done.emit(false);
     return false;
@@ -55,23 +67,73 @@ void Operation::armTimeout()
 
 void Operation::hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot)
 {
-    if (type != MSG_ERR) {
-        protocol->hook(this, type, std::move(slot));
+    if (type == MSG_ERR) {
+        refusalSlot = std::move(slot);
+        protocol->hook(this, type, sigc::mem_fun(*this, &Operation::onRefusal));
         return;
     }
-    // A refusal that carries the unit's code keeps it, whichever operation it answers: a failure
-    // then names the unit's own code.
-    protocol->hook(this, type, [this, slot = std::move(slot)](const FrameHeader* answer) {
-        if (answer->pl >= FRAME_HEADER_SIZE + 2)
-            resultCode = static_cast<int16_t>(answer->payload()[0] | (answer->payload()[1] << 8));
-        slot(answer);
-    });
+    protocol->hook(this, type, std::move(slot));
 }
+
+void Operation::onRefusal(const FrameHeader* answer)
+{
+    const size_t size = answer->pl > FRAME_HEADER_SIZE ? answer->pl - FRAME_HEADER_SIZE : 0;
+    if (size >= 2) {
+        const int16_t code = static_cast<int16_t>(answer->payload()[0] | (answer->payload()[1] << 8));
+        // The unit's own code, whichever operation it answers: a failure then names it.
+        resultCode = code;
+        const std::string words = answerText(answer, 2);
+        refusal = " (error " + std::to_string(code) + (words.empty() ? "" : ": " + words) + ")";
+    } else {
+        refusal = " (no code given)";
+    }
+    refusalSlot(answer);
+}
+
+std::string Operation::refusalWords() const { return refusal; }
 
 int Operation::sendRequest(const FrameBuffer& frame)
 {
     armTimeout();
-    return protocol->send(&frame.header);
+    askedAt = std::chrono::steady_clock::now();
+    const int result = protocol->send(&frame.header);
+    if (result == 0 || result == -1) requestFid = protocol->lastQueuedFid();
+    return result;
+}
+
+bool Operation::unitTalks() const
+{
+    const auto heard = protocol->lastHeard();
+    return heard > askedAt && std::chrono::steady_clock::now() - heard < TALKING_WITHIN;
+}
+
+bool Operation::waitLonger()
+{
+    if (!protocol || !requestFid || !unitTalks()) return false;
+    const bool held = protocol->isAcknowledged(*requestFid);
+    if (!held && !protocol->isQueued(*requestFid)) return false;
+    const auto now = std::chrono::steady_clock::now();
+    const auto patience = std::max<std::chrono::steady_clock::duration>(ANSWER_PATIENCE,
+                                                                        std::chrono::milliseconds(timeoutMs));
+    if (now - askedAt >= patience) return false;
+    LOG(LOG_BRELT, "brelt %s : no answer to %s yet, but the unit still talks: waiting longer\n", unitId(),
+        name.c_str());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(patience - (now - askedAt));
+    const long look = held ? timeoutMs : RESEND_LOOK.count();
+    timeoutConnection.disconnect();
+    timeoutConnection = Glib::signal_timeout().connect(sigc::mem_fun(*this, &Operation::onTimeout),
+                                                       std::min<long>(left.count(), look));
+    return true;
+}
+
+std::string Operation::timeoutReason() const
+{
+    if (!protocol || !requestFid || !unitTalks()) return silenceReason();
+    const auto waited = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - askedAt);
+    const std::string within = " within " + std::to_string(waited.count()) + " s";
+    if (protocol->isAcknowledged(*requestFid))
+        return "the unit acknowledged \"" + name + "\" but did not answer" + within;
+    return "the unit did not acknowledge \"" + name + "\"" + within + ", although it still announces itself";
 }
 
 void Operation::finish()
@@ -90,7 +152,7 @@ void Operation::fail(bool honourMark)
         done.emit(true);
         return;
     }
-    if (failureReason.empty()) failureReason = "the unit refused the step \"" + name + "\"";
+    if (failureReason.empty()) failureReason = "the unit refused the step \"" + name + "\"" + refusal;
     done.emit(false);
 }
 

@@ -6,8 +6,10 @@
 
 #include <sigc++/sigc++.h>
 
+#include <chrono>
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 
 class Brelt;
@@ -53,10 +55,20 @@ protected:
     const char* unitId() const;
     // Arms the answer time-out of `timeoutMs`.
     void armTimeout();
-    // Hooks an answer type on the unit's channel, this operation as its owner.
+    // Hooks an answer type on the unit's channel, this operation as its owner. An ERR answer's
+    // code and words are kept for the failure reason before `slot` runs.
     void hookAnswer(uint8_t type, sigc::slot<void(const FrameHeader*)> slot);
     // Arms the time-out and queues the request.
     int sendRequest(const FrameBuffer& frame);
+    // At a time-out: true (and the time-out armed again) while the unit still talks and holds the
+    // request, or the channel still resends it, within the patience given to a slow unit.
+    bool waitLonger();
+    // Why the request got no answer: a silent unit, or one that talks but did not answer it.
+    std::string timeoutReason() const;
+    // The unit sent something since the request, and lately.
+    bool unitTalks() const;
+    // The unit's own code and words of its last ERR answer, as " (error -2: no such file)", or empty.
+    std::string refusalWords() const;
     // An accepted answer: cleanup, the full weight reported, done with true.
     void finish();
     // An error answer: cleanup, then done with false, unless the mark is honoured and set.
@@ -73,11 +85,17 @@ protected:
     int32_t timeoutMs = 2000;
     int32_t resultCode = -1;
     std::string failureReason;
+    std::string refusal;
+    std::optional<uint32_t> requestFid;
+    std::chrono::steady_clock::time_point askedAt;
     RundisProtocol* protocol;
     SerialProtocol* serialProtocol = nullptr; // the console of the serial operations
     uint32_t threadId;
 
 private:
+    void onRefusal(const FrameHeader* answer);
+
+    sigc::slot<void(const FrameHeader*)> refusalSlot;
     // Kept by value: a finished operation may be deleted after its unit.
     std::string mac;
 };

@@ -26,9 +26,8 @@ int ReleaseOperation::run()
     hookAnswer(MSG_SUC, sigc::mem_fun(*this, &ReleaseOperation::onReleased));
     hookAnswer(MSG_ALR, sigc::mem_fun(*this, &ReleaseOperation::onReleased));
     hookAnswer(MSG_ERR, sigc::mem_fun(*this, &ReleaseOperation::onNotReleased));
-    armTimeout();
     unit->setControlStatus(Brelt::RELEASING);
-    return protocol->send(&frame.header);
+    return sendRequest(frame);
 }
 
 void ReleaseOperation::onReleased(const FrameHeader*)
@@ -50,7 +49,9 @@ void ReleaseOperation::onNotReleased(const FrameHeader*)
 
 bool ReleaseOperation::onTimeout()
 {
+    if (waitLonger()) return false;
     LOG(LOG_BRELT, "brelt %s : is not responding\n", unitId());
+    failureReason = timeoutReason();
     cleanup();
     unit->setControlStatus(Brelt::NOT_RESPONDING);
     done.emit(false);

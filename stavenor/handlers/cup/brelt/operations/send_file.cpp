@@ -180,7 +180,7 @@ void SendFileOperation::onFragment(const FrameHeader* report)
 void SendFileOperation::onError(const FrameHeader*)
 {
     LOG(LOG_BRELT, "brelt %s : FILE ERROR\n", unitId());
-    failureReason = "the unit refused the upload";
+    failureReason = "the unit refused the upload" + refusalWords();
     cleanup();
     end(false);
 }

@@ -44,9 +44,11 @@ void TakeOperation::onTaken(const FrameHeader*)
     done.emit(true);
 }
 
-void TakeOperation::onNotTaken(const FrameHeader*)
+void TakeOperation::onNotTaken(const FrameHeader* answer)
 {
     LOG(LOG_BRELT, "brelt %s : was NOT taken\n", unitId());
+    failureReason = answer->t == MSG_DNY ? "the unit denied control: another PC may hold it"
+                                         : "the unit refused control" + refusalWords();
     cleanup();
     unit->setControlStatus(Brelt::FREE);
     done.emit(false);
@@ -54,7 +56,9 @@ void TakeOperation::onNotTaken(const FrameHeader*)
 
 bool TakeOperation::onTimeout()
 {
+    if (waitLonger()) return false;
     LOG(LOG_BRELT, "brelt %s : is not responding long enough\n", unitId());
+    failureReason = timeoutReason();
     cleanup();
     unit->setControlStatus(Brelt::NOT_RESPONDING);
     done.emit(false);
