@@ -4,10 +4,9 @@ be) are edited and saved; remote control over "Serial" is written so that it rea
 names a static route through an interface the unit lacks and a radio on none of its unit's lines;
 and one table of address, number and phone cases, blanks around them included."""
 import os
-import tempfile
 import unittest
 
-from config_pages import open_file, row_named, rows
+from config_pages import fixture, open_file, row_named, rows
 from pages import By, PageTest
 
 try:
@@ -15,53 +14,6 @@ try:
 except ImportError:  # pragma: no cover
     Select = None
 
-KEPT = """|nodes|
-\t|CU-K|
-\t\t|interfaces|
-\t\t\t|line 1|
-\t\t\t\t|Station S|
-\t\t\t|transceiver 2|
-\t\t\t\t|Radio A|
-\t\t\t|usb 1|
-\t\t\t\t|Radio U|
-\t\t|network|
-\t\t\t|interfaces|
-\t\t\t\t|br0|
-\t\t\t\t\t|ip address| = |10.1.0.1/255.255.0.0|
-\t\t\t\t\t|use dhcp| = |0|
-\t\t\t\t|radio1|
-\t\t\t\t\t|ip address| = |10.5.0.2/24|
-\t\t\t|static routes|
-\t\t\t\t|0|
-\t\t\t\t\t|metric| = |5|
-\t\t\t\t\t|route target| = |10.2.0.0/255.255.0.0|
-\t\t\t\t\t|target device| = |ppp12|
-\t\t\t\t|1|
-\t\t\t\t\t|route target| = |10.6.0.0/255.255.0.0|
-\t\t\t\t\t|target device| = |radio1|
-\t\t|type| = |BRELT-10TA|
-|system|
-\t|devices|
-\t\t|Radio A|
-\t\t\t|model| = |Analog set|
-\t\t\t|remote control| = |1|
-\t\t\t|remote control ip address| = |10.7.0.9|
-\t\t\t|remote control type| = |ip|
-\t\t\t|type| = |transceiver|
-\t\t|Radio U|
-\t\t\t|control type| = |2|
-\t\t\t|model| = |USB set|
-\t\t\t|type| = |transceiver|
-\t\t|Station S|
-\t\t\t|show splash| = |1|
-\t\t\t|type| = |MVQ-2CS|
-\t|name| = |Kept values|
-\t|transceivers|
-\t\t|Analog set|
-\t\t\t|connection type| = |analog|
-\t\t|USB set|
-\t\t\t|connection type| = |usb|
-"""
 
 # (table, row name, field label, value typed, the error's words or "" when it is taken, column)
 CHECKS = [
@@ -91,18 +43,15 @@ def value(table, name, column):
 
 class KeptValuesTest(PageTest):
     def setUp(self):
-        self.dir = tempfile.mkdtemp()
-        path = os.path.join(self.dir, "kept.conf")
-        with open(path, "w") as f:
-            f.write(KEPT)
+        path = fixture("kept_values.conf")
         b = self.browser
         b.open("/")
         # The changes of the test before are not saved: Open asks first.
         b.choose_file("Open…", path)
-        b.wait(lambda: "Opened kept.conf." in b.text() or "Discard unsaved changes?" in b.text(), 120, "the file opened")
-        if "Opened kept.conf." not in b.text():
+        b.wait(lambda: "Opened kept_values.conf." in b.text() or "Discard unsaved changes?" in b.text(), 120, "the file opened")
+        if "Opened kept_values.conf." not in b.text():
             b.click("Discard changes")
-        b.wait_text("Opened kept.conf.", timeout=120)
+        b.wait_text("Opened kept_values.conf.", timeout=120)
 
     def open_row(self, table, name):
         b = self.browser
