@@ -6,12 +6,7 @@ import tempfile
 import unittest
 
 from config_pages import fixture, open_file, row_named, rows
-from pages import By, PageTest
-
-try:
-    from selenium.webdriver.support.ui import Select
-except ImportError:  # pragma: no cover
-    Select = None
+from pages import By, PageTest, Select
 
 # (where the form is, field label, value typed, table, row name, column, words of the error)
 CASES = [

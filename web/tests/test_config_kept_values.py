@@ -7,12 +7,7 @@ import os
 import unittest
 
 from config_pages import fixture, open_file, row_named, rows
-from pages import By, PageTest
-
-try:
-    from selenium.webdriver.support.ui import Select
-except ImportError:  # pragma: no cover
-    Select = None
+from pages import By, PageTest, Select
 
 
 # (table, row name, field label, value typed, the error's words or "" when it is taken, column)

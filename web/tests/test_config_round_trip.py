@@ -7,7 +7,7 @@ import tempfile
 import unittest
 import urllib.parse
 
-from config_pages import fixture, open_file
+from config_pages import fixture, open_file, validation_findings
 from pages import REPO_DIR, PageTest, curl
 
 # The import keeps no reference to a name that names nothing (Open drops it; the store never holds it).
@@ -74,11 +74,7 @@ class RoundTripTest(PageTest):
         b = self.browser
         for path, accounted in CASES:
             with self.subTest(file=os.path.basename(path)):
-                b.open("/")
-                open_file(b, path)
-                b.open("/#/validate")
-                b.wait(lambda: "finding" in b.text(), timeout=30, message="the validation's result")
-                findings = [item.text for item in b.driver.find_elements("css selector", ".findings li")]
+                findings = validation_findings(b, path)
                 with open(path, encoding="utf-8") as f:
                     opened = values(f.read())
                 s1 = saved_text()

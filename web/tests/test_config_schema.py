@@ -5,7 +5,7 @@ parent)."""
 import os
 import unittest
 
-from config_pages import fixture, open_file
+from config_pages import fixture, validation_findings
 from pages import REPO_DIR, PageTest
 
 MISMATCHES = """
@@ -32,12 +32,7 @@ class SchemaTest(PageTest):
                                         "that CU-1 does not have: Save will leave it out."])]
         for path, found in [(os.path.join(REPO_DIR, "run", "default.conf"), [])] + [(fixture(n), f) for n, f in shipped]:
             with self.subTest(file=os.path.basename(path)):
-                b.open("/")
-                open_file(b, path)
-                b.open("/#/validate")
-                b.wait(lambda: "finding" in b.text(), timeout=30, message="the validation's result")
-                listed = [item.text for item in b.driver.find_elements("css selector", ".findings li")]
-                self.assertEqual(listed, found)
+                self.assertEqual(validation_findings(b, path), found)
                 if not found:
                     self.assertIn("No findings: the configuration is complete.", b.text())
                 self.assertNotIn("refer to -1", b.text())
