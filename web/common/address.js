@@ -35,6 +35,6 @@ export function ownAddressProblem(text) {
     if (q.every(n => n === 0)) return "0.0.0.0 means “no address”";
     if (q.every(n => n === 255)) return "255.255.255.255 is the broadcast address";
     if (q[0] >= 224) return `${text} is a ${q[0] <= 239 ? "multicast" : "reserved"} address`;
-    if (q[0] === 127) return `${text} is a loopback address: it names the unit itself`;
+    if (q[0] === 127) return `${text} is a loopback address`;
     return "";
 }

@@ -75,7 +75,7 @@ export function problemOf(column, value, row) {
     if (kind === "bool" && value !== "true" && value !== "false") return `${column.label} must be on or off.`;
     if (kind === "flag" && flagState(value) === null) return `${column.label} must be on or off.`;
     if (kind === "ownAddress" && quadOf(value) && ownAddressProblem(value))
-        return `${column.label}: ${ownAddressProblem(value)}, not one of a unit.`;
+        return `${column.label}: ${ownAddressProblem(value)}; a unit needs an address of its own.`;
     if (SHAPES[kind] && !SHAPES[kind](value)) return `${column.label} must be ${EXPECTED[kind]}.`;
     return "";
 }
