@@ -25,7 +25,7 @@ const EXPECTED = {
     routerId: "four numbers from 0 to 255 separated by dots, such as 1.1.1.1",
     multicast: "a multicast address from 224.0.0.0 to 239.255.255.255",
     netMask: "a net mask such as 255.255.255.0 (or a prefix length from 0 to 32)",
-    phone: "a number of digits (with * # and a leading + allowed)",
+    phone: "a number of digits (with * and #, and a + before the first digit)",
 };
 
 /**

@@ -181,7 +181,8 @@ const TABLES = {
         sideTone: bool("Side tone"), sideToneLevel: number("Side tone level", 0, 100)}},
     globalOverviewSipAliases: {label: "SIP accounts", row: "SIP account", nameUnique: ["parentId"], catalogue: true,
         fields: {
-        type: choice("Kind", ["account"], {grid: true}), parentId: ref("Owner", "ids", {grid: true}),
+        // A unit's SIP account, or an operator's alias in the system-wide list.
+        type: choice("Kind", ["account", "operator"], {grid: true}), parentId: ref("Owner", "ids", {grid: true}),
         parentType: OWNER,
         alias: phone("Alias", {grid: true}), password: text("Password"), callNumber: phone("Call number"),
         callerId: text("Caller id")}},
@@ -252,7 +253,8 @@ const TABLES = {
     daemons: {label: "Programs", row: "Program", parent: "breltID", unitGroup: "Programs", fields: {
         breltID: unit, application: text("Application", {grid: true}), path: text("Path"),
         parameters: text("Parameters"),
-        mode: choice("Mode", ["respawn", "wait", "once"]), delay: time("Delay"), noAuto: bool("No automatic start"),
+        // The file's two mode words; another loaded word is shown and kept.
+        mode: choice("Mode", ["respawn", "wait"]), delay: time("Delay"), noAuto: bool("No automatic start"),
         position: number("Position", 0, 100000, {grid: true}), enabled: bool("Enabled", {grid: true})}},
     services: {label: "Services", row: "Services", parent: "breltID", unitGroup: "Programs", fields: {
         breltID: unit, nmeaGps: bool("NMEA GPS"), nmeaEndpoint: refName("NMEA endpoint", "endpoint"),
