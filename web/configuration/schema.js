@@ -241,7 +241,7 @@ const TABLES = {
         fields: {
         breltID: unit, endpoint: refName("Endpoint", "endpoint", {grid: true}), rate: choice("Rate", RATES),
         parity: choice("Parity", PARITIES), dataBits: number("Data bits", 5, 8), stopBits: number("Stop bits", 1, 2),
-        rts: bool("RTS"), dtr: bool("DTR"), rs485: bool("RS-485"), ...lines(4)}},
+        rts: flag("RTS"), dtr: flag("DTR"), rs485: flag("RS-485"), ...lines(4)}},
     speaker: {byName: true, label: "Speakers", row: "Speaker", parent: "breltID", sharesIds: true,
         unitGroup: "Devices", fields: {
         breltID: unit, playAnnouncements: bool("Plays announcements"), volume: number("Volume", 0, 100), ...lines(1),
