@@ -3,6 +3,7 @@
 
 #include <string>
 
-// `attachment; filename="<name>"`, the name reduced to a plain file name: no directory, no quote,
-// backslash or control character; "download" when nothing of it is left.
+// `attachment; filename="<name>"`, the name made a plain file name: "/" and "\" become "-", quotes and
+// control characters go; "download" when nothing of it is left. A name beyond ASCII has "_" for each
+// other character there and is carried whole beside it as `filename*=UTF-8''<percent-encoded>`.
 std::string attachment_disposition(const std::string& name);

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 ConfigNode::ConfigNode(std::string key, std::string value) : key(std::move(key)), value(std::move(value)) {}
 
@@ -161,6 +163,54 @@ struct StringSink {
     }
 };
 
+// Whether a name's last six characters are mkstemp's: letters and digits of at least two of the
+// classes, so that a user's "x.conf.backup" or "x.conf.202401" is never taken for one.
+bool isTemporarySuffix(std::string_view six)
+{
+    int lower = 0, upper = 0, digit = 0;
+    for (char c : six) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (islower(byte)) lower = 1;
+        else if (isupper(byte)) upper = 1;
+        else if (isdigit(byte)) digit = 1;
+        else return false;
+    }
+    return lower + upper + digit >= 2;
+}
+
+// Whether a file holds what a save writes first, or nothing yet.
+bool startsAsSaved(const std::filesystem::path& file)
+{
+    const std::string header = "# config file ";
+    std::string start(header.size(), '\0');
+    FILE* stream = fopen(file.c_str(), "rb");
+    if (!stream) return false;
+    const size_t got = fread(start.data(), 1, start.size(), stream);
+    fclose(stream);
+    return got == 0 || start.compare(0, got, header, 0, got) == 0;
+}
+
+// Removes the temporary files that a save of `path` left when the process was killed: regular files
+// named as mkstemp names them beside it (the path, a dot and six characters) that hold the start of a
+// saved configuration. Nothing else.
+void removeLeftovers(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    const std::string prefix = target.filename().string() + ".";
+    const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code error;
+    for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (!isTemporarySuffix(std::string_view(name).substr(prefix.size()))) continue;
+        std::error_code kind;
+        if (entry->symlink_status(kind).type() != fs::file_type::regular || !startsAsSaved(entry->path())) continue;
+        std::error_code removed;
+        fs::remove(entry->path(), removed);
+    }
+}
+
 } // namespace
 
 template <class Sink>
@@ -222,7 +272,9 @@ int ConfigNode::saveToFile(const std::string& path)
     if (path.empty()) return kCannotCreate;
     if (!allWritable()) return kUnwritable;
 
-    // Written beside the target and renamed over it, so a failed write never leaves a cut file.
+    // Written beside the target and renamed over it, so a failed write never leaves a cut file; what
+    // an earlier save that was killed left there goes first.
+    removeLeftovers(path);
     std::string temporary = path + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) return kCannotCreate;

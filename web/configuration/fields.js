@@ -2,6 +2,7 @@
 // column's text as the store keeps it ("true"/"false", decimal numbers, ids of referenced rows).
 // A value that the field cannot show in its usual control is shown as text, never dropped.
 import {html, useEffect, useState} from "../lib/preact-htm.js";
+import {flagState, flagValue} from "./checks.js";
 import {namesOf} from "./state.js";
 
 // Beyond this many names a reference is typed with suggestions instead of picked from a list.
@@ -32,11 +33,13 @@ export function Field({column, value, onInput, error, id}) {
     const common = {id, "aria-invalid": error ? "true" : undefined, "aria-describedby": error ? errorId : undefined,
         required: column.required};
     const typed = (/** @type {any} */ e) => onInput(e.currentTarget.value);
-    const isBool = column.kind === "bool" && ["true", "false", ""].includes(value);
+    // A flag keeps the spelling that it was loaded with; a true/false column is only "true" or "false".
+    const isBool = column.kind === "flag" ? value === "" || flagState(value) !== null
+        : column.kind === "bool" && ["true", "false", ""].includes(value);
     let control;
     if (isBool) {
-        control = html`<input type="checkbox" ...${common} checked=${value === "true"}
-            onChange=${(/** @type {any} */ e) => onInput(e.currentTarget.checked ? "true" : "false")}/>`;
+        control = html`<input type="checkbox" ...${common} checked=${flagState(value) === true}
+            onChange=${(/** @type {any} */ e) => onInput(flagValue(value, e.currentTarget.checked))}/>`;
     } else if (column.kind === "choice") {
         // A value outside the list (a model this page does not know) stays and can be kept.
         const choices = column.choices.includes(value) || value === "" ? column.choices : [value, ...column.choices];

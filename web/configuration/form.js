@@ -5,7 +5,7 @@
 import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {ErrorText, describe, useConfirm} from "../common/ui.js";
-import {problemOf} from "./checks.js";
+import {isTrimmed, problemOf} from "./checks.js";
 import {Field, Name} from "./fields.js";
 import {namesOf, rowLabel, useSession} from "./state.js";
 
@@ -35,8 +35,21 @@ function columnOfRefusal(table, words) {
 
 /** Every marked field of a row: what fails its column's check. @param {Table} table @param {Record<string, string>} values */
 function problemsOf(table, values) {
-    return Object.fromEntries(table.columns.filter(c => !c.hidden).map(c => [c.name, problemOf(c, values[c.name] ?? "")])
+    return Object.fromEntries(table.columns.filter(c => !c.hidden).map(c => [c.name, problemOf(c, values[c.name] ?? "", values)])
         .filter(([, p]) => p));
+}
+
+/**
+ * What a save sends: the typed values, blanks around checked values dropped as they are around a
+ * name; a column the user left as it was loaded is sent as it is.
+ * @param {Table} table @param {Record<string, string>} values @param {Record<string, string>} loaded
+ */
+function sentValues(table, values, loaded) {
+    return Object.fromEntries(Object.entries(values).map(([name, value]) => {
+        const column = table.columns.find(c => c.name === name);
+        const keep = !column || !isTrimmed(column) || (value === (loaded[name] ?? "") && name !== "name");
+        return [name, keep ? value : value.trim()];
+    }));
 }
 
 /**
@@ -93,8 +106,10 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
 
     const set = (/** @type {string} */ column, /** @type {string} */ value) => {
         edited.current = true;
-        setValues(v => ({...v, [column]: value}));
-        setProblems(p => ({...p, [column]: problemOf(table.columns.find(c => c.name === column), value)}));
+        const next = {...values, [column]: value};
+        setValues(next);
+        // Judged with the whole row: a field's kind may follow another (a PPP link's owner kind).
+        setProblems(problemsOf(table, next));
         setNotice("");
         setError("");
     };
@@ -102,12 +117,13 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
     const save = async (/** @type {Event} */ event) => {
         event.preventDefault();
         // Blanks around a name are never meant: "CU-B " would stand beside "CU-B".
-        const sent = table.named ? {...values, name: (values.name ?? "").trim()} : values;
+        const sent = sentValues(table, values, row);
         setValues(sent);
         const found = problemsOf(table, sent);
         setProblems(found);
         setNotice("");
-        if (Object.keys(found).length) {
+        // A loaded value that fails stays marked, but only what the user changed holds the save back.
+        if (Object.keys(found).some(column => id === null || sent[column] !== (row[column] ?? ""))) {
             setError("Please correct the marked fields.");
             return;
         }

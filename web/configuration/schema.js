@@ -6,16 +6,19 @@
 import {STORE_TABLES} from "./store_tables.js";
 
 /**
- * @typedef {"text" | "number" | "bool" | "choice" | "ref" | "refName"
- *   | "address" | "netMask" | "multicast" | "routerId" | "phone"} Kind
- * `ref` holds another row's id, `refName` its name; both are chosen by name.
+ * @typedef {"text" | "number" | "bool" | "flag" | "choice" | "ref" | "refName"
+ *   | "address" | "ownAddress" | "netMask" | "multicast" | "routerId" | "phone"} Kind
+ * `ref` holds another row's id, `refName` its name; both are chosen by name. `bool` is "true" or
+ * "false"; `flag` is a flag that the file keeps as it stands ("1"/"0" as well as "true"/"false").
+ * `ownAddress`: a device's own address, which no broadcast, multicast or loopback address can be.
  * @typedef {{
  *   name: string, label: string, kind: Kind, min?: number, max?: number, choices?: string[],
  *   none?: string, table?: string, required?: boolean, grid?: boolean, hidden?: boolean,
- *   initial?: string
+ *   initial?: string, kindWhen?: {column: string, value: string, kind: Kind}
  * }} Column
  * `none`: the value that a reference holds for "no row" besides the empty text.
- * `initial`: what a new row starts with.
+ * `initial`: what a new row starts with. `hidden`: not in the forms (the id, and columns that no
+ * Save writes and nothing reads). `kindWhen`: the kind in rows whose `column` holds `value`.
  * @typedef {{
  *   name: string, label: string, row: string, columns: Column[], single: boolean, named: boolean,
  *   parent?: string, nameUnique?: string[], sharesIds: boolean, unitGroup?: string,
@@ -43,6 +46,11 @@ const ref = (label, table, more) => column(label, "ref", {table, ...more});
 const refName = (label, table, more) => column(label, "refName", {table, ...more});
 /** An IPv4 address. @param {string} label @param {Partial<Column>} [more] */
 const address = (label, more) => column(label, "address", more);
+/** A flag kept as the file holds it. @param {string} label */
+const flag = label => column(label, "flag");
+// Columns that neither Save writes nor Open reads, and that nothing reads while the server runs:
+// kept out of the forms, so that nothing typed into them is lost unseen.
+const notInFile = {hidden: true};
 /** @param {string} label */
 const netMask = label => column(label, "netMask");
 /** @param {string} label */
@@ -90,7 +98,7 @@ function telephoneLine(n) {
         [`${p}LineDetection`]: bool(`Line ${n} line detection`),
         [`${p}CallingTimeout`]: time(`Line ${n} calling timeout`),
         [`${p}SilenceTimeout`]: time(`Line ${n} silence timeout`),
-        [`${p}SipExtension`]: phone(`Line ${n} SIP extension`)};
+        [`${p}SipExtension`]: phone(`Line ${n} SIP extension`, notInFile)};
 }
 
 /** A radio's data or control port. @param {string} p @param {string} label */
@@ -145,7 +153,7 @@ const TABLES = {
         description: text("Description"),
         conferenceType: choice("Conference type", ["multicast", "sip"], {grid: true}),
         multicastGroup: multicast("Multicast group"), port: port("Port"), ttl: number("TTL", 0, 255),
-        sipExtension: phone("SIP extension")}},
+        sipExtension: phone("SIP extension", notInFile)}},
     globalEvents: {byName: true, label: "Events", row: "Event", sharesIds: true, catalogue: true, fields: {
         description: text("Description", {grid: true}), textMessage: text("Text message"),
         audioFile: refName("Audio file", "audioFiles", {grid: true}), repeats: number("Repeats", 0, 1000),
@@ -173,7 +181,8 @@ const TABLES = {
         sideTone: bool("Side tone"), sideToneLevel: number("Side tone level", 0, 100)}},
     globalOverviewSipAliases: {label: "SIP accounts", row: "SIP account", nameUnique: ["parentId"], catalogue: true,
         fields: {
-        type: choice("Kind", ["account"], {grid: true}), parentId: ref("Owner", "ids", {grid: true}),
+        // A unit's SIP account, or an operator's alias in the system-wide list.
+        type: choice("Kind", ["account", "operator"], {grid: true}), parentId: ref("Owner", "ids", {grid: true}),
         parentType: OWNER,
         alias: phone("Alias", {grid: true}), password: text("Password"), callNumber: phone("Call number"),
         callerId: text("Caller id")}},
@@ -181,13 +190,14 @@ const TABLES = {
         // A new unit gets a model: the export writes it, and the unit needs one.
         type: choice("Model", UNIT_MODELS, {grid: true, initial: UNIT_MODELS[0]}),
         line1Master: bool("Line 1 master"), disableLocalEcho: bool("Disable local echo with PABX"),
-        ipAddress: address("IP address", {grid: true}), netMask: netMask("Net mask"), useDhcp: bool("Use DHCP"),
+        ipAddress: column("IP address", "ownAddress", {grid: true}), netMask: netMask("Net mask"),
+        useDhcp: flag("Use DHCP"),
         sipExchangeNumber: phone("SIP exchange number"), sipDomain: text("SIP domain"),
         sipRegistrar: text("SIP registrar"), ospf2RouterId: routerId("OSPFv2 router id"),
         ospf3RouterId: routerId("OSPFv3 router id")}},
     crewStation: {byName: true, label: "Crew stations", row: "Crew station", parent: "breltID",
         unitGroup: "Devices", fields: {
-        breltID: unit, type: choice("Model", CREW_MODELS, {grid: true}), showSplash: bool("Show splash screen"),
+        breltID: unit, type: choice("Model", CREW_MODELS, {grid: true}), showSplash: flag("Show splash screen"),
         brightness: number("Brightness", 0, 100), contrast: number("Contrast", 0, 100),
         endpoint: refName("Endpoint", "endpoint"), rate: choice("Rate", RATES), parity: choice("Parity", PARITIES),
         addOnH: bool("Add-on H"), dataBits: number("Data bits", 5, 8), stopBits: number("Stop bits", 1, 2),
@@ -205,7 +215,8 @@ const TABLES = {
         ...radioPort("dataPort", "Data port"), synchronous: bool("Synchronous"),
         rtsCtsFlowControl: bool("RTS CTS flow control"),
         ...radioPort("controlPort", "Control port"), remoteControl: bool("Remote control"),
-        remoteControlConnection: choice("Remote control connection", ["IP", "serial"]),
+        // As the import writes it; the export writes a serial link only for exactly "Serial".
+        remoteControlConnection: choice("Remote control connection", ["IP", "Serial"]),
         // Holds an address or an endpoint's name.
         remoteControlIpAddress: text("Remote control address"),
         remoteControlEndpoint: refName("Remote control endpoint", "endpoint"),
@@ -214,7 +225,7 @@ const TABLES = {
         statusPortEndpoint: refName("Status port endpoint", "endpoint"),
         tracePortEndpoint: refName("Trace port endpoint", "endpoint"),
         debugPortEndpoint: refName("Debug port endpoint", "endpoint"), force: bool("Force"), ...lines(4),
-        sipExtension: phone("SIP extension"), remoteControlPort: port("Remote control port"),
+        sipExtension: phone("SIP extension", notInFile), remoteControlPort: port("Remote control port"),
         transmitRtpPort: port("Transmit RTP port"), receiveRtpPort: port("Receive RTP port"),
         ...numbered("rtpLine", 4, n => bool(`RTP line ${n}`))}},
     telephone: {byName: true, label: "Telephones", row: "Telephone", parent: "breltID", sharesIds: true,
@@ -230,11 +241,11 @@ const TABLES = {
         fields: {
         breltID: unit, endpoint: refName("Endpoint", "endpoint", {grid: true}), rate: choice("Rate", RATES),
         parity: choice("Parity", PARITIES), dataBits: number("Data bits", 5, 8), stopBits: number("Stop bits", 1, 2),
-        rts: bool("RTS"), dtr: bool("DTR"), rs485: bool("RS-485"), ...lines(4)}},
+        rts: flag("RTS"), dtr: flag("DTR"), rs485: flag("RS-485"), ...lines(4)}},
     speaker: {byName: true, label: "Speakers", row: "Speaker", parent: "breltID", sharesIds: true,
         unitGroup: "Devices", fields: {
         breltID: unit, playAnnouncements: bool("Plays announcements"), volume: number("Volume", 0, 100), ...lines(1),
-        sipExtension: phone("SIP extension")}},
+        sipExtension: phone("SIP extension", notInFile)}},
     usbAudio: {byName: true, label: "USB audio devices", row: "USB audio device", parent: "breltID",
         unitGroup: "Devices", fields: {
         breltID: unit, inputGain: level("Input gain"), outputGain: level("Output gain"),
@@ -242,7 +253,8 @@ const TABLES = {
     daemons: {label: "Programs", row: "Program", parent: "breltID", unitGroup: "Programs", fields: {
         breltID: unit, application: text("Application", {grid: true}), path: text("Path"),
         parameters: text("Parameters"),
-        mode: choice("Mode", ["respawn", "wait", "once"]), delay: time("Delay"), noAuto: bool("No automatic start"),
+        // The file's two mode words; another loaded word is shown and kept.
+        mode: choice("Mode", ["respawn", "wait"]), delay: time("Delay"), noAuto: bool("No automatic start"),
         position: number("Position", 0, 100000, {grid: true}), enabled: bool("Enabled", {grid: true})}},
     services: {label: "Services", row: "Services", parent: "breltID", unitGroup: "Programs", fields: {
         breltID: unit, nmeaGps: bool("NMEA GPS"), nmeaEndpoint: refName("NMEA endpoint", "endpoint"),
@@ -256,8 +268,9 @@ const TABLES = {
     pppProperties: {label: "PPP links", row: "PPP link", parent: "parentId", fields: {
         parentId: ref("Owner", "ids", {grid: true}), parentType: text("Owner kind", {grid: true}),
         localIp: address("Local IP", {grid: true}),
-        // A radio's USB link keeps its net mask here.
-        remoteIp: address("Remote IP", {grid: true}), options: text("Options")}},
+        // A radio's USB link keeps its net mask here, as a mask or a prefix length.
+        remoteIp: address("Remote IP (a USB link: net mask)", {grid: true,
+            kindWhen: {column: "parentType", value: "radioUsb", kind: "netMask"}}), options: text("Options")}},
     routingProtocols: {label: "Routing protocols", row: "Routing protocols", parent: "parentId",
         unitGroup: "Routes", fields: {
         parentId: ref("Owner", "ids", {required: true, grid: true}), pppId: ref("PPP link", "pppProperties"),
@@ -298,7 +311,7 @@ const TABLES = {
         defaultVolume: number("Default volume", 0, 100), callTimeout: time("Call timeout"),
         localVoxTimeout: time("Local VOX timeout"), maxConnectedRadios: number("Maximum connected radios", 0, 64),
         sideTone: bool("Side tone"), settingMenuTimeout: time("Settings menu timeout"),
-        sipExtension: phone("SIP extension", {grid: true}), conferenceEnabled: bool("Conference enabled"),
+        sipExtension: phone("SIP extension", notInFile), conferenceEnabled: bool("Conference enabled"),
         secondConferenceEnabled: bool("Second conference enabled"),
         followOperatorEnabled: bool("Follow operator enabled"),
         automaticRadioId: ref("Radio connected automatically", "radio")}},

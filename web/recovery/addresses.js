@@ -2,7 +2,7 @@
 import {html, useEffect, useState} from "../lib/preact-htm.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import * as curtain from "../common/api/curtain.js";
-import {pcAddressProblem, unitAddressProblem} from "./checks.js";
+import {addressProblem} from "./checks.js";
 
 /**
  * One address: shown as the server holds it, changed with Set. A refused one (by the page, or by
@@ -70,10 +70,10 @@ export function Addresses({port, locked, feed}) {
         <h2 id="addresses-title">2. Addresses</h2>
         ${!port ? html`<p class="muted">Shown once a port is chosen.</p>` : html`
             <${AddressField} label="PC address" id="server-address" held=${held.serverAddress} locked=${locked}
-                problem=${(/** @type {string} */ a) => pcAddressProblem(a, held.centralUnitAddress)}
+                problem=${addressProblem}
                 save=${saver(curtain.setServerAddress)}/>
             <${AddressField} label="Unit address" id="unit-address" held=${held.centralUnitAddress} locked=${locked}
-                problem=${(/** @type {string} */ a) => unitAddressProblem(a, held.serverAddress)}
+                problem=${addressProblem}
                 save=${saver(curtain.setUnitAddress)} notice=${feed.addressProblem}/>
             <p class="hint">The unit fetches its image from the PC address; it uses the unit address meanwhile, in the
                 PC's network.</p>`}

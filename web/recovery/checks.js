@@ -1,5 +1,6 @@
 // What the recovery page checks before it sends anything: the server takes only whole flash images,
 // dotted-quad addresses, and MAC addresses and dates in the unit's own forms.
+import {quadOf} from "../common/address.js";
 
 export const MIB = 1 << 20;
 /** The two flash sizes of a central unit, as image sizes in bytes. */
@@ -19,30 +20,15 @@ export function imageProblem(file) {
         "but a unit image is exactly 32 MiB or 64 MiB. Choose the image made for this unit's flash.";
 }
 
-/** Why a text cannot be an address of the PC or of the unit, or "". @param {string} text */
-export function addressProblem(text) {
-    const parts = text.split(".");
-    if (!(parts.length === 4 && parts.every(p => /^[0-9]{1,3}$/.test(p) && Number(p) <= 255)))
-        return `“${text}” is not an IPv4 address: write four numbers from 0 to 255 with dots between them ` +
-            "(for example 192.168.1.20).";
-    if (text === "0.0.0.0") return "0.0.0.0 means “no address”: nothing can be reached at it.";
-    if (text === "255.255.255.255")
-        return "255.255.255.255 is the broadcast address: it reaches every device on the network, not one.";
-    return "";
-}
-
 /**
- * Why `unit` cannot be the unit's address beside the PC's `pc`, as far as the page can tell; the
- * server, which knows the PC's network, refuses an address outside it.
- * @param {string} unit @param {string} pc
+ * Why a text is no IPv4 address at all, or "". What else keeps an address from the PC or the unit
+ * (no address, a broadcast, outside the PC's network) the server says, which knows the network.
+ * @param {string} text
  */
-export function unitAddressProblem(unit, pc) {
-    return addressProblem(unit) || (unit === pc ? `${unit} is the PC's own address: the unit needs an address of its own.` : "");
-}
-
-/** Why `pc` cannot be the PC's address beside the unit's `unit`, or "". @param {string} pc @param {string} unit */
-export function pcAddressProblem(pc, unit) {
-    return addressProblem(pc) || (pc === unit ? `${pc} is the unit's address: the PC needs an address of its own.` : "");
+export function addressProblem(text) {
+    if (quadOf(text)) return "";
+    return `“${text}” is not an IPv4 address: write four numbers from 0 to 255 with dots between them and no ` +
+        "leading zeros (for example 192.168.1.20).";
 }
 
 const RESERVED_MACS = ["00:00:00:00:00:00", "ff:ff:ff:ff:ff:ff", "00:11:22:33:44:56"];

@@ -44,3 +44,12 @@ def file_name_shown(browser):
 
 def wait_file_name(browser, name):
     browser.wait(lambda: file_name_shown(browser) == name, message=f"the file name {name!r}")
+
+
+def validation_findings(browser, path):
+    """Opens the file and Validate; the findings listed, each as its text."""
+    browser.open("/")
+    open_file(browser, path)
+    browser.open("/#/validate")
+    browser.wait(lambda: "finding" in browser.text(), timeout=30, message="the validation's result")
+    return [item.text for item in browser.driver.find_elements("css selector", ".findings li")]

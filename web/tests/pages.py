@@ -23,6 +23,7 @@ try:
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys  # noqa: F401
+    from selenium.webdriver.support.ui import Select  # noqa: F401
 except ImportError:  # pragma: no cover
     webdriver = None
 

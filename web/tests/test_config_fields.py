@@ -6,12 +6,7 @@ import tempfile
 import unittest
 
 from config_pages import fixture, open_file, row_named, rows
-from pages import By, PageTest
-
-try:
-    from selenium.webdriver.support.ui import Select
-except ImportError:  # pragma: no cover
-    Select = None
+from pages import By, PageTest, Select
 
 # (where the form is, field label, value typed, table, row name, column, words of the error)
 CASES = [
@@ -141,6 +136,18 @@ class LoadedValuesTest(PageTest):
         self.assertEqual(Select(b.field("Model")).first_selected_option.text, "Prototype 9")
         b.shot("config-field-loaded-marked")
         self.assertEqual(row_named("centralUnits", "CU-X", "ipAddress", "netMask", "sipExchangeNumber", "type"), unit)
+        # The marked values lock nothing: another field of the row is saved, and they stay as loaded.
+        b.type("SIP domain", "odd.example")
+        b.click("Save changes")
+        b.wait_text("Saved.")
+        self.assertEqual(b.field("IP address").get_attribute("aria-invalid"), "true")
+        self.assertEqual(row_named("centralUnits", "CU-X", "ipAddress", "netMask", "sipExchangeNumber", "type", "sipDomain"),
+                         {**unit, "sipDomain": "odd.example"})
+        # A changed value that fails holds the save back.
+        b.type("IP address", "10.0.0.301")
+        b.click("Save changes")
+        b.wait_text("Please correct the marked fields.")
+        self.assertEqual(row_named("centralUnits", "CU-X", "ipAddress")["ipAddress"], unit["ipAddress"])
 
 
 if __name__ == "__main__":

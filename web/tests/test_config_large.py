@@ -58,10 +58,10 @@ class LargeConfigurationTest(PageTest):
         b.type("Filter", "Radio 0150")
         b.wait_text(f"10 of {total} rows")
         b.click("Radio 01500")
-        b.type("SIP extension", "1500")
+        b.type("Audio delay", "1500")
         b.click("Save changes")
         b.wait_text("Saved.")
-        self.assertEqual(row_named("radio", "Radio 01500", "sipExtension")["sipExtension"], "1500")
+        self.assertEqual(row_named("radio", "Radio 01500", "audioDelay")["audioDelay"], "1500")
 
 
 if __name__ == "__main__":

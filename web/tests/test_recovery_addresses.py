@@ -7,17 +7,19 @@ import urllib.parse
 from pages import curl
 from recovery_support import MIB, RecoveryPageTest
 
-# (field, address, the reason's words, whether the page itself refuses it before sending). Inside the
-# test's namespace the PC's address is loopback's, 127.0.0.1 in 127.0.0.0/8.
+# (field, address, the reason's words, whether the page itself refuses it before sending: only a text
+# that is no address at all; every other reason is the server's own sentence). Inside the test's namespace the PC's address is loopback's, 127.0.0.1 in 127.0.0.0/8.
 BAD = [
-    ("Unit address", "127.0.0.1", "127.0.0.1 is the PC's own address", True),
+    ("Unit address", "127.0.0.1", "127.0.0.1 is the PC's own address", False),
     ("Unit address", "10.0.0.5", "10.0.0.5 is outside the PC's network 127.0.0.0/8", False),
-    ("Unit address", "0.0.0.0", "0.0.0.0 means “no address”", True),
-    ("Unit address", "255.255.255.255", "255.255.255.255 is the broadcast address", True),
+    ("Unit address", "0.0.0.0", "0.0.0.0 means “no address”", False),
+    ("Unit address", "255.255.255.255", "255.255.255.255 is the broadcast address", False),
     ("Unit address", "127.255.255.255", "is the broadcast address of the PC's network 127.0.0.0/8", False),
-    ("PC address", "0.0.0.0", "0.0.0.0 means “no address”", True),
-    ("PC address", "255.255.255.255", "255.255.255.255 is the broadcast address", True),
-    ("PC address", "UNIT", "is the unit's address", True),
+    ("Unit address", "127.0.0.010", "is not an IPv4 address", True),
+    ("PC address", "0.0.0.0", "0.0.0.0 means “no address”", False),
+    ("PC address", "255.255.255.255", "255.255.255.255 is the broadcast address", False),
+    ("PC address", "UNIT", "is the unit's address", False),
+    ("PC address", "127.0.0.1.", "is not an IPv4 address", True),
 ]
 COMMAND = {"Unit address": "central_unit_address", "PC address": "server_address"}
 

@@ -4,8 +4,10 @@ import json
 import os
 import re
 import shutil
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.parse
 
@@ -155,6 +157,78 @@ class ConfigFiles(unittest.TestCase):
         self.assertEqual(command("command=save_file")[0], 404)
         self.assertEqual(sorted(os.listdir(chosen)), ["exercise.conf", "mine.conf"])
         self.assertEqual(sorted(os.listdir(self.server.dir)), before)
+
+    def test_a_download_keeps_the_configurations_name_whole(self):
+        # (the configuration's name, the ASCII name, the whole name as filename* carries it or None)
+        cases = [
+            ("Průzkum 2 – cvičení", "Pr_zkum 2 _ cvi_en_.conf",
+             "Pr%C5%AFzkum%202%20%E2%80%93%20cvi%C4%8Den%C3%AD.conf"),
+            ("North/South", "North-South.conf", None),
+            ("C:\\exercises\\east", "C:-exercises-east.conf", None),
+        ]
+        for name, ascii_name, encoded in cases:
+            with self.subTest(name=name):
+                row = json.loads(curl("/tuna/list/Configuration.json")[1])
+                status, body = curl("/tuna/update/Configuration.json", "--data-urlencode", f"id={row['id'][-1]}",
+                                    "--data-urlencode", f"name={name}")
+                self.assertEqual((status, json.loads(body)["status"]), (200, "success"), body)
+                status, headers, offered = curl_headers("/tuna/configurationFile.json?command=save_file")
+                self.assertEqual(status, 200)
+                expected = f'attachment; filename="{ascii_name}"'
+                if encoded:
+                    expected += f"; filename*=UTF-8''{encoded}"
+                self.assertEqual(headers["content-disposition"], expected)
+                self.assertTrue(headers["content-disposition"].isascii())
+                self.assertTrue(offered.startswith(b"# config file "))
+
+    def test_the_temporaries_of_a_killed_save_go_at_the_next_start_or_save_of_that_file(self):
+        chosen = tempfile.mkdtemp(prefix="chosen-")
+        self.addCleanup(shutil.rmtree, chosen, True)
+        target = os.path.join(chosen, "big500")
+        units = "".join(f"\t|CU-{n:03}|\n\t\t|type| = |BRELT-10TA|\n\t\t|sip domain| = |{'d' * 200}|\n" for n in range(500))
+        big = os.path.join(chosen, "source.txt")
+        with open(big, "w") as f:
+            f.write(f"|nodes|\n{units}|system|\n\t|name| = |big500|\n")
+        self.assertEqual(json.loads(upload_and_load(big, "big500.conf")[1]), {"status": "success"})
+        os.remove(big)
+        self.assertEqual(command("command=save_as", "file=" + target)[0], 404)
+        whole = read(target + ".conf")
+
+        # Saves again and again, each killed as soon as its temporary file stands beside the target,
+        # until a kill leaves one (the save may finish first); the user's file stays whole each time.
+        server = self.server
+        leftovers = []
+        for _ in range(40):
+            if leftovers:
+                break
+            saving = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "--max-time", "60",
+                                       "http://127.0.0.1:8765/tuna/configurationFile.json?command=save_file"])
+            deadline = time.monotonic() + 60
+            while saving.poll() is None and time.monotonic() < deadline:
+                if [n for n in os.listdir(chosen) if n.startswith("big500.conf.")]:
+                    break
+            server.proc.kill()
+            server.proc.wait(30)
+            saving.wait(60)
+            leftovers = [n for n in os.listdir(chosen) if n.startswith("big500.conf.")]
+            self.assertEqual(read(target + ".conf").split(b"\n", 1)[1], whole.split(b"\n", 1)[1])
+            server.close()
+            server = Server(args=("-l", "0x1"), files={"default.conf": read(SHIPPED_DEFAULT),
+                                                       "saved.conf.Xy12ab": "# config file cut"})
+            self.addCleanup(server.close)
+            # The start-up's own save of saved.conf removed what a killed one left beside it.
+            self.assertEqual(sorted(n for n in os.listdir(server.dir) if n.startswith("saved.conf")), ["saved.conf"])
+            self.assertEqual(json.loads(upload_and_load(target + ".conf", "big500.conf", "filePath=" + target + ".conf")[1]),
+                             {"status": "success"})
+        self.assertEqual(len(leftovers), 1, "no kill of 40 came while a save was writing")
+        self.assertRegex(leftovers[0], r"^big500\.conf\.[A-Za-z0-9]{6}$")
+
+        # A user's own file of a like name is no leftover.
+        with open(os.path.join(chosen, "big500.conf.backup"), "w") as f:
+            f.write("# config file kept by hand\n")
+        self.assertEqual(command("command=save_file")[0], 404)
+        self.assertEqual(sorted(os.listdir(chosen)), ["big500.conf", "big500.conf.backup"])
+        self.assertEqual(read(target + ".conf").split(b"\n", 1)[1], whole.split(b"\n", 1)[1])
 
 
 if __name__ == "__main__":

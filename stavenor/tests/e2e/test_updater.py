@@ -243,11 +243,11 @@ class Updater(UpdaterCase):
                             "-F", "path=/modules")
         self.assertEqual(json.loads(body), {"status": "error", "description": "no unit"})
 
-        # A name from the file itself reaches the header as a plain file name.
+        # A name from the file itself reaches the header as a plain file name: separators become dashes.
         unit.files["/dis/odd.conf"] = CONF.replace("|cfg|", '|../x"y\\z|').encode()
         self.get("modDownload", filePath="/dis/odd.conf", macAddress=unit.mac)
         status, headers, body = curl_headers(query("/updater/downloadConfigurationFile.json", macAddress=unit.mac))
-        self.assertEqual(headers["content-disposition"], 'attachment; filename="xyz.conf"')
+        self.assertEqual(headers["content-disposition"], 'attachment; filename="..-xy-z.conf"')
         self.assert_clean_stop()
 
     def test_roles_refused_by_a_unit_without_them(self):

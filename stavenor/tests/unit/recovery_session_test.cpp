@@ -93,7 +93,8 @@ TEST(IpChecker, OnlyDottedQuadsAreTaken)
         {"192.0.2.7", true},    {"0.0.0.0", true},       {"255.255.255.255", true}, {"192.0.2.7; erase", false},
         {"192.0.2.256", false}, {"192.0.2", false},      {"1.2.3.4.5", false},      {"", false},
         {" 1.2.3.4", false},    {"1.2.3.4 ", false},     {"1..2.3", false},         {"0001.2.3.4", false},
-        {"a.b.c.d", false},     {"1.2.3.4\n", false}};
+        {"a.b.c.d", false},     {"1.2.3.4\n", false},    {"010.0.0.1", false},      {"1.2.3.00", false},
+        {"10.0.0.0", true}};
     for (auto [text, valid] : cases) EXPECT_EQ(IpChecker::isDottedQuad(text), valid) << text;
     IpChecker checker;
     const std::string before = checker.getServerAddress();

@@ -254,6 +254,35 @@ TEST(ConfigTreeText, FailedSaveKeepsTheOldFile)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
+TEST(ConfigTreeText, ASaveRemovesOnlyTheTemporariesThatAKilledSaveOfItsFileLeft)
+{
+    TempDir dir;
+    const std::string cut = "# config file Thu Dec 10 18:00:00 2026\n\n|system|\n\t|na";
+    // (file beside the target, what it holds, whether the save removes it)
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        {"big500.conf.HotjvP", cut, true},
+        {"big500.conf.a1B2c3", "", true}, // made, killed before a byte was written
+        {"big500.conf.backup", cut, false},  // a word, not mkstemp's letters
+        {"big500.conf.202401", cut, false},
+        {"big500.conf.HotjvP7", cut, false},
+        {"big500.conf.Hot-vP", cut, false},
+        {"big500.conf.QzX9ab", "the user's own notes", false},
+        {"other.conf.HotjvP", cut, false},
+        {"big500.confXHotjvP", cut, false},
+    };
+    for (const auto& [name, text, _] : cases) write_file(dir / name, text);
+    fs::create_directory(dir / "big500.conf.Dir1ab");
+    fs::create_symlink(dir / "other.conf.HotjvP", dir / "big500.conf.Lnk1ab");
+
+    ConfigNode root;
+    root.addChild("name", "big");
+    ASSERT_EQ(root.saveToFile(dir / "big500.conf"), ConfigNode::kSaved);
+    for (const auto& [name, text, removed] : cases) EXPECT_EQ(fs::exists(dir / name), !removed) << name;
+    EXPECT_TRUE(fs::is_directory(dir / "big500.conf.Dir1ab"));
+    EXPECT_TRUE(fs::is_symlink(dir / "big500.conf.Lnk1ab"));
+    EXPECT_EQ(body_of(read_file(dir / "big500.conf")), "\n|name| = |big|\n");
+}
+
 TEST(ConfigTreeText, BufferWriterStaysInsideItsRoom)
 {
     ConfigNode root;

@@ -40,7 +40,8 @@ uint32_t maskOf(int prefixLength) { return prefixLength <= 0 ? 0 : ~uint32_t(0) 
 std::string addressProblem(const std::string& address)
 {
     if (!IpChecker::isDottedQuad(address))
-        return "“" + address + "” is not an IPv4 address: write four numbers from 0 to 255 with dots between them.";
+        return "“" + address + "” is not an IPv4 address: write four numbers from 0 to 255 with dots between them "
+               "and no leading zeros.";
     if (address == "0.0.0.0") return "0.0.0.0 means “no address”: nothing can be reached at it.";
     if (address == "255.255.255.255")
         return "255.255.255.255 is the broadcast address: it reaches every device on the network, not one.";
@@ -112,11 +113,14 @@ bool IpChecker::isDottedQuad(const std::string& text)
     while (octets < 4) {
         size_t digits = 0;
         int value = 0;
+        const size_t first = at;
         while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 4) {
             value = value * 10 + (text[at++] - '0');
             ++digits;
         }
         if (digits == 0 || digits > 3 || value > 255) return false;
+        // The boot loader reads "010" as octal: a leading zero would not be the address meant.
+        if (digits > 1 && text[first] == '0') return false;
         ++octets;
         if (octets < 4 && (at >= text.size() || text[at++] != '.')) return false;
     }
