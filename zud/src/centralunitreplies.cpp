@@ -335,6 +335,8 @@ void CentralUnit::handleOk()
         } else {
             qDebug() << "ERROR: unknown gain response";
         }
+    } else if (is("ptt ") || is("broadcast ") || is("radio silence ") || is("digit ") || is("alarm ")) {
+        // Taken: what it changed comes in the unit's status reports, nothing is dropped.
     } else {
         qDebug() << "ok message dropped" << "@" << unitName << "!";
     }
