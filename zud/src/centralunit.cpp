@@ -151,6 +151,8 @@ void CentralUnit::renewConnection()
     inbox.clear();
     replyTokens.clear();
     socket->connectToHost(address, port, QIODevice::ReadWrite);
+    if (passwordRefused)
+        return;
     setLinkState(":/icons/images/busy.gif", tr("connecting"));
     setLink(LinkState::Connecting);
 }
@@ -160,12 +162,13 @@ void CentralUnit::changeSettings(const QString &ipAddress, const QString &newPas
     qDebug() << "change settings of" << unitName << "to" << ipAddress << ttl;
     ttlSeconds = std::max(ttl, 2);
     if (ipAddress == address && newPassword == password) {
-        if (isConnected())
+        if (isConnected() && !passwordRefused)
             showConnectedRow();
         return;
     }
     address = ipAddress;
     password = newPassword;
+    passwordRefused = false;
     rtpSource->setUnitAddress(QHostAddress(address));
     item->setText(1, address);
     // The new values are tried now, not when a pending retry fires.
@@ -177,7 +180,9 @@ void CentralUnit::connectionEstablished()
 {
     secondsWithoutAlive = 0;
     diagnoseTimer.start(1000);
-    showConnectedRow();
+    // A password refused before stays told until the unit takes a login.
+    if (!passwordRefused)
+        showConnectedRow();
     item->setDisabled(false);
     routesBranch->treeItem()->setHidden(false);
     alarmsBranch->treeItem()->setHidden(false);
@@ -197,8 +202,13 @@ void CentralUnit::connectionEstablished()
 
 void CentralUnit::dropLink()
 {
-    setLinkState(":/icons/images/reject.png", tr("connection refused"));
-    setLink(LinkState::Unreachable);
+    if (passwordRefused) {
+        setLinkState(":/icons/images/reject.png", tr("wrong password"));
+        setLink(LinkState::WrongPassword);
+    } else {
+        setLinkState(":/icons/images/reject.png", tr("connection refused"));
+        setLink(LinkState::Unreachable);
+    }
     removeAllAlarms();
     removeAllRoutes();
     removeAllResources();
