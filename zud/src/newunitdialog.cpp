@@ -2,6 +2,7 @@
 
 #include "ui_newunitdialog.h"
 
+#include <QLayout>
 #include <QPushButton>
 
 #include <algorithm>
@@ -61,8 +62,12 @@ void NewUnitDialog::updateOkButton()
     const QString address = ui->ipLineEdit->text();
     const bool kept = !keptAddress.isEmpty() && address == keptAddress;
     const QString problem = kept ? QString() : addressProblem(address);
-    ui->ipProblemLabel->setText(problem);
-    ui->ipProblemLabel->setVisible(!problem.isEmpty());
+    if (problem != ui->ipProblemLabel->text()) {
+        ui->ipProblemLabel->setText(problem);
+        ui->ipProblemLabel->setVisible(!problem.isEmpty());
+        // A window does not follow the height of wrapped text by itself: the reason would be cut.
+        resize(width(), std::max(minimumSizeHint().height(), layout()->totalHeightForWidth(width())));
+    }
     ui->buttonBox->button(QDialogButtonBox::Ok)
         ->setEnabled(!ui->nameLineEdit->text().isEmpty() && (kept || isValidIpAddress(address)));
 }

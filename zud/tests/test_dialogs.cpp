@@ -445,9 +445,13 @@ void DialogsTest::shownUnitKeepsItsAddress()
     auto *problem = dialog.findChild<QLabel *>("ipProblemLabel");
     QVERIFY(ok->isEnabled());
     QVERIFY(problem->isHidden());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     address->setText("127.0.0.3");
     QVERIFY(!ok->isEnabled());
     QCOMPARE(problem->text(), QString("Addresses beginning with 127 are this PC's own (loopback), not a unit's."));
+    // The window grows to show the reason's every line.
+    QTRY_VERIFY(problem->height() >= problem->heightForWidth(problem->width()));
     address->setText("127.0.0.2");
     QVERIFY(ok->isEnabled());
     QVERIFY(problem->isHidden());
