@@ -142,6 +142,8 @@ void CentralUnit::setLink(LinkState state)
         return;
     link = state;
     emit linkStateChanged(state);
+    // The details of the unit's row follow its link.
+    gZudWindow->updateGuiLater();
 }
 
 void CentralUnit::renewConnection()

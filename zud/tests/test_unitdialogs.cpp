@@ -360,6 +360,10 @@ void UnitDialogsTest::wrongPasswordIsToldAndChangedHere()
     QCOMPARE(states.size(), 0);
     QCOMPARE(rowNamed(dialog, "North")->text(3), QString("wrong password"));
     QCOMPARE(unit->treeItem()->toolTip(0), QString("wrong password"));
+    // The unit's details say it too.
+    auto *details = gZudWindow->findChild<QLabel *>("infoLabel");
+    gZudWindow->connectionsTree()->setCurrentItem(unit->treeItem());
+    QTRY_COMPARE(details->text(), QString("login: wrong password"));
     // The words fit their column.
     QStyleOptionViewItem option;
     option.initFrom(table(dialog));
@@ -382,6 +386,7 @@ void UnitDialogsTest::wrongPasswordIsToldAndChangedHere()
     QCOMPARE(boxes.texts, QStringList{});
     QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("logged in"));
     QCOMPARE(unit->treeItem()->toolTip(0), QString("TTL: 2 seconds"));
+    QTRY_VERIFY(details->text().startsWith("system:"));
     QVERIFY(northUnit.messages().contains("login|ZUD Operator|" + QString::number(unit->rtpPort()) + "|new pw"));
     QCOMPARE(saved({"devices", "North", "password"}), QString("new pw"));
 }
