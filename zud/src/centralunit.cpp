@@ -142,6 +142,8 @@ void CentralUnit::setLink(LinkState state)
         return;
     link = state;
     emit linkStateChanged(state);
+    // The details of the unit's row follow its link.
+    gZudWindow->updateGuiLater();
 }
 
 void CentralUnit::renewConnection()
@@ -151,6 +153,8 @@ void CentralUnit::renewConnection()
     inbox.clear();
     replyTokens.clear();
     socket->connectToHost(address, port, QIODevice::ReadWrite);
+    if (passwordRefused)
+        return;
     setLinkState(":/icons/images/busy.gif", tr("connecting"));
     setLink(LinkState::Connecting);
 }
@@ -160,12 +164,13 @@ void CentralUnit::changeSettings(const QString &ipAddress, const QString &newPas
     qDebug() << "change settings of" << unitName << "to" << ipAddress << ttl;
     ttlSeconds = std::max(ttl, 2);
     if (ipAddress == address && newPassword == password) {
-        if (isConnected())
+        if (isConnected() && !passwordRefused)
             showConnectedRow();
         return;
     }
     address = ipAddress;
     password = newPassword;
+    passwordRefused = false;
     rtpSource->setUnitAddress(QHostAddress(address));
     item->setText(1, address);
     // The new values are tried now, not when a pending retry fires.
@@ -177,7 +182,9 @@ void CentralUnit::connectionEstablished()
 {
     secondsWithoutAlive = 0;
     diagnoseTimer.start(1000);
-    showConnectedRow();
+    // A password refused before stays told until the unit takes a login.
+    if (!passwordRefused)
+        showConnectedRow();
     item->setDisabled(false);
     routesBranch->treeItem()->setHidden(false);
     alarmsBranch->treeItem()->setHidden(false);
@@ -197,8 +204,13 @@ void CentralUnit::connectionEstablished()
 
 void CentralUnit::dropLink()
 {
-    setLinkState(":/icons/images/reject.png", tr("connection refused"));
-    setLink(LinkState::Unreachable);
+    if (passwordRefused) {
+        setLinkState(":/icons/images/reject.png", tr("wrong password"));
+        setLink(LinkState::WrongPassword);
+    } else {
+        setLinkState(":/icons/images/reject.png", tr("connection refused"));
+        setLink(LinkState::Unreachable);
+    }
     removeAllAlarms();
     removeAllRoutes();
     removeAllResources();

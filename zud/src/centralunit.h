@@ -41,7 +41,7 @@ public:
     static constexpr int reconnectAfterCloseMs = 2000;
     static constexpr int reconnectAfterErrorMs = 5000;
     // Where the link stands, as the central-units dialog shows it.
-    enum class LinkState { Connecting, LoggedIn, Unreachable };
+    enum class LinkState { Connecting, LoggedIn, Unreachable, WrongPassword };
     Q_ENUM(LinkState)
 
     // name, IP address, TCP port, password, ttl, audio gain
@@ -236,6 +236,9 @@ private:
     quint16 port;
     int ttlSeconds;
     LinkState link = LinkState::Connecting;
+    // The unit refused the last login for its password: the link keeps trying, and says why,
+    // until a login is taken or the password changes.
+    bool passwordRefused = false;
     int secondsWithoutAlive = 0;
     bool awaitingReply = false;
     bool radioSilence = false;

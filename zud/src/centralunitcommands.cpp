@@ -165,8 +165,24 @@ int CentralUnit::endBroadcast()
     return endTalk(broadcastTalk);
 }
 
+// A talk begun again while the unit still owes the answer to our own end of it is no other
+// command keeping the unit busy: an end not yet sent is taken back (the unit stays on air), an end
+// in flight is followed by the new start.
 int CentralUnit::beginTalk(Talk &talk)
 {
+    if (talk.state == Talk::Idle && !program.empty()) {
+        const auto queuedEnd = std::find(current, program.end(), talk.end);
+        if (queuedEnd == current) {
+            appendToProgram({talk.start});
+            talk.state = Talk::Started;
+            return 0;
+        }
+        if (queuedEnd != program.end()) {
+            program.erase(queuedEnd);
+            talk.state = Talk::Started;
+            return 0;
+        }
+    }
     const int code = queueUnlessBusy({talk.start});
     if (code == 0)
         talk.state = Talk::Started;

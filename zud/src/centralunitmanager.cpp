@@ -150,11 +150,12 @@ UnitChange CentralUnitManager::removeUnit(const QString &name)
         return UnitChange::NoSuchUnit;
     }
     gConfig.remove({"devices", name});
-    saveConfig();
+    // A unit that zud.conf still holds comes back at the next start: the window says so.
+    const UnitChange result = saved();
     units.removeOne(unit);
     delete unit;
     qDebug() << "central unit" << name << "successfully removed";
-    return UnitChange::Done;
+    return result;
 }
 
 CentralUnit *CentralUnitManager::findUnit(const QString &name) const

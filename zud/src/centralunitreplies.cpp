@@ -11,6 +11,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 namespace {
 struct StatusRule
 {
@@ -64,8 +66,10 @@ void CentralUnit::handleError()
     const auto is = [&](const char *prefix) { return command.startsWith(prefix); };
 
     if (is("login")) {
-        if (error == "user already logged in" || error == "not logged in" || error == "wrong password")
+        if (error == "user already logged in" || error == "not logged in" || error == "wrong password") {
+            passwordRefused = error == "wrong password";
             closeConnection(true);
+        }
         else if (error != "wrong rtp port")
             qDebug() << "login error message dropped" << "@" << unitName << "!";
     } else if (is("logout") || is("list")) {
@@ -150,6 +154,8 @@ void CentralUnit::handleOk()
     };
 
     if (is("login")) {
+        if (std::exchange(passwordRefused, false))
+            showConnectedRow();
         setLink(LinkState::LoggedIn);
         bool ok = false;
         const uint rtpPort = reply.value(1).toUInt(&ok);
@@ -335,6 +341,8 @@ void CentralUnit::handleOk()
         } else {
             qDebug() << "ERROR: unknown gain response";
         }
+    } else if (is("ptt ") || is("broadcast ") || is("radio silence ") || is("digit ") || is("alarm ")) {
+        // Taken: what it changed comes in the unit's status reports, nothing is dropped.
     } else {
         qDebug() << "ok message dropped" << "@" << unitName << "!";
     }

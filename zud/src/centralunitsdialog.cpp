@@ -3,6 +3,7 @@
 #include "centralunit.h"
 #include "centralunitediting.h"
 #include "centralunitmanager.h"
+#include "columnfit.h"
 #include "confignode.h"
 
 #include "ui_centralunitsdialog.h"
@@ -15,6 +16,7 @@ QString loginText(CentralUnit::LinkState state)
     switch (state) {
     case CentralUnit::LinkState::LoggedIn: return CentralUnitsDialog::tr("logged in");
     case CentralUnit::LinkState::Connecting: return CentralUnitsDialog::tr("connecting");
+    case CentralUnit::LinkState::WrongPassword: return CentralUnitsDialog::tr("wrong password");
     case CentralUnit::LinkState::Unreachable: break;
     }
     return CentralUnitsDialog::tr("not reachable");
@@ -33,6 +35,8 @@ CentralUnitsDialog::CentralUnitsDialog(CentralUnitManager *manager, QWidget *par
     ui->setupUi(this);
     ui->unitsTreeWidget->hideColumn(KeyColumn);
     ui->unitsTreeWidget->setRootIsDecorated(false);
+    // A link's state changes while the window is open ("wrong password" is longer than the rest).
+    new ColumnFit(ui->unitsTreeWidget, LoginColumn);
     fillRows();
 }
 
@@ -51,7 +55,7 @@ void CentralUnitsDialog::fillRows()
     for (const auto &section : devices->children)
         if (CentralUnit *unit = manager->findUnit(section->key))
             addRow(unit);
-    for (int column = NameColumn; column <= PasswordColumn; ++column)
+    for (int column : {NameColumn, AddressColumn, PasswordColumn})
         ui->unitsTreeWidget->resizeColumnToContents(column);
 }
 
@@ -79,6 +83,11 @@ void CentralUnitsDialog::on_pushButton_2_clicked()
     QTreeWidgetItem *row = ui->unitsTreeWidget->currentItem();
     if (row && removeUnitAfterConfirmation(manager, row->text(KeyColumn), this))
         fillRows();
+}
+
+void CentralUnitsDialog::on_editPushButton_clicked()
+{
+    on_unitsTreeWidget_itemDoubleClicked(ui->unitsTreeWidget->currentItem());
 }
 
 void CentralUnitsDialog::on_unitsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row)

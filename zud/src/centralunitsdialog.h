@@ -11,8 +11,8 @@ class CentralUnitManager;
 class QTreeWidgetItem;
 
 // The configured central units, one row each in the order of zud.conf, with the state of their
-// links kept current: "+" adds one, "-" removes the selected one after asking, a double click
-// edits a unit's address, password and inactivity timeout.
+// links kept current: "+" adds one, "-" removes the selected one after asking, "Edit…" or a double
+// click edits a unit's address, password and inactivity timeout.
 class CentralUnitsDialog : public QDialog
 {
     Q_OBJECT
@@ -23,6 +23,7 @@ public:
 private slots:
     void on_pushButton_clicked();
     void on_pushButton_2_clicked();
+    void on_editPushButton_clicked();
     void on_unitsTreeWidget_itemDoubleClicked(QTreeWidgetItem *row);
 
 private:

@@ -274,6 +274,8 @@ void CentralUnit::enableResourceItems()
 
 QString CentralUnit::infoText() const
 {
+    if (passwordRefused)
+        return tr("login: wrong password");
     if (!isConnected())
         return {};
     bool ok = false;

@@ -2,6 +2,7 @@
 
 #include "ui_newunitdialog.h"
 
+#include <QLayout>
 #include <QPushButton>
 
 #include <algorithm>
@@ -26,28 +27,49 @@ NewUnitDialog::~NewUnitDialog() = default;
 
 bool NewUnitDialog::isValidIpAddress(const QString &address)
 {
-    if (address.isEmpty() || address == "0.0.0.0" || address == "127.0.0.1")
-        return false;
+    return !address.isEmpty() && addressProblem(address).isEmpty();
+}
+
+QString NewUnitDialog::addressProblem(const QString &address)
+{
+    if (address.isEmpty())
+        return {};
     const QStringList parts = address.split('.');
     if (parts.size() != 4)
-        return false;
+        return tr("An IP address is four numbers separated by dots, such as 192.168.1.20.");
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString &part = parts[i];
-        if (part.isEmpty() || part.size() > 3 || !isDecimal(part))
-            return false;
+        if (part.isEmpty())
+            return tr("A number is missing between the dots.");
         const int value = part.toInt();
-        if (value < 0 || value > 255)
-            return false;
-        if (i == 0 && (value == 0 || value == 127 || value == 255))
-            return false;
+        if (part.size() > 3 || !isDecimal(part) || value < 0 || value > 255)
+            return tr("\"%1\" is no number from 0 to 255.").arg(part);
+        if (i > 0)
+            continue;
+        // "0.0.0.0" and "127.0.0.1" are among these.
+        if (value == 0)
+            return tr("An address beginning with 0 names no unit.");
+        if (value == 127)
+            return tr("Addresses beginning with 127 are this PC's own (loopback), not a unit's.");
+        if (value == 255)
+            return tr("Addresses beginning with 255 are broadcast addresses, not a unit's.");
     }
-    return true;
+    return {};
 }
 
 void NewUnitDialog::updateOkButton()
 {
+    const QString address = ui->ipLineEdit->text();
+    const bool kept = !keptAddress.isEmpty() && address == keptAddress;
+    const QString problem = kept ? QString() : addressProblem(address);
+    if (problem != ui->ipProblemLabel->text()) {
+        ui->ipProblemLabel->setText(problem);
+        ui->ipProblemLabel->setVisible(!problem.isEmpty());
+        // A window does not follow the height of wrapped text by itself: the reason would be cut.
+        resize(width(), std::max(minimumSizeHint().height(), layout()->totalHeightForWidth(width())));
+    }
     ui->buttonBox->button(QDialogButtonBox::Ok)
-        ->setEnabled(!ui->nameLineEdit->text().isEmpty() && isValidIpAddress(ui->ipLineEdit->text()));
+        ->setEnabled(!ui->nameLineEdit->text().isEmpty() && (kept || isValidIpAddress(address)));
 }
 
 void NewUnitDialog::on_ipLineEdit_textChanged(const QString &)
@@ -65,6 +87,7 @@ void NewUnitDialog::showUnit(const QString &name, const QString &ipAddress, int 
     setWindowTitle(tr("Central Unit %1").arg(name));
     ui->nameLineEdit->setText(name);
     ui->nameLineEdit->setReadOnly(true);
+    keptAddress = ipAddress;
     ui->ipLineEdit->setText(ipAddress);
     ui->ttlSpinBox->setValue(ttl);
     ui->passwordLineEdit->setText(password);

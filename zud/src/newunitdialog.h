@@ -18,6 +18,9 @@ public:
     // A dotted IPv4 address of a unit, as typed: four decimal parts of 0..255, none longer than
     // three characters; the first part neither 0, 127 nor 255.
     static bool isValidIpAddress(const QString &address);
+    // Why the typed address cannot be a unit's, in the operator's words; empty when it can, and
+    // for an empty text (nothing typed yet).
+    static QString addressProblem(const QString &address);
     void updateOkButton();
 
     // The form for a configured unit: its values filled in, its name fixed.
@@ -34,4 +37,7 @@ private slots:
 
 private:
     std::unique_ptr<Ui::NewUnitDialog> ui;
+    // The address zud.conf holds for the unit shown: kept as it is, whatever the rule for a new
+    // address says.
+    QString keptAddress;
 };

@@ -65,6 +65,12 @@ ZudMainWindow::ZudMainWindow(QWidget *parent)
     ui->connectionsTreeWidget->hideColumn(2);
     ui->connectionsTreeWidget->hideColumn(3);
     nameColumnFit = new ColumnFit(ui->connectionsTreeWidget, 0);
+    spaceReleased.setSingleShot(true);
+    spaceReleased.setInterval(spaceRepeatGapMs);
+    connect(&spaceReleased, &QTimer::timeout, this, [this] {
+        ui->pttPushButton->setDown(false);
+        pttOff();
+    });
 }
 
 ZudMainWindow::~ZudMainWindow() = default;
@@ -354,13 +360,17 @@ void ZudMainWindow::onVoxChange(bool active)
 bool ZudMainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress && isSpace(event)) {
+        // A press right after a release is the held key's repeat: the talk goes on.
+        if (spaceReleased.isActive()) {
+            spaceReleased.stop();
+            return true;
+        }
         ui->pttPushButton->setDown(true);
         pttOn();
         return true;
     }
     if (event->type() == QEvent::KeyRelease && isSpace(event)) {
-        ui->pttPushButton->setDown(false);
-        pttOff();
+        spaceReleased.start();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

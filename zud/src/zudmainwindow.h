@@ -91,6 +91,11 @@ private:
     // the selection moved meanwhile.
     QString talkingUnit;
     QString broadcastingUnit;
+    // X repeats a held key as a release and a press at the same moment, and Qt does not always
+    // mark the pair as a repeat: a Space release ends the talk only when no press follows it
+    // within this time.
+    static constexpr int spaceRepeatGapMs = 50;
+    QTimer spaceReleased;
 };
 
 extern ZudMainWindow *gZudWindow;

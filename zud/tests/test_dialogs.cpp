@@ -100,6 +100,7 @@ private slots:
     void about();
     void newUnitAddress_data();
     void newUnitAddress();
+    void shownUnitKeepsItsAddress();
     void newUnitAdded();
     void newUnitValueZudConfCannotHold_data();
     void newUnitValueZudConfCannotHold();
@@ -390,14 +391,27 @@ void DialogsTest::newUnitAddress_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("enabled");
+    // Beside the field: why the address is refused.
+    QTest::addColumn<QString>("why");
 
     for (const char *good : {"10.0.0.1", "192.168.1.255", "1.2.3.0", "192.0.2.1"})
-        QTest::newRow(good) << "North" << good << true;
-    for (const char *bad : {"0.1.2.3", "127.1.1.1", "255.1.1.1", "0.0.0.0", "127.0.0.1", "1.2.3", "1.2.3.4.5",
-                            "1..2.3", "1.2.3.", "1.2.3.256", "1.2.3.0256", "1.2.3.-1", "1.2.3.a", " 1.2.3.4",
-                            "1.2.3.4 ", "1.2.3.+4", ""})
-        QTest::newRow(qPrintable("bad " + QString(bad))) << "North" << bad << false;
-    QTest::newRow("no name") << "" << "10.0.0.1" << false;
+        QTest::newRow(good) << "North" << good << true << "";
+    const QString four = "An IP address is four numbers separated by dots, such as 192.168.1.20.";
+    const QString missing = "A number is missing between the dots.";
+    const QString zero = "An address beginning with 0 names no unit.";
+    const QString loopback = "Addresses beginning with 127 are this PC's own (loopback), not a unit's.";
+    const QString broadcast = "Addresses beginning with 255 are broadcast addresses, not a unit's.";
+    const auto noNumber = [](const char *part) { return QString("\"%1\" is no number from 0 to 255.").arg(part); };
+    const std::pair<const char *, QString> bad[]{
+        {"0.1.2.3", zero},          {"127.1.1.1", loopback},       {"127.0.0.2", loopback},
+        {"255.1.1.1", broadcast},   {"0.0.0.0", zero},             {"127.0.0.1", loopback},
+        {"1.2.3", four},            {"1.2.3.4.5", four},           {"1..2.3", missing},
+        {"1.2.3.", missing},        {"1.2.3.256", noNumber("256")}, {"1.2.3.0256", noNumber("0256")},
+        {"1.2.3.-1", noNumber("-1")}, {"1.2.3.a", noNumber("a")},  {" 1.2.3.4", noNumber(" 1")},
+        {"1.2.3.4 ", noNumber("4 ")}, {"1.2.3.+4", noNumber("+4")}, {"", ""}};
+    for (const auto &[address, why] : bad)
+        QTest::newRow(qPrintable("bad " + QString(address))) << "North" << address << false << why;
+    QTest::newRow("no name") << "" << "10.0.0.1" << false << "";
 }
 
 void DialogsTest::newUnitAddress()
@@ -405,14 +419,42 @@ void DialogsTest::newUnitAddress()
     QFETCH(QString, name);
     QFETCH(QString, address);
     QFETCH(bool, enabled);
+    QFETCH(QString, why);
 
     NewUnitDialog dialog;
     QPushButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+    auto *problem = dialog.findChild<QLabel *>("ipProblemLabel");
     QVERIFY(!ok->isEnabled());
+    QVERIFY(problem->isHidden());
     dialog.findChild<QLineEdit *>("ipLineEdit")->setText(address);
     dialog.findChild<QLineEdit *>("nameLineEdit")->setText(name);
     QCOMPARE(ok->isEnabled(), enabled);
     QCOMPARE(NewUnitDialog::isValidIpAddress(address), enabled || (name.isEmpty() && !address.isEmpty()));
+    QCOMPARE(problem->text(), why);
+    QCOMPARE(problem->isHidden(), why.isEmpty());
+}
+
+// A configured unit's form takes the address zud.conf holds, whatever the rule for a new one says;
+// another address meets the rule.
+void DialogsTest::shownUnitKeepsItsAddress()
+{
+    NewUnitDialog dialog;
+    dialog.showUnit("North", "127.0.0.2", 2, "pw");
+    QPushButton *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+    auto *address = dialog.findChild<QLineEdit *>("ipLineEdit");
+    auto *problem = dialog.findChild<QLabel *>("ipProblemLabel");
+    QVERIFY(ok->isEnabled());
+    QVERIFY(problem->isHidden());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    address->setText("127.0.0.3");
+    QVERIFY(!ok->isEnabled());
+    QCOMPARE(problem->text(), QString("Addresses beginning with 127 are this PC's own (loopback), not a unit's."));
+    // The window grows to show the reason's every line.
+    QTRY_VERIFY(problem->height() >= problem->heightForWidth(problem->width()));
+    address->setText("127.0.0.2");
+    QVERIFY(ok->isEnabled());
+    QVERIFY(problem->isHidden());
 }
 
 void DialogsTest::newUnitAdded()

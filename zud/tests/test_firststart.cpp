@@ -59,6 +59,7 @@ private slots:
     void firstStartShowsNamesAndDetailsWhole();
     void operatorWidthIsStored();
     void storedWidthsAreRestored();
+    void namesFitAfterAReconnect();
 
 private:
     // The console as main starts it: window, its stored settings, then the units.
@@ -177,6 +178,27 @@ void FirstStartTest::storedWidthsAreRestored()
     photograph("stored-widths.png");
     stop();
     QCOMPARE(QSettings().value(column0Key).toInt(), 137);
+}
+
+// The unit goes away and comes back: its rows are made anew, and the name column fits them again
+// without the operator expanding anything.
+void FirstStartTest::namesFitAfterAReconnect()
+{
+    QSettings().clear();
+    start();
+    CentralUnit *unit = manager->findUnit(unitName);
+    tree()->expandAll();
+    QTRY_COMPARE(cutNames(tree()), QStringList{});
+    QVERIFY(sim.control({{"do", "listen"}, {"on", false}}));
+    QVERIFY(sim.control({{"do", "close"}}));
+    QTRY_VERIFY(!unit->findResource(longNames.last()));
+    // Only the unit's own row is left to fit while it is away.
+    QTest::qWait(300);
+    QVERIFY(sim.control({{"do", "listen"}, {"on", true}}));
+    QTRY_VERIFY_WITH_TIMEOUT(unit->findResource(longNames.last()), 15000);
+    QTRY_COMPARE(cutNames(tree()), QStringList{});
+    photograph("names-after-reconnect.png");
+    stop();
 }
 
 QTEST_MAIN(FirstStartTest)

@@ -108,6 +108,12 @@ void KtxScreenTest::handsetOnScreen()
     menu.drawText("Call Radio1", 24, 3, 0);
     menu.drawText("Scan", 33, 3, 0);
     menu.drawText("exit 4", 42, 3, 1);
+    // All four soft keys whole inside the window.
+    QWidget *main = widget.currentWindow();
+    for (const char *name : {"btn1", "btn2", "btn3", "btn4"}) {
+        const QWidget *key = main->findChild<QWidget *>(name);
+        QVERIFY2(main->rect().contains(key->geometry()), name);
+    }
     const QImage first = photographScreen(screenshotPath("handset_main.png"));
     const LedPicture shownMenu = shownOnScreen(first, widget, "led");
     QVERIFY2(shownMenu == menu, qPrintable(shownMenu.diff(menu)));

@@ -5,6 +5,8 @@
 #include "logcapture.h"
 
 #include <QApplication>
+#include <QProcess>
+#include <QScopeGuard>
 
 namespace {
 QByteArray readAll(const QString &path)
@@ -26,6 +28,8 @@ private slots:
     void duplicateNameIsToldFirst();
     void eachChangeIsToldAsBefore_data();
     void eachChangeIsToldAsBefore();
+    void changeZudConfCannotKeepWarns_data();
+    void changeZudConfCannotKeepWarns();
 };
 
 void ManagerTest::addAndRemoveKeepZudConfInStep()
@@ -124,6 +128,49 @@ void ManagerTest::eachChangeIsToldAsBefore()
     BoxCollector boxes;
     QCOMPARE(tellUnitChange(change, nullptr), done);
     QCOMPARE(boxes.texts, told);
+}
+
+void ManagerTest::changeZudConfCannotKeepWarns_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("add") << "add";
+    QTest::newRow("edit") << "edit";
+    QTest::newRow("remove") << "remove";
+}
+
+// zud.conf on a file system of the test's own (in its private mount namespace), made read-only
+// after the unit was saved: every change holds in the console only, and the operator is told so.
+void ManagerTest::changeZudConfCannotKeepWarns()
+{
+    QFETCH(QString, change);
+    QTemporaryDir mountPoint;
+    QCOMPARE(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint.path()}), 0);
+    const auto restore = qScopeGuard([&, keptName = std::exchange(gConfigFileName, mountPoint.filePath("zud.conf"))] {
+        QProcess::execute("umount", {mountPoint.path()});
+        gConfigFileName = keptName;
+    });
+    {
+        CentralUnitManager manager;
+        QCOMPARE(manager.addUnit("Nord", "127.0.0.2", "2", "pw1"), UnitChange::Done);
+        const QByteArray before = readAll(gConfigFileName);
+        QCOMPARE(QProcess::execute("mount", {"-o", "remount,ro", mountPoint.path()}), 0);
+        BoxCollector boxes;
+        boxes.answer = QMessageBox::Ok;
+        bool done = false;
+        if (change == "add")
+            done = tellUnitChange(manager.addUnit("Süd", "127.0.0.3", "2", ""), nullptr);
+        else if (change == "edit")
+            done = tellUnitChange(manager.editUnit("Nord", "127.0.0.4", "3", "pw2"), nullptr);
+        else
+            done = removeUnitAfterConfirmation(&manager, "Nord", nullptr);
+        QVERIFY(done);
+        QCOMPARE(boxes.texts.last(),
+                 "Warning: Cannot save " + gConfigFileName + ": the changes hold only until the console ends.");
+        QCOMPARE(readAll(gConfigFileName), before);
+        QCOMPARE(bool(manager.findUnit("Nord")), change != "remove");
+        while (!manager.centralUnits().isEmpty())
+            manager.removeUnit(manager.centralUnits().first()->name());
+    }
 }
 
 QTEST_MAIN(ManagerTest)

@@ -69,6 +69,7 @@ private slots:
     void minusRemovesAfterAsking_data();
     void minusRemovesAfterAsking();
     void editedAddressReconnects();
+    void wrongPasswordIsToldAndChangedHere();
     void refusedValuesStayTyped_data();
     void refusedValuesStayTyped();
     void chooserStartsTheConference_data();
@@ -227,7 +228,7 @@ void UnitDialogsTest::rowsFollowTheLinks()
     QVERIFY(northUnit.control({{"do", "password"}, {"text", "other"}}));
     QVERIFY(northUnit.control({{"do", "close"}}));
     QTRY_VERIFY_WITH_TIMEOUT(northUnit.messages().filter("login|").size() > logins, 10000);
-    QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("not reachable"));
+    QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("wrong password"));
     QVERIFY(states.size() >= 3);
     for (const QList<QVariant> &state : std::as_const(states))
         QVERIFY(state.first().value<CentralUnit::LinkState>() != CentralUnit::LinkState::LoggedIn);
@@ -339,6 +340,55 @@ void UnitDialogsTest::editedAddressReconnects()
     QTest::qWait(300);
     for (const QJsonObject &entry : eastUnit.log().mid(opens))
         QVERIFY(entry["event"] != "open" && entry["event"] != "close");
+}
+
+// A unit that refuses every login for its password: the table and the tree say so while the link
+// keeps trying, and the password is changed from the table's Edit button.
+void UnitDialogsTest::wrongPasswordIsToldAndChangedHere()
+{
+    CentralUnit *unit = manager->findUnit("North");
+    QVERIFY(northUnit.control({{"do", "password"}, {"text", "new pw"}}));
+    QVERIFY(northUnit.control({{"do", "close"}}));
+    CentralUnitsDialog dialog(manager.get());
+    dialog.show();
+    QTRY_COMPARE_WITH_TIMEOUT(rowNamed(dialog, "North")->text(3), QString("wrong password"), 10000);
+    QCOMPARE(unit->treeItem()->toolTip(0), QString("wrong password"));
+    // Told through the retries, not swapped for "connecting" at each.
+    QSignalSpy states(unit, &CentralUnit::linkStateChanged);
+    const qsizetype logins = northUnit.messages().filter("login|").size();
+    QTRY_VERIFY_WITH_TIMEOUT(northUnit.messages().filter("login|").size() >= logins + 2, 15000);
+    QCOMPARE(states.size(), 0);
+    QCOMPARE(rowNamed(dialog, "North")->text(3), QString("wrong password"));
+    QCOMPARE(unit->treeItem()->toolTip(0), QString("wrong password"));
+    // The unit's details say it too.
+    auto *details = gZudWindow->findChild<QLabel *>("infoLabel");
+    gZudWindow->connectionsTree()->setCurrentItem(unit->treeItem());
+    QTRY_COMPARE(details->text(), QString("login: wrong password"));
+    // The words fit their column.
+    QStyleOptionViewItem option;
+    option.initFrom(table(dialog));
+    const QModelIndex cell = table(dialog)->model()->index(table(dialog)->indexOfTopLevelItem(rowNamed(dialog, "North")), 3);
+    QTRY_VERIFY(table(dialog)->columnWidth(3) >= table(dialog)->itemDelegate()->sizeHint(option, cell).width());
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(300);
+    photograph("central-units-wrong-password.png");
+
+    BoxCollector boxes;
+    bool addressTaken = false;
+    boxes.onNextDialog([&](QDialog *form) {
+        // The address zud.conf holds passes as it is.
+        addressTaken = form->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->isEnabled();
+        fillAndAccept(form, "", "", "new pw");
+    });
+    table(dialog)->setCurrentItem(rowNamed(dialog, "North"));
+    dialog.findChild<QPushButton *>("editPushButton")->click();
+    QVERIFY(addressTaken);
+    QCOMPARE(boxes.texts, QStringList{});
+    QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("logged in"));
+    QCOMPARE(unit->treeItem()->toolTip(0), QString("TTL: 2 seconds"));
+    QTRY_VERIFY(details->text().startsWith("system:"));
+    QVERIFY(northUnit.messages().contains("login|ZUD Operator|" + QString::number(unit->rtpPort()) + "|new pw"));
+    QCOMPARE(saved({"devices", "North", "password"}), QString("new pw"));
 }
 
 void UnitDialogsTest::refusedValuesStayTyped_data()
