@@ -11,9 +11,9 @@ import {isActive} from "./run_state.js";
 /**
  * @param {{run: ReturnType<typeof import("./run_state.js").useRun>, port: curtain.PortDetails | undefined,
  *   image: import("./image.js").Image | null, setImage: (i: import("./image.js").Image) => void,
- *   sending: boolean, change: import("./port_feed.js").PortFeed["change"]}} props
+ *   sending: boolean, change: import("./port_feed.js").PortFeed["change"], blocked: string}} props
  */
-export function RunPanel({run, port, image, setImage, sending, change}) {
+export function RunPanel({run, port, image, setImage, sending, change, blocked}) {
     const {phase, data} = run;
     const starting = useCommand();
     const replacing = useCommand();
@@ -22,7 +22,7 @@ export function RunPanel({run, port, image, setImage, sending, change}) {
 
     const loaded = isLoaded(image, port);
     const checking = !!port?.checking || run.checkingPorts;
-    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking;
+    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking && !blocked;
     const overall = data.overallOperationProgress ?? 0;
     const current = data.currentOperationProgress ?? 0;
     const step = data.currentOperationDescription || "";
@@ -94,6 +94,7 @@ export function RunPanel({run, port, image, setImage, sending, change}) {
             <button type="button" class="primary start" disabled=${!canStart || starting.pending}
                 onClick=${() => image && starting.run(() => run.start(image))}>Start</button>
         </div>
+        ${blocked && !isActive(phase) && html`<p class="hint">Start is disabled: ${blocked}.</p>`}
         <${ErrorText} message=${starting.error || run.pollError || run.checkError}/>
         ${question}
     </section>`;
