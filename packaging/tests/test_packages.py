@@ -175,6 +175,15 @@ def servers(user_id=None):
     return sorted(processes(f"/usr/lib/{CENTRE}/stavenor", user_id) + processes(PRIVILEGED, user_id))
 
 
+def ended(pid):
+    """Whether the process has ended with all it held (its sockets go after its memory, whose end
+    already hides its exe): gone, or a zombie that no one reaps in the test's pid namespace."""
+    try:
+        return read(f"/proc/{pid}/stat").rsplit(")", 1)[1].split()[0] in ("Z", "X")
+    except FileNotFoundError:
+        return True
+
+
 def capabilities(pid):
     """The process's capability sets as numbers: {"CapPrm": ..., "CapEff": ..., ...}."""
     return {line.split(":")[0]: int(line.split()[1], 16) for line in read(f"/proc/{pid}/status").splitlines()
@@ -360,7 +369,13 @@ class PackagesTest(unittest.TestCase):
         b.wait_text("Linux shell", timeout=20)
         with console.lock:
             self.assertEqual(hashlib.sha256(console.flash).hexdigest(), hashlib.sha256(data).hexdigest())
-        self.close(carol, window)
+
+        # Started with rights it did not have, the server lost the parent-death signal that pym set:
+        # it must still end with pym, however pym ends.
+        [pym] = processes(f"/usr/lib/{CENTRE}/pym", USERS["carol"])
+        os.kill(pym, signal.SIGKILL)
+        self.assertTrue(wait_until(lambda: ended(server), 10), "carol's server outlived her pym")
+        carol.wait(timeout=20)
 
         # dave: the configuration is his, the units and the port are not; pym says why and what mends it.
         dave, dave_log = self.start("dave", launcher, env={**environment, "QTWEBENGINE_REMOTE_DEBUGGING": "127.0.0.1:9256"})
