@@ -90,6 +90,7 @@ class PagesSayWhatTheServerCannotDo(unittest.TestCase):
         b.open("/updater.html")
         b.wait_text(f"Listening for units on {', '.join(INTERFACES)}. No central unit has answered yet.")
         self.assertNotIn("cannot listen", b.text())
+        b.shot("rights-updater-with")
         b.open("/curtain.html")
         b.wait_text(self.port)
         b.wait_text("no answer")
