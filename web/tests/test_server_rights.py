@@ -1,11 +1,13 @@
 """The pages of a server that runs as a user without rights (no capabilities, not in group dialout)
-in the test's namespace with two Ethernet interfaces (the ends of a veth pair): the updater page and the recovery
-page each say what the server cannot do and why, a serial port the user may not open is listed
-with its reason, and the log says each interface's failure once, not once a second. A server with
-the rights names the interfaces it listens on instead."""
+in the test's namespace with two Ethernet interfaces (the ends of a veth pair): the updater page
+and the recovery page each say what the server cannot do and why, a serial port the user may not
+open is listed with its reason (and opened once its mode lets the user), and the log says each
+interface's failure once, not once a second. A server with the rights names the interfaces it
+listens on instead."""
 import grp
 import os
 import re
+import select
 import subprocess
 import time
 import unittest
@@ -32,20 +34,22 @@ class PagesSayWhatTheServerCannotDo(unittest.TestCase):
         # Up without IPv6 addresses, whose arrival would be a network change to the browser.
         for interface in INTERFACES:
             subprocess.run(["ip", "link", "set", interface, "addrgenmode", "none", "up"], check=True)
-        # A serial port as Debian has it: group dialout, mode 0660.
-        cls.master, slave = os.openpty()
-        cls.port = os.ttyname(slave)
-        os.chown(cls.port, 0, grp.getgrnam("dialout").gr_gid)
-        os.chmod(cls.port, 0o660)
-        cls.slave = slave
         cls.browser = Browser()
 
     @classmethod
     def tearDownClass(cls):
         cls.browser.close()
-        os.close(cls.master)
-        os.close(cls.slave)
         subprocess.run(["ip", "link", "del", INTERFACES[0]], capture_output=True)
+
+    def setUp(self):
+        # A serial port as Debian has it: group dialout, mode 0660. Each test's own: a server that
+        # opened it leaves it in exclusive use while the test holds its slave side.
+        self.master, slave = os.openpty()
+        self.addCleanup(os.close, self.master)
+        self.addCleanup(os.close, slave)
+        self.port = os.ttyname(slave)
+        os.chown(self.port, 0, grp.getgrnam("dialout").gr_gid)
+        os.chmod(self.port, 0o660)
 
     def start(self, wrapper=()):
         server = start_server(args=("-l", "0x1"), wrapper=wrapper)
@@ -83,6 +87,14 @@ class PagesSayWhatTheServerCannotDo(unittest.TestCase):
         self.assertEqual(sorted(failures), INTERFACES, log)
         self.assertEqual(log.count("TFTP Server cannot bind port 69"), 1, log)
         self.assertEqual(log.count(f"no permission to open {self.port}"), 1, log)
+
+        # A port whose mode changes after it appeared (udev sets a new adapter's group a moment
+        # later) is opened then: its reason goes, and the server asks its console what it is.
+        os.chmod(self.port, 0o666)
+        b.wait_gone(refusal)
+        b.wait_gone("not opened")
+        readable, _, _ = select.select([self.master], [], [], 15)
+        self.assertTrue(readable and os.read(self.master, 4096), "the server never asked the port's console")
 
     def test_with_rights(self):
         b = self.browser
