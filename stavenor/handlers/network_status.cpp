@@ -38,8 +38,11 @@ std::string tftpReason(int error)
 
 void describe(json_t* reply)
 {
-    json_t* interfaces = json_array();
-    if (Network* network = Network::instance())
+    Network* network = Network::instance();
+    if (!network || !network->listed()) {
+        json_object_set_new(reply, "interfaces", json_null());
+    } else {
+        json_t* interfaces = json_array();
         for (const auto& [name, interface] : network->allInterfaces()) {
             json_t* entry = json_object();
             json_object_set_new(entry, "name", unitText(name));
@@ -47,7 +50,8 @@ void describe(json_t* reply)
             json_object_set_new(entry, "reason", unitText(interfaceReason(*interface)));
             json_array_append_new(interfaces, entry);
         }
-    json_object_set_new(reply, "interfaces", interfaces);
+        json_object_set_new(reply, "interfaces", interfaces);
+    }
     TftpServer* server = TftpServer::instance();
     const std::string reason = server ? tftpReason(server->portError()) : "the TFTP server is not running";
     json_object_set_new(reply, "tftp", json_pack("{s:b, s:o}", "listening", reason.empty(), "reason", unitText(reason)));

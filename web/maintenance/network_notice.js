@@ -7,10 +7,10 @@ const NO_UNIT_YET = "No central unit has answered yet. Units appear here as soon
 
 /** @param {{noUnits: boolean}} props */
 export function NetworkNotice({noUnits}) {
-    const status = useNetworkStatus();
-    if (!status) return noUnits ? html`<p class="muted">${NO_UNIT_YET}</p>` : null;
-    const open = status.interfaces.filter(i => i.open).map(i => i.name);
-    const failed = status.interfaces.filter(i => !i.open).map(i => `${i.name}: ${i.reason}`);
+    const interfaces = useNetworkStatus()?.interfaces;
+    if (!interfaces) return noUnits ? html`<p class="muted">${NO_UNIT_YET}</p>` : null;
+    const open = interfaces.filter(i => i.open).map(i => i.name);
+    const failed = interfaces.filter(i => !i.open).map(i => `${i.name}: ${i.reason}`);
     if (open.length === 0)
         return html`<${Limits} title="No central unit can be found: the server cannot listen on any Ethernet interface."
             reasons=${failed.length > 0 ? failed

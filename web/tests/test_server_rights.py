@@ -110,6 +110,24 @@ class PagesSayWhatTheServerCannotDo(unittest.TestCase):
         self.assertNotIn("No recovery can run", text)
         self.assertNotIn("Start is disabled", text)
 
+    def test_an_interface_that_comes_up_later(self):
+        # Tried again every second, said once while it fails, and once when it opens.
+        subprocess.run(["ip", "link", "add", "eth-c", "type", "veth", "peer", "name", "eth-d"], check=True)
+        self.addCleanup(subprocess.run, ["ip", "link", "del", "eth-c"], capture_output=True)
+        subprocess.run(["ip", "link", "set", "eth-d", "addrgenmode", "none", "up"], check=True)
+        b = self.browser
+        server = self.start()
+        b.open("/updater.html")
+        b.wait_text("Not listening on eth-c: ")
+        self.assertIn("Listening for units on eth-a, eth-b, eth-d.", b.text())
+        subprocess.run(["ip", "link", "set", "eth-c", "addrgenmode", "none", "up"], check=True)
+        b.wait_text("Listening for units on eth-a, eth-b, eth-c, eth-d.")
+        b.wait_gone("Not listening")
+        lines = [line.split(" - ", 2)[-1] for line in server.stderr().splitlines() if '"eth-c"' in line]
+        self.assertEqual(len(lines), 2, lines)
+        self.assertTrue(lines[0].startswith('cannot open live stream on "eth-c": '), lines)
+        self.assertEqual(lines[1], 'live stream on "eth-c" is open now')
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -5,11 +5,11 @@ import {getJson} from "../client.js";
 /**
  * @typedef {{name: string, open: boolean, reason: string}} InterfaceStatus
  * @typedef {{listening: boolean, reason: string}} TftpStatus
- * @typedef {{interfaces: InterfaceStatus[], tftp: TftpStatus | null}} NetworkStatus
+ * @typedef {{interfaces: InterfaceStatus[] | null, tftp: TftpStatus | null}} NetworkStatus
  */
 
-/** @returns {Promise<NetworkStatus>} */
+/** `interfaces` is null until the server has looked for them. @returns {Promise<NetworkStatus>} */
 export async function networkStatus() {
     const reply = await getJson("/updater/networkStatus.json");
-    return {interfaces: Array.isArray(reply?.interfaces) ? reply.interfaces : [], tftp: reply?.tftp ?? null};
+    return {interfaces: Array.isArray(reply?.interfaces) ? reply.interfaces : null, tftp: reply?.tftp ?? null};
 }

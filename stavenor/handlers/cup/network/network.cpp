@@ -197,6 +197,7 @@ bool Network::refreshInterfaces()
         LOG(LOG_ERROR, "pcap_findalldevs: %s\n", error);
         return true;
     }
+    everListed = true;
     for (auto& [name, interface] : interfaces) {
         interface->seen = false;
         interface->reportDrops();

@@ -75,8 +75,10 @@ public:
     int sendText(const std::string& unit, const std::string& text);
     static int findAdapterMac(const std::string& device, uint8_t* mac);
 
-    // The Ethernet interfaces of the last refresh, by name. Main loop only.
+    // The Ethernet interfaces of the last refresh, by name; `listed` once the first refresh read
+    // the machine's list (before it, no interface is not yet "none"). Main loop only.
     const std::map<std::string, std::unique_ptr<NetworkInterface>>& allInterfaces() const { return interfaces; }
+    bool listed() const { return everListed; }
 
     FrameSignal frameReceived;
     FrameSignal broadcastReceived;
@@ -101,4 +103,5 @@ private:
     std::map<std::string, FrameSignal> unitFrames;
     sigc::connection refreshTimer;
     sigc::connection pollTimer;
+    bool everListed = false;
 };
