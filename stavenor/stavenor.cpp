@@ -4,6 +4,7 @@
 #include "common/logger.h"
 #include "common/main_loop.h"
 #include "common/paths.h"
+#include "common/privileges.h"
 #include "handlers/cup/brelt/manager.h"
 #include "handlers/cup/curtain/ip_checker.h"
 #include "handlers/cup/curtain/tftp_server.h"
@@ -163,6 +164,7 @@ gboolean on_stop_signal(gpointer signal_number)
 
 int main(int argc, char** argv)
 {
+    privileges_start(); // before any thread: each thread keeps the rights it was started with
     parse_options(argc, argv);
     if (show_banner) {
         char host[256] = "unknown";

@@ -8,6 +8,10 @@ Run as root inside stavenor/tests/in-netns and a pid namespace of its own (see C
 PACKAGE_BUILD_TREE names the built tree, PYM_SHOTS_DIR where the screenshots go.
 """
 import glob
+import grp
+import hashlib
+import importlib.util
+import json
 import os
 import shutil
 import signal
@@ -20,8 +24,16 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(SOURCE, "pym", "tests", "e2e"))
-from harness import Display, wait_until  # noqa: E402
+# pym's test harness, under a name of its own: the pages' helpers import the server's "harness".
+_spec = importlib.util.spec_from_file_location("pym_harness", os.path.join(SOURCE, "pym", "tests", "e2e", "harness.py"))
+pym_harness = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(pym_harness)
+Display, DevTools, wait_until = pym_harness.Display, pym_harness.DevTools, pym_harness.wait_until
+sys.path.insert(0, os.path.join(SOURCE, "web", "tests"))
+from pages import Browser, By  # noqa: E402
+from netns_pair import UnitNamespace  # noqa: E402
+from sim_unit import Simulator, Unit  # noqa: E402
+import boot_console  # noqa: E402
 
 BUILD_TREE = os.environ.get("PACKAGE_BUILD_TREE", "")
 CENTRE = "intercom-control-centre"
@@ -30,7 +42,14 @@ PYM_TITLE = "Configuration - ZT-5200K Digital Intercom System Control Center"
 ZUD_TITLE = "Morvex ZT-5200K ZUD3"
 MESSAGE_TITLE = "Intercom Control Centre"
 UPGRADE_MARKER = "upgrade-check.txt"
-USERS = {"alice": 2101, "bob": 2102}
+# alice and bob: ordinary users; carol a technician (groups dialout and the package's); dave in neither.
+USERS = {"alice": 2101, "bob": 2102, "carol": 2103, "dave": 2104}
+RIGHTS_GROUP = "intercom"
+PRIVILEGED = f"/usr/lib/{CENTRE}/privileged/stavenor"
+UNIT = "02:00:00:00:00:56"
+CONSOLE_PORT = "/srv/console/unit"
+MIB = 1 << 20
+CAP_NET_BIND_SERVICE, CAP_NET_RAW = 10, 13
 
 
 def run(*args, **kwargs):
@@ -152,7 +171,29 @@ def processes(program, user_id=None):
 
 
 def servers(user_id=None):
-    return processes(f"/usr/lib/{CENTRE}/stavenor", user_id)
+    """The installed servers running, the plain one and the one with the network rights."""
+    return sorted(processes(f"/usr/lib/{CENTRE}/stavenor", user_id) + processes(PRIVILEGED, user_id))
+
+
+def ended(pid):
+    """Whether the process has ended with all it held (its sockets go after its memory, whose end
+    already hides its exe): gone, or a zombie that no one reaps in the test's pid namespace."""
+    try:
+        return read(f"/proc/{pid}/stat").rsplit(")", 1)[1].split()[0] in ("Z", "X")
+    except FileNotFoundError:
+        return True
+
+
+def capabilities(pid):
+    """The process's capability sets as numbers: {"CapPrm": ..., "CapEff": ..., ...}."""
+    return {line.split(":")[0]: int(line.split()[1], 16) for line in read(f"/proc/{pid}/status").splitlines()
+            if line.startswith("Cap")}
+
+
+def udp_port_owners(port):
+    """The user ids with a UDP socket bound to the port (IPv4)."""
+    return {int(fields[7]) for fields in (line.split() for line in read("/proc/net/udp").splitlines()[1:])
+            if int(fields[1].split(":")[1], 16) == port}
 
 
 class PackagesTest(unittest.TestCase):
@@ -227,7 +268,140 @@ class PackagesTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(self.root.at("/usr/share/man/man1/stavenor.1.gz")))
         self.assertFalse(os.path.exists(self.root.at("/usr/bin/stavenor")), "the server is no command")
 
+    def getcap(self, path):
+        """The file's capabilities as getcap says them ("" for none)."""
+        return " ".join(self.root.chroot("getcap", path).stdout.split()[1:])
+
+    def test_the_servers_rights(self):
+        # The package's system group, and its copy of the server with exactly the two rights, which
+        # only the group may run; the plain server has none. Never set-user-ID.
+        gid = int(self.root.chroot("getent", "group", RIGHTS_GROUP).stdout.split(":")[2])
+        self.assertLess(gid, 1000, "a system group")
+        plain = f"/usr/lib/{CENTRE}/stavenor"
+        self.assertEqual(self.getcap(PRIVILEGED), "cap_net_bind_service,cap_net_raw=p")
+        self.assertEqual(self.getcap(plain), "")
+        for path, owner in ((PRIVILEGED, (0, gid, 0o750)), (plain, (0, 0, 0o755))):
+            info = os.stat(self.root.at(path))
+            self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o7777), owner, path)
+
+        # A file system without extended attributes: the package still installs, and says what is missing.
+        deny = os.path.join(SOURCE, "stavenor", "tests", "tools", "deny_syscall.py")
+        r = subprocess.run(["/usr/bin/python3", deny, "setxattr", "EOPNOTSUPP", "chroot", self.root.path,
+                            "dpkg", "-i", *self.debs["old"]], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn(f"{PRIVILEGED} could not be given its capabilities", r.stderr)
+        self.assertIn("finds no units and serves no recovery image", r.stderr)
+        self.assertEqual(self.root.chroot("dpkg-query", "-W", "-f=${Status}", CENTRE).stdout, "install ok installed")
+        self.assertEqual(self.getcap(PRIVILEGED), "")
+
+        # An administrator's statoverride holds across an upgrade; the rights come back with it.
+        self.root.chroot("dpkg-statoverride", "--add", "root", "root", "0755", PRIVILEGED)
+        self.root.dpkg("-i", *self.debs["new"])
+        info = os.stat(self.root.at(PRIVILEGED))
+        self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o7777), (0, 0, 0o755))
+        self.assertEqual(self.getcap(PRIVILEGED), "cap_net_bind_service,cap_net_raw=p")
+
+    def test_maintainer_scripts_pass_lintian(self):
+        r = subprocess.run(["lintian", "--tag-display-limit", "0", *self.debs["old"]], capture_output=True, text=True)
+        findings = [line for line in r.stdout.splitlines() if line.startswith(("E:", "W:"))]
+        self.assertEqual(findings, [], r.stdout + r.stderr)
+
+    def test_a_technician_finds_updates_and_recovers_units(self):
+        # carol is in dialout and the package's group; dave in neither. Neither has capabilities of
+        # their own: runuser gives a login's groups and nothing else.
+        for group in ("dialout", RIGHTS_GROUP):
+            self.root.chroot("adduser", "--quiet", "carol", group)
+        launcher = desktop_exec(self.root, CENTRE)
+        units = UnitNamespace()
+        self.addCleanup(units.close)
+        simulator = Simulator(units.packet_socket())
+        self.addCleanup(simulator.close)
+        unit = Unit(UNIT, 6, hwd="Bus 56")
+        simulator.add(unit)
+        # The unit's console port as Debian has serial ports: group dialout, mode 0660.
+        os.makedirs(self.root.at(os.path.dirname(CONSOLE_PORT)))
+        console = boot_console.BootConsole(self.root.at(CONSOLE_PORT), mode="uboot", flash_mb=32, mac="00:a0:c6:00:00:56")
+        self.addCleanup(console.go_away)
+        pty = os.readlink(console.link)
+        os.chown(pty, 0, grp.getgrnam("dialout").gr_gid)
+        os.chmod(pty, 0o660)
+        browser = Browser()
+        self.addCleanup(browser.close)
+        environment = {"STAVENOR_SERIAL_PORTS": CONSOLE_PORT}
+
+        carol, carol_log = self.start("carol", launcher, env=environment)
+        window = self.window(PYM_TITLE)
+        self.assertTrue(wait_until(lambda: servers(USERS["carol"]), 20), read(carol_log))
+        [server] = servers(USERS["carol"])
+        self.assertEqual(os.readlink(self.root.at(f"/home/carol/.local/share/{CENTRE}/bin/stavenor")), PRIVILEGED)
+        # Port 69 as carol; then only raw Ethernet is kept for interfaces that come later, and no
+        # right is effective between the opens, nor inheritable.
+        self.assertTrue(wait_until(lambda: USERS["carol"] in udp_port_owners(69), 10), udp_port_owners(69))
+        caps = capabilities(server)
+        self.assertEqual((caps["CapPrm"], caps["CapInh"], caps["CapAmb"]), (1 << CAP_NET_RAW, 0, 0), caps)
+        self.assertIn(caps["CapEff"], (0, 1 << CAP_NET_RAW), caps)
+
+        b = browser
+        b.open("/updater.html")
+        b.wait_text(UNIT, timeout=10)
+        b.wait_text("Listening for units on")
+        b.field(f"Select {UNIT}").click()
+        from selenium.webdriver.support.select import Select
+        Select(b.field("Job")).select_by_visible_text("Upload configuration")
+        b.click("Use the configuration in use")
+        b.wait_text("New configuration.conf")
+        b.click("Upload configuration on 1 unit")
+        b.find("//dialog[@open]//button[normalize-space(.)='Upload configuration']").click()
+        b.wait_text("Upload configuration: done", timeout=60)
+        self.assertTrue(unit.files["/dis/system.conf"].startswith(b"# "))
+
+        image = os.path.join(self.work, "unit-32.bin")
+        data = os.urandom(32 * MIB)
+        with open(image, "wb") as f:
+            f.write(data)
+        b.open("/curtain.html")
+        b.wait_text("boot loader", timeout=20)
+        b.field(CONSOLE_PORT).click()
+        b.choose_file("Choose image…", image)
+        b.wait_text("Loaded:")
+        b.click("Start")
+        b.wait_text("Finished", timeout=240)
+        b.wait_text("Linux shell", timeout=20)
+        with console.lock:
+            self.assertEqual(hashlib.sha256(console.flash).hexdigest(), hashlib.sha256(data).hexdigest())
+
+        # Started with rights it did not have, the server lost the parent-death signal that pym set:
+        # it must still end with pym, however pym ends.
+        [pym] = processes(f"/usr/lib/{CENTRE}/pym", USERS["carol"])
+        os.kill(pym, signal.SIGKILL)
+        self.assertTrue(wait_until(lambda: ended(server), 10), "carol's server outlived her pym")
+        carol.wait(timeout=20)
+
+        # dave: the configuration is his, the units and the port are not; pym says why and what mends it.
+        dave, dave_log = self.start("dave", launcher, env={**environment, "QTWEBENGINE_REMOTE_DEBUGGING": "127.0.0.1:9256"})
+        window = self.window(PYM_TITLE)
+        self.assertEqual(os.readlink(self.root.at(f"/home/dave/.local/share/{CENTRE}/bin/stavenor")),
+                         f"/usr/lib/{CENTRE}/stavenor")
+        page = DevTools(9256)
+        self.addCleanup(page.close)
+        def shown(text):
+            try:
+                return page.evaluate(f"(document.body ? document.body.innerText : '').includes({json.dumps(text)})")
+            except OSError:  # the page's DevTools not up yet
+                page.close()
+                return False
+        self.assertTrue(wait_until(lambda: shown("Configuration"), 30), read(dave_log))
+        page.evaluate("location.assign('/curtain.html')")
+        for text in (f"no permission to open {CONSOLE_PORT}: your user is not in group dialout: "
+                     "add it with “sudo adduser dave dialout”, then log in again",
+                     "No recovery can run on this PC now.",
+                     f"your user is not in group {RIGHTS_GROUP}, whose members' server finds, updates and recovers units"):
+            self.assertTrue(wait_until(lambda: shown(text), 20), (text, page.evaluate("document.body.innerText")))
+        self.screen.screenshot("packages-recovery-dave")
+        self.close(dave, window)
+
     def test_control_centre_for_two_users_and_an_upgrade(self):
+
         launcher = desktop_exec(self.root, CENTRE)
         run_dir = f"/home/alice/.local/share/{CENTRE}"
         bin_dir = self.root.at(run_dir + "/bin")

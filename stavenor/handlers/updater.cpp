@@ -6,6 +6,7 @@
 #include "handlers/cup/brelt/manager.h"
 #include "handlers/default.h"
 #include "handlers/updater_jobs.h"
+#include "handlers/network_status.h"
 #include "handlers/updater_support.h"
 
 #include <glib.h>
@@ -126,6 +127,7 @@ void dispatch(UpdaterRequest& r, const std::string& command)
         if (!reached) setError(r.reply, "the server is busy, try again");
         return;
     }
+    if (command == "networkStatus") return updater_network_status(r);
     if (command == "modLsDir") return updater_ls_dir(r);
     if (command == "modRmFile") return updater_rm_file(r);
     if (command == "modDownload") return updater_download(r);

@@ -11,6 +11,7 @@ import {UnitTable} from "./unit_table.js";
 import {JobForm} from "./job_form.js";
 import {UnitDialog} from "./unit_dialog.js";
 import {FailedUnits, FailureReasons, useRemembered} from "./failed_units.js";
+import {NetworkNotice} from "./network_notice.js";
 
 /**
  * A unit that works on a program this page knows nothing of (started before a reload, or by another
@@ -56,7 +57,7 @@ function Updater() {
         <${JobForm} selected=${chosen} units=${units} start=${start}/>
         <${ErrorText} message=${listError && `The unit list could not be read: ${listError}`}/>
         <${ErrorText} message=${rowCommand.error}/>
-        ${loaded && units.length === 0 && html`<p class="muted">No central unit has answered yet. Units appear here as soon as they announce themselves.</p>`}
+        <${NetworkNotice} noUnits=${loaded && units.length === 0}/>
         <${UnitTable} units=${units} jobs=${jobs} selected=${selected} setSelected=${setSelected}
             onOpen=${setOpen} onDownload=${downloadConfiguration} onView=${inView}
             tools=${(/** @type {(mac: string) => boolean} */ shown) => html`<${FailedUnits} units=${units} jobs=${jobs}

@@ -9,6 +9,8 @@ import {Settings} from "./settings.js";
 import {ImagePanel} from "./image.js";
 import {isActive, useRun} from "./run_state.js";
 import {RunPanel} from "./run_panel.js";
+import {useNetworkStatus} from "../common/network_status.js";
+import {TftpNotice, tftpBlock} from "./tftp_notice.js";
 
 function Recovery() {
     const feed = usePortFeed();
@@ -17,7 +19,9 @@ function Recovery() {
     const port = feed.ports?.find(p => p.selected);
     const run = useRun(port, feed);
     const locked = isActive(run.phase) || !!port?.flashing || !!sending;
+    const blocked = tftpBlock(useNetworkStatus());
     return html`<h1>Recovery of a central unit</h1>
+        <${TftpNotice} block=${blocked}/>
         <div class="recovery">
             <div class="column">
                 <${Ports} ports=${feed.ports} error=${feed.error} locked=${locked} change=${feed.change}/>
@@ -28,7 +32,7 @@ function Recovery() {
                 <${ImagePanel} port=${port} image=${image} setImage=${setImage} sending=${sending} setSending=${setSending}
                     locked=${locked} change=${feed.change}/>
                 <${RunPanel} run=${run} port=${port} image=${image} setImage=${setImage} sending=${!!sending}
-                    feed=${feed}/>
+                    feed=${feed} blocked=${blocked}/>
             </div>
         </div>`;
 }

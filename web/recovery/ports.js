@@ -3,9 +3,11 @@ import {html} from "../lib/preact-htm.js";
 import {ErrorText, useCommand} from "../common/ui.js";
 import {Table, useTable} from "../common/table.js";
 import * as curtain from "../common/api/curtain.js";
+import {PortRefusals} from "./port_access.js";
 
 /** What a port's console is, in words. @param {curtain.PortDetails} port */
 export function consoleText(port) {
+    if (port.reason) return "not opened";
     if (port.flashing) return "recovery running";
     if (port.checking) return "checking…";
     if (port.console === "boot loader" || port.console === "Linux shell") return port.console;
@@ -22,7 +24,7 @@ function PortName({name}) {
 const COLUMNS = [
     {key: "name", label: "Port", text: port => port.name, cell: port => html`<${PortName} name=${port.name}/>`},
     {key: "console", label: "Console", text: consoleText, width: "6.2rem",
-        className: "console", cell: port => html`<span class=${consoleText(port) === "no answer" ? "missing" : ""}>${consoleText(port)}</span>`},
+        className: "console", cell: port => html`<span class=${["no answer", "not opened"].includes(consoleText(port)) ? "missing" : ""}>${consoleText(port)}</span>`},
     {key: "mac", label: "MAC address", text: port => port.macAddress || "—", sort: "hex", width: "10.6rem",
         className: "mac", cell: port => html`<span class="mono">${port.macAddress || "—"}</span>`},
     {key: "flash", label: "Flash", text: port => port.flashSizeMb > 0 ? `${port.flashSizeMb} MiB` : "—",
@@ -57,6 +59,7 @@ export function Ports({ports, error, locked, change}) {
             <${Table} table=${table} label="Serial ports" height="12rem" rowHeight=${44} selection=${selection}
                 rowClass=${(/** @type {curtain.PortDetails} */ port) => port.selected ? "selected" : ""}/>
         </fieldset>`}
+        <${PortRefusals} ports=${list}/>
         ${list.length > 0 && !chosen && html`<p class="hint">Choose the port of the unit to recover.</p>`}
         <div class="buttons">
             <button type="button" disabled=${locked || check.pending || list.length === 0}

@@ -30,9 +30,9 @@ const bytesText = (done, total) => `${done.toLocaleString("en")} of ${total.toLo
 /**
  * @param {{run: ReturnType<typeof import("./run_state.js").useRun>, port: curtain.PortDetails | undefined,
  *   image: import("./image.js").Image | null, setImage: (i: import("./image.js").Image) => void,
- *   sending: boolean, feed: import("./port_feed.js").PortFeed}} props
+ *   sending: boolean, feed: import("./port_feed.js").PortFeed, blocked: string}} props
  */
-export function RunPanel({run, port, image, setImage, sending, feed}) {
+export function RunPanel({run, port, image, setImage, sending, feed, blocked}) {
     const {phase, data} = run;
     const {change} = feed;
     const starting = useCommand();
@@ -47,7 +47,8 @@ export function RunPanel({run, port, image, setImage, sending, feed}) {
     const loaded = isLoaded(image, port);
     const checking = !!port?.checking || run.checkingPorts;
     const addressProblem = port ? feed.addressProblem : "";
-    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking && !addressProblem;
+    const canStart = !!port && loaded && !sending && !isActive(phase) && !port.flashing && !checking && !addressProblem &&
+        !blocked;
     const overall = kept ? kept.overall : data.overallOperationProgress ?? 0;
     const current = kept ? kept.current : data.currentOperationProgress ?? 0;
     const step = kept ? kept.step : data.currentOperationDescription || "";
@@ -132,6 +133,7 @@ export function RunPanel({run, port, image, setImage, sending, feed}) {
         </div>
         ${addressProblem && html`<p class="error" id="start-reason">${
             `Start waits for addresses that work together: ${addressProblem} Change the PC address or the unit address.`}</p>`}
+        ${blocked && !isActive(phase) && html`<p class="hint">Start is disabled: ${blocked}.</p>`}
         <${ErrorText} message=${starting.error || run.pollError || run.checkError}/>
         ${question}
     </section>`;

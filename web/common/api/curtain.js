@@ -5,7 +5,7 @@ import {getJson, postJson} from "../client.js";
 const PATH = "/curtain/";
 
 /**
- * @typedef {{name: string, console: string, checking: boolean, macAddress: string, flashSizeMb: number,
+ * @typedef {{name: string, reason: string, console: string, checking: boolean, macAddress: string, flashSizeMb: number,
  *   selected: boolean, flashing: boolean, automaticDate: boolean, automaticMacAddress: boolean,
  *   keepDataPartition: boolean, imageSize: number}} PortDetails
  * @typedef {{currentOperationDescription?: string, currentOperationProgress?: number,

@@ -3,6 +3,7 @@
 #include "common/delete_later.h"
 #include "common/logger.h"
 #include "common/main_loop.h"
+#include "common/privileges.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -157,7 +158,10 @@ TftpServer* TftpServer::instance() { return theServer; }
 TftpServer::TftpServer()
 {
     theServer = this;
-    if (connection.bind(69) != 0) LOG(LOG_ERROR, "TFTP Server cannot bind port 69\n");
+    // Port 69 is bound once, for the server's whole life: the right to it goes with the bind.
+    bindError = with_privilege(Privilege::TftpPort, [this] { return connection.bind(69); });
+    privilege_done(Privilege::TftpPort);
+    if (bindError != 0) LOG(LOG_ERROR, "TFTP Server cannot bind port 69: %s\n", strerror(bindError));
     LOG(LOG_CURTAIN, "TFTP Server is up!\n");
     connection.received.connect(sigc::mem_fun(*this, &TftpServer::onPacket));
 }

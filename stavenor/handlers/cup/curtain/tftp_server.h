@@ -81,6 +81,9 @@ public:
     // requests that arrive afterwards. 0; -1 no image; -3 the server is stopping.
     int setImage(TftpImage bytes);
 
+    // Why port 69 could not be bound (an errno value), 0 when the server listens on it.
+    int portError() const { return bindError; }
+
     // Block just sent, block count.
     sigc::signal<void(int, int)> progress;
     // Bytes the unit acknowledged, image bytes.
@@ -96,4 +99,5 @@ private:
     std::map<std::string, TftpThread*> clients;
     UdpConnection connection;
     TftpImage image;
+    int bindError = 0;
 };

@@ -37,9 +37,14 @@ int UdpConnection::bind(uint16_t port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        LOG(LOG_CURTAIN, "%s\n", fd < 0 ? "no socket" : strerror(errno));
-        return -1;
+    if (fd < 0) {
+        LOG(LOG_CURTAIN, "no socket\n");
+        return EBADF;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        LOG(LOG_CURTAIN, "%s\n", strerror(error));
+        return error;
     }
     return 0;
 }

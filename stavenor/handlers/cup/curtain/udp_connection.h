@@ -15,8 +15,9 @@ public:
     UdpConnection(const UdpConnection&) = delete;
     UdpConnection& operator=(const UdpConnection&) = delete;
 
-    // 0, or -1 when the port is taken or the socket failed (logged). No address reuse: two
-    // transfers must never share a port, and a second server must not steal port 69.
+    // 0, or the errno value of the failure (the port is taken or not ours, no socket; logged).
+    // No address reuse: two transfers must never share a port, and a second server must not
+    // steal port 69.
     int bind(uint16_t port);
     // `peer` is "a.b.c.d:port". 0 sent, -1 not sent, -1231231 a peer without ":".
     int sendTo(const std::string& peer, const void* data, size_t length);

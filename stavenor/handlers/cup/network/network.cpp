@@ -1,6 +1,7 @@
 #include "handlers/cup/network/network.h"
 
 #include "common/logger.h"
+#include "common/privileges.h"
 #include "handlers/cup/network/frame.h"
 
 #include <ifaddrs.h>
@@ -58,13 +59,14 @@ int NetworkInterface::open()
     // with them. Slots of a whole Ethernet frame, and room for thousands of them.
     bool ok = handle && pcap_set_snaplen(handle, kCaptureLength) == 0 &&
               pcap_set_buffer_size(handle, kCaptureBuffer) == 0 && pcap_set_promisc(handle, 0) == 0 &&
-              pcap_set_timeout(handle, 1) == 0 && pcap_set_immediate_mode(handle, 1) == 0 &&
-              pcap_activate(handle) >= 0 && pcap_setnonblock(handle, 1, error) == 0;
+              pcap_set_timeout(handle, 1) == 0 && pcap_set_immediate_mode(handle, 1) == 0;
+    // The capture socket is the one thing that needs raw Ethernet.
+    const int activated = ok ? with_privilege(Privilege::RawEthernet, [this] { return pcap_activate(handle); }) : 0;
+    ok = ok && activated >= 0 && pcap_setnonblock(handle, 1, error) == 0;
     // Inbound only: the server never reads the frames it sends itself.
     ok = ok && pcap_setdirection(handle, PCAP_D_IN) == 0;
     if (!ok) {
-        LOG(LOG_ERROR, "cannot open live stream on \"%s\": %s\n", label.c_str(),
-            handle ? pcap_geterr(handle) : error);
+        fail(handle ? pcap_geterr(handle) : error, activated == PCAP_ERROR_PERM_DENIED);
         if (handle) pcap_close(handle);
         handle = nullptr;
         state = FAILED;
@@ -76,7 +78,21 @@ int NetworkInterface::open()
         pcap_freecode(&filter);
     }
     state = OPEN;
+    // Said once it opens after a failure: the failure's line is not repeated while it lasts.
+    if (!failure.empty()) LOG(LOG_ERROR, "live stream on \"%s\" is open now\n", label.c_str());
+    failure.clear();
+    permissionDenied = false;
     return 0;
+}
+
+void NetworkInterface::fail(const std::string& reason, bool denied)
+{
+    // Tried again at every refresh (an adapter plugged in or brought up later is found), but
+    // logged only when the reason changes: not one line per interface per second.
+    const std::string text = reason.empty() ? "unknown error" : reason;
+    if (text != failure) LOG(LOG_ERROR, "cannot open live stream on \"%s\": %s\n", label.c_str(), text.c_str());
+    failure = text;
+    permissionDenied = denied;
 }
 
 int NetworkInterface::close()
@@ -181,6 +197,7 @@ bool Network::refreshInterfaces()
         LOG(LOG_ERROR, "pcap_findalldevs: %s\n", error);
         return true;
     }
+    everListed = true;
     for (auto& [name, interface] : interfaces) {
         interface->seen = false;
         interface->reportDrops();

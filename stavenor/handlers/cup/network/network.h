@@ -41,8 +41,14 @@ public:
     State state = CLOSED;
     bool seen = true;
     sigc::connection watch; // the main-loop watch on selectableFd, while open
+    // Why the last open failed (the capture library's words), empty while open or before a try;
+    // `permissionDenied` when the server lacked the right to raw Ethernet.
+    std::string failure;
+    bool permissionDenied = false;
 
 private:
+    void fail(const std::string& reason, bool denied);
+
     pcap_t* handle = nullptr;
     unsigned dropped = 0;
 };
@@ -69,6 +75,11 @@ public:
     int sendText(const std::string& unit, const std::string& text);
     static int findAdapterMac(const std::string& device, uint8_t* mac);
 
+    // The Ethernet interfaces of the last refresh, by name; `listed` once the first refresh read
+    // the machine's list (before it, no interface is not yet "none"). Main loop only.
+    const std::map<std::string, std::unique_ptr<NetworkInterface>>& allInterfaces() const { return interfaces; }
+    bool listed() const { return everListed; }
+
     FrameSignal frameReceived;
     FrameSignal broadcastReceived;
     // The frames of one unit, whatever their destination: found by one lookup of the source.
@@ -92,4 +103,5 @@ private:
     std::map<std::string, FrameSignal> unitFrames;
     sigc::connection refreshTimer;
     sigc::connection pollTimer;
+    bool everListed = false;
 };

@@ -1,6 +1,7 @@
 #include "handlers/cup/serial/serial_manager.h"
 
 #include "common/logger.h"
+#include "common/permission_words.h"
 #include "handlers/cup/curtain/curtain.h"
 
 #include <glibmm/main.h>
@@ -108,6 +109,7 @@ bool SerialManager::scanPorts()
         LOG(kLogSerial, "new serial device: %s\n", name.c_str());
         portAdded.emit(name);
     }
+    for (const std::string& name : *present) checkAccess(name);
     for (auto it = portList.begin(); it != portList.end();) {
         const size_t mark = it->rfind(kMark);
         if (mark == std::string::npos || mark + kMark.size() != it->size()) {
@@ -116,10 +118,32 @@ bool SerialManager::scanPorts()
         }
         const std::string name = it->substr(0, mark);
         it = portList.erase(it);
+        refusals.erase(name);
         LOG(kLogSerial, "serial device is gone: %s\n", name.c_str());
         portRemoved.emit(name);
     }
     return true;
+}
+
+void SerialManager::checkAccess(const std::string& name)
+{
+    std::string why = open_refusal(name);
+    std::string& known = refusals[name];
+    if (why == known) return;
+    if (!why.empty()) LOG(LOG_ERROR, "%s\n", why.c_str());
+    const bool granted = !known.empty() && why.empty();
+    known = std::move(why);
+    // A port that may be opened now (its group or mode changed) gets a session that opens it.
+    if (granted) {
+        closeSession(name);
+        openSession(name);
+    }
+}
+
+std::string SerialManager::refusal(const std::string& portName) const
+{
+    auto it = refusals.find(portName);
+    return it == refusals.end() ? std::string() : it->second;
 }
 
 RecoverySession* SerialManager::findSession(const std::string& portName) const

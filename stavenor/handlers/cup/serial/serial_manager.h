@@ -35,6 +35,8 @@ public:
     // Port name -> its session, in ascending port-name order.
     const std::map<std::string, std::unique_ptr<RecoverySession>>& sessions() const { return sessionMap; }
     RecoverySession* findSession(const std::string& portName) const;
+    // Why this user may not open the port, in words (from the last scan); empty when it may.
+    std::string refusal(const std::string& portName) const;
     void reconnoitreAll();
 
     void openSession(const std::string& portName);
@@ -44,9 +46,12 @@ public:
     sigc::signal<void(const std::string&)> portRemoved;
 
 private:
+    void checkAccess(const std::string& name);
+
     std::map<std::string, std::unique_ptr<RecoverySession>> sessionMap;
     // The image a port's session held when the port went, for its session when it comes back.
     std::map<std::string, std::shared_ptr<const std::vector<uint8_t>>> keptImages;
     std::list<std::string> portList;
+    std::map<std::string, std::string> refusals;
     sigc::connection scanTimer;
 };

@@ -28,12 +28,13 @@ void setText(json_t* object, const char* key, const std::string& text)
     json_object_set_new(object, key, json_stringn(text.data(), text.size()));
 }
 
-json_t* describe(const std::string& name, const RecoverySession& session)
+json_t* describe(const std::string& name, const RecoverySession& session, const std::string& refusal)
 {
     // Linux prints the MAC address in capitals, the boot loader in small letters: shown in one case.
     gchar* mac = g_ascii_strdown(session.macAddress().c_str(), -1);
     json_t* port = json_object();
     setText(port, "name", name);
+    setText(port, "reason", refusal);
     json_object_set_new(port, "console", json_string(consoleWord(session.getConsoleKind())));
     json_object_set_new(port, "checking", json_boolean(session.isReconnoitring()));
     json_object_set_new(port, "macAddress", json_string(mac));
@@ -53,7 +54,7 @@ std::string details()
     json_t* ports = json_array();
     if (SerialManager* manager = SerialManager::instance())
         for (const auto& [name, session] : manager->sessions())
-            if (session) json_array_append_new(ports, describe(name, *session));
+            if (session) json_array_append_new(ports, describe(name, *session, manager->refusal(name)));
     const JasonState* dispatcher = JasonState::instance();
     // Whether the unit can reach the PC with the two addresses: a change of either says it anew.
     const IpChecker* checker = IpChecker::instance();
