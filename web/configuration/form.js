@@ -111,6 +111,7 @@ export function RowForm({table, id, preset = {}, onSaved, onDeleted, onCancel}) 
         }
         tuna.getRow(table.name, id).then(found => {
             if (!live) return;
+            if (!found) setNotice("");
             if (!found) return setError(`There is no row ${id} in ${table.label}. It may have been undone or removed.`);
             if (edited.current) return;
             readRun.current = serverRun();

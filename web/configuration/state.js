@@ -95,6 +95,8 @@ export class Session {
             this.unsaved = state.unsaved;
             this.lastStep = {label: state.steps[state.steps.length - 1] ?? "", name: state.undoStep};
             if (changed.length || (!state.complete && state.revision !== this.revision)) {
+                // What this page said of its own last command may no longer hold ("Saved as …").
+                this.notice = "";
                 this.elsewhere = state.complete ? `Changed in another window: ${changed.join("; ")}.` : "Changed in another window.";
                 this.revision = state.revision;
                 if (foreign.some(c => /^(Opened |Started )/.test(c.words))) await this.readName().catch(() => undefined);
