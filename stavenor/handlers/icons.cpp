@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/store_lock.h"
 #include "handlers/icon_store.h"
+#include "handlers/tuna/tuna_handler.h"
 #include "include/configuration.h"
 #include "include/params.h"
 #include "include/status_reply.h"
@@ -72,21 +73,23 @@ std::optional<std::string> uploaded_image(const param_list* params, std::string&
     return inside_temporary_directory(candidate);
 }
 
-void delete_icon(http_request& request)
+// True when the icon changed.
+bool delete_icon(http_request& request)
 {
     const std::string* name = request.params ? get_param(*request.params, "originalName") : nullptr;
     icon_record* record = name ? find_icon(*name) : nullptr;
     LOG(LOG_ICONS, "clear icon: [%s] [%p]", text_or_null(name), static_cast<void*>(record));
     if (!record) {
         status_reply(request, false, "Wrong icon");
-        return;
+        return false;
     }
     // The packed store follows, so the deletion reaches the archive and the saved configuration.
     clear_icon(record);
     status_reply(request, true, "Icon \"" + record->name + "\" deleted");
+    return true;
 }
 
-void load_icon(http_request& request)
+bool load_icon(http_request& request)
 {
     const std::string* name = request.params ? get_param(*request.params, "originalName") : nullptr;
     icon_record* record = name ? find_icon(*name) : nullptr;
@@ -95,14 +98,14 @@ void load_icon(http_request& request)
     LOG(LOG_ICONS, "file: [%s] [%p] -> %s", text_or_null(name), static_cast<void*>(record), shown.c_str());
     if (!record) {
         status_reply(request, false, "Icon \"" + std::string(name ? *name : "") + "\" not recognized");
-        return;
+        return false;
     }
     if (!image) LOG(LOG_ICONS, "no icon image inside the temporary directory: [%s]", shown.c_str());
     switch (image ? convert_icon(*image, record) : ICON_UNREADABLE) {
     case ICON_CONVERTED:
         LOG(LOG_ICONS, "upload icon file: [%s]", image->c_str());
         status_reply(request, true, "Icon \"" + record->name + "\" uploaded successfully");
-        break;
+        return true;
     case ICON_WRONG_SIZE:
         status_reply(request, false, "Wrong icon size (not equal to 20x20px)");
         break;
@@ -113,6 +116,7 @@ void load_icon(http_request& request)
         status_reply(request, false, "Icon \"" + record->name + "\" not found (possible read error)");
         break;
     }
+    return false;
 }
 
 void save_icons(http_request& request)
@@ -228,8 +232,13 @@ void icons_handler(http_request& request)
     LOG(LOG_ICONS, "%s - %s [%s]", "icons_handler", request.url.c_str(), text_or_null(command));
     if (command) {
         // Commands are matched as parts of the text, in this order.
-        if (command->find("deleteIcon") != std::string::npos) return delete_icon(request);
-        if (command->find("load_icons") != std::string::npos) return load_icon(request);
+        const std::string* name = get_param(*request.params, "originalName");
+        // An icon is kept with the configuration: a changed one is an unsaved change of the store.
+        auto changed = [&](bool done) {
+            if (done && tunaStore()) tunaStore()->noteOtherChange("button icon " + *name + " changed", request.window);
+        };
+        if (command->find("deleteIcon") != std::string::npos) return changed(delete_icon(request));
+        if (command->find("load_icons") != std::string::npos) return changed(load_icon(request));
         if (command->find("save_icons") != std::string::npos) return save_icons(request);
     }
     show_icon(request);

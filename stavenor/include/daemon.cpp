@@ -2,6 +2,7 @@
 
 #include "common/logger.h"
 #include "common/paths.h"
+#include "common/store_revision.h"
 #include "handlers/default.h"
 #include "include/configuration.h"
 #include "include/handlers.h"
@@ -24,6 +25,19 @@
 #include <mutex>
 #include <random>
 #include <strings.h>
+
+// Made once a run: a page that sees another token knows that the server restarted and that what
+// it held before (unsaved configuration changes) is gone.
+const char* start_token()
+{
+    static const std::string token = [] {
+        std::random_device random;
+        char text[24];
+        snprintf(text, sizeof text, "%08x%08x", random(), random());
+        return std::string(text);
+    }();
+    return token.c_str();
+}
 
 namespace {
 
@@ -284,19 +298,6 @@ void finish_uploads(connection_context& ctx)
     }
 }
 
-// Made once a run: a page that sees another token knows that the server restarted and that what
-// it held before (unsaved configuration changes) is gone.
-const char* start_token()
-{
-    static const std::string token = [] {
-        std::random_device random;
-        char text[24];
-        snprintf(text, sizeof text, "%08x%08x", random(), random());
-        return std::string(text);
-    }();
-    return token.c_str();
-}
-
 MHD_Result queue(MHD_Connection* connection, http_request& request)
 {
     MHD_Response* response;
@@ -316,6 +317,7 @@ MHD_Result queue(MHD_Connection* connection, http_request& request)
     MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
     if (is_html(request.content_type)) MHD_add_response_header(response, "Content-Security-Policy", kPagePolicy);
     MHD_add_response_header(response, "X-Server-Start", start_token());
+    MHD_add_response_header(response, "X-Store-Revision", std::to_string(store_revision()).c_str());
     MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(request.status), response);
     MHD_destroy_response(response);
     return result;
@@ -326,6 +328,7 @@ MHD_Result dispatch(MHD_Connection* connection, const char* url, connection_cont
     http_request request;
     request.url = url;
     request.params = &ctx.params;
+    if (const char* window = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Window")) request.window = window;
 
     if (ctx.method == METHOD_POST) finish_uploads(ctx);
     if (ctx.error.empty() && !wait_for_gate()) ctx.fail(503, "the server is still starting");

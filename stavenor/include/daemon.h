@@ -16,6 +16,9 @@ struct http_request {
     std::optional<std::string> content_disposition;
     std::optional<std::string> content_transfer_encoding;
     param_list* params = nullptr;
+    // The page window that sent the request (its "X-Window" header; empty for other clients), so
+    // that the store can tell a window which changes came from elsewhere.
+    std::string window;
     // A body sent straight from an open file instead of `data` (large files are not read into memory).
     // The daemon takes ownership of the descriptor.
     int body_fd = -1;
@@ -28,6 +31,8 @@ enum request_method { METHOD_OTHER = 0, METHOD_POST = 1, METHOD_GET = 2 };
 // when started, 0 when not. Requests wait (bounded) until open_http_daemon: start-up still
 // registers the handlers after the daemon listens.
 int start_http_daemon(uint16_t port);
+// Made once a run and sent with every answer ("X-Server-Start"): another token, another run.
+const char* start_token();
 void open_http_daemon();
 void stop_http_daemon();
 

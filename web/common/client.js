@@ -12,18 +12,25 @@ export class ServerError extends Error {
     }
 }
 
+const GONE_WORDS = "The server does not answer. It is being asked again; what is typed here is kept.";
+
+/** Whether `message` says that the server did not answer: it ends with the server's next answer. @param {string} message */
+export const saysGone = message => message === GONE_WORDS;
+
 /** The server did not answer at all. */
 export class ServerGone extends ServerError {
     constructor() {
-        super("The server does not answer. It is being asked again; what is typed here is kept.", 0);
+        super(GONE_WORDS, 0);
         this.name = "ServerGone";
     }
 }
 
 /**
- * @typedef {{gone: boolean, restarted: boolean}} ServerState
+ * @typedef {{gone: boolean, restarted: boolean, revision: number}} ServerState
  * `gone`: the last request got no answer. `restarted`: the server that answers now is another run
  * than the one the page first talked to, so whatever that one held and did not save is gone.
+ * `revision`: the configuration store's revision in the latest answer; it grows with every change,
+ * whichever window made it.
  */
 
 const listeners = new Set();
@@ -34,6 +41,12 @@ const RETRY_MS = 2000;
 const START_HEADER = "X-Server-Start";
 let startToken = "";
 let restarts = 0;
+// The store's revision as the latest answer gave it.
+const REVISION_HEADER = "X-Store-Revision";
+let revision = 0;
+// This window among the pages on the server: the store tells each window which changes were not its own.
+export const WINDOW = Math.random().toString(36).slice(2, 12);
+const WINDOW_HEADER = "X-Window";
 
 /**
  * Calls `listener(state)` whenever the server goes, comes back, or turns out to have restarted;
@@ -46,7 +59,7 @@ export function onServerState(listener) {
 }
 
 function tell() {
-    for (const listener of listeners) listener({gone, restarted: restarts > 0, restarts});
+    for (const listener of listeners) listener({gone, restarted: restarts > 0, restarts, revision});
 }
 
 function setGone(/** @type {boolean} */ value) {
@@ -56,15 +69,30 @@ function setGone(/** @type {boolean} */ value) {
     if (gone) scheduleRetry();
 }
 
-/** Notes the run that answered; a new one is told before the reply is handed on. @param {Response} reply */
+/**
+ * Notes the run that answered and the store's revision; a new run, or another revision, is told
+ * before the reply is handed on. @param {Response} reply
+ */
 function noteStart(reply) {
     const token = reply.headers.get(START_HEADER) || "";
     if (!token) return;
+    const stored = Number(reply.headers.get(REVISION_HEADER) || 0);
     if (!startToken) startToken = token;
-    if (token === startToken) return;
-    startToken = token;
-    restarts++;
+    if (token !== startToken) {
+        startToken = token;
+        restarts++;
+        revision = stored;
+        tell();
+        return;
+    }
+    if (stored === revision) return;
+    revision = stored;
     tell();
+}
+
+/** The token of the server run that answered last: a change read from it carries it. */
+export function serverRun() {
+    return startToken;
 }
 
 /** How many times the server restarted since this page was opened. */
@@ -76,7 +104,7 @@ function scheduleRetry() {
     clearTimeout(retryTimer);
     retryTimer = setTimeout(async () => {
         try {
-            const reply = await fetch("/stavenorVersion", {cache: "no-store"});
+            const reply = await fetch("/stavenorVersion", {cache: "no-store", headers: {[WINDOW_HEADER]: WINDOW}});
             if (reply.ok) {
                 noteStart(reply);
                 return setGone(false);
@@ -131,7 +159,7 @@ function toStrings(params) {
  * @param {string} path @param {RequestInit} [init]
  */
 export async function send(path, init) {
-    return answered(() => fetch(path, {cache: "no-store", ...init}));
+    return answered(() => fetch(path, {cache: "no-store", ...init, headers: {...init?.headers, [WINDOW_HEADER]: WINDOW}}));
 }
 
 /** The reply of `request()` once it answered 200, else a ServerError. @param {() => Promise<Response>} request */
@@ -159,6 +187,7 @@ function postFollowed(path, body, onProgress) {
     return new Promise((resolve, reject) => {
         const request = new XMLHttpRequest();
         request.open("POST", path);
+        request.setRequestHeader(WINDOW_HEADER, WINDOW);
         request.responseType = "blob";
         request.upload.onprogress = e => {
             if (e.lengthComputable) onProgress(Math.floor(100 * e.loaded / e.total));

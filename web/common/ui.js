@@ -1,7 +1,7 @@
 // Small components that every module shares: errors beside their control, buttons, dialogs,
 // confirmations and progress. Every text goes in as text: nothing here writes markup.
 import {html, useCallback, useEffect, useRef, useState} from "../lib/preact-htm.js";
-import {ServerError} from "./client.js";
+import {ServerError, onServerState, saysGone} from "./client.js";
 
 /** The words of any failure, for a person. @param {unknown} error */
 export function describe(error) {
@@ -10,9 +10,18 @@ export function describe(error) {
     return String(error);
 }
 
-/** An error said beside the control that caused it; nothing when there is none. */
+/**
+ * An error said beside the control that caused it; nothing when there is none. "The server does not
+ * answer" ends with the server's next answer.
+ */
 export function ErrorText({message, id = undefined}) {
-    if (!message) return null;
+    const [answered, setAnswered] = useState(false);
+    useEffect(() => {
+        setAnswered(false);
+        if (!saysGone(message)) return undefined;
+        return onServerState(state => { if (!state.gone) setAnswered(true); });
+    }, [message]);
+    if (!message || answered) return null;
     return html`<p class="error" role="alert" id=${id}>${message}</p>`;
 }
 

@@ -1,7 +1,8 @@
-// The file in use: its name, the count of unsaved changes, and New, Open, Save, Save as, Undo.
-// Opening or starting another file while changes are unsaved asks first; a file that cannot be
-// loaded leaves the configuration in use as it was and says why. Changes count as saved only once
-// it is known that a file holds them.
+// The file in use: its name, the store's count of unsaved changes, and New, Open, Save, Save as,
+// Undo. Opening or starting another file while the store holds unsaved changes (made in any window)
+// asks first; a file that cannot be loaded leaves the configuration in use as it was and says why.
+// Changes count as saved only once it is known that a file holds them: a browser's download only
+// when the user says that it arrived.
 import {html, useEffect, useRef, useState} from "../lib/preact-htm.js";
 import * as tuna from "../common/api/tuna.js";
 import {inControlCentre} from "../common/client.js";
@@ -64,6 +65,8 @@ export function FileBar() {
     const [filePath, setFilePath] = useState("");
     const readFilePath = () => tuna.fileState().then(state => setFilePath(state.file), () => undefined);
     useEffect(() => { readFilePath(); }, [session.fileName, session.known]);
+    // A browser's download that the user has not said arrived: its name and the store's revision it holds.
+    const [handed, setHanded] = useState(/** @type {{name: string, revision: number} | null} */ (null));
     // A Save as that waits for the control centre's save dialog; a new command ends the wait.
     const waiting = useRef(/** @type {AbortController | null} */ (null));
     /** @param {() => Promise<string>} action */
@@ -72,6 +75,7 @@ export function FileBar() {
         waiting.current?.abort();
         waiting.current = null;
         session.say("");
+        setHanded(null);
         return command.run(async () => {
             try {
                 session.say(await action());
@@ -85,11 +89,16 @@ export function FileBar() {
         });
     };
 
-    const mayDiscard = async (/** @type {string} */ what) => unsaved === 0 || ask({
-        title: "Discard unsaved changes?",
-        text: `${unsaved} change${unsaved === 1 ? " is" : "s are"} not saved. ${what} discards ${unsaved === 1 ? "it" : "them"}.`,
-        confirmLabel: "Discard changes", danger: true,
-    });
+    // The store's count as it is now, whichever window made the changes.
+    const mayDiscard = async (/** @type {string} */ what) => {
+        await session.refresh().catch(() => undefined);
+        const count = session.unsaved;
+        return count === 0 || ask({
+            title: "Discard unsaved changes?",
+            text: `${count} change${count === 1 ? " is" : "s are"} not saved. ${what} discards ${count === 1 ? "it" : "them"}.`,
+            confirmLabel: "Discard changes", danger: true,
+        });
+    };
 
     // Busy buttons stay focusable (aria-disabled), so the keyboard's place is kept; a click while a
     // command runs does nothing.
@@ -118,10 +127,12 @@ export function FileBar() {
 
     const saveAs = async () => {
         if (!inControlCentre()) {
+            // A browser does not tell the page whether it kept the file: the user does.
+            await session.refresh();
+            const revision = session.revision;
             const name = await tuna.downloadConfiguration();
-            await session.saved();
-            return `Downloaded ${name}. The browser keeps it with its downloads (or asks where to put it); `
-                + "Open that file to go on from here.";
+            setHanded({name, revision});
+            return `Handed to the browser as ${name}: if its download was cancelled, the changes are not saved.`;
         }
         const before = (await tuna.fileState()).written;
         const controller = new AbortController();
@@ -134,7 +145,7 @@ export function FileBar() {
             .then(async file => {
                 if (!file || controller.signal.aborted) return;
                 setFilePath(file);
-                await session.saved();
+                await session.settled();
                 session.say(`Saved as ${baseName(file)}.`);
             })
             .catch(e => command.setError(describe(e)))
@@ -146,7 +157,7 @@ export function FileBar() {
         const {file} = await tuna.fileState();
         if (!file) return saveAs();
         await tuna.saveFile();
-        await session.saved();
+        await session.settled();
         return `Saved to ${baseName(file)}.`;
     });
 
@@ -171,6 +182,13 @@ export function FileBar() {
         return () => document.removeEventListener("keydown", onKey);
     }, []);
 
+    const arrived = () => run(async () => {
+        if (!handed) return "";
+        await tuna.downloadKept(handed.revision);
+        await session.settled();
+        return `Saved as ${handed.name} (a download).`;
+    });
+
     const busy = command.pending ? "true" : undefined;
     const unknown = !session.known;
     return html`<div class="file-bar" role="toolbar" aria-label="Configuration file">
@@ -187,6 +205,8 @@ export function FileBar() {
                 title=${undoLabel ? "Ctrl+Z" : "Nothing to undo"}>${undoLabel ? `Undo: ${undoLabel}` : "Undo"}</button>
         </span>
         ${session.notice ? html`<span class="notice" role="status">${session.notice}</span>` : null}
+        ${handed ? html`<button type="button" onClick=${arrived} aria-disabled=${busy}>The file arrived</button>` : null}
+        ${session.elsewhere ? html`<span class="notice elsewhere" role="status">${session.elsewhere}</span>` : null}
         <${ErrorText} message=${command.error}/>
         ${confirmDialog}
     </div>`;

@@ -51,7 +51,7 @@ export function Grid({table, filters, onOpen, onAdd}) {
             confirmLabel: "Delete", danger: true}))) return;
         setRowError({id: "", text: ""});
         try {
-            await session.change(() => tuna.deleteRow(table.name, row.id), `${rowLabel(table, row.name, row.id)} deleted`);
+            await session.change(() => tuna.deleteRow(table.name, row.id, {row}), `${rowLabel(table, row.name, row.id)} deleted`);
         } catch (e) {
             setRowError({id: row.id, text: describe(e)});
         }

@@ -57,8 +57,8 @@ export function Icons() {
     const changed = (/** @type {string} */ name, /** @type {string} */ message) => {
         setChanges(old => ({...old, [name]: (old[name] || 0) + 1}));
         setNotice(message);
-        // The store cannot take an icon back: it counts as unsaved, but Undo passes it by.
-        session.counted();
+        // The store counts an icon as unsaved, but cannot take it back: Undo passes it by.
+        session.refresh().catch(() => undefined);
     };
     const select = (/** @type {string} */ name) => {
         setSelected(name);

@@ -77,7 +77,7 @@ function Module() {
     const [, setDraws] = useState(0);
     const session = useMemo(() => new Session(() => setDraws(n => n + 1)), []);
     const start = useCommand();
-    useEffect(() => { start.run(() => session.readName()); }, []);
+    useEffect(() => { start.run(() => Promise.all([session.readName(), session.refresh()])); }, []);
     return html`<${SessionContext.Provider} value=${session}>
         <${FileBar}/>
         <${ErrorText} message=${start.error && `The configuration's name could not be read: ${start.error}`}/>

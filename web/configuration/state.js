@@ -1,23 +1,16 @@
-// What the whole module shares: the configuration's name, the count of changes not yet saved, the
-// steps that Undo can take back, and the one way every change reaches the store (behind its own
-// savepoint, so Undo steps back exactly one). It also knows when it does not know what the store
-// holds: while the server is gone, and after it restarted until the views have read it again.
+// What the whole module shares: the configuration's name, and what the store says every window
+// must agree on (the count of changes not yet saved, the step that Undo takes back, the changes
+// made in other windows), read again whenever an answer carries a revision this page has not read.
+// Every change reaches the store through one path, behind a savepoint of its own named for Undo.
+// The page also knows when it does not know what the store holds: while the server is gone, and
+// after it restarted until it has read the new run.
 import {createContext, useContext} from "../lib/preact-htm.js";
-import {ServerError, ServerGone, onServerState} from "../common/client.js";
+import {ServerError, ServerGone, WINDOW, onServerState, serverRestarts} from "../common/client.js";
 import * as tuna from "../common/api/tuna.js";
 import {setLeaveGuard, setRestartDetail} from "../common/frame.js";
 
 /** Names of rows by id, per referenced table, kept until the next change. */
 const nameCache = new Map();
-
-// The store keeps this many savepoints for undo; older steps cannot be taken back.
-const UNDO_DEPTH = 64;
-
-/**
- * @typedef {{label: string, sinceSave: boolean}} Step
- * `sinceSave`: made after the last save, so taking it back brings the configuration closer to the
- * file; a step from before it makes the configuration differ from the file.
- */
 
 /**
  * How Undo names a row: by its name, else by its place.
@@ -28,24 +21,36 @@ export const rowLabel = (table, name, id) => name || (id ? `row ${id} of ${table
 /** @param {number} count */
 export const changes = count => `${count} unsaved change${count === 1 ? "" : "s"}`;
 
+const RESTARTED_CHANGE = "The server restarted while the change was sent: it was not made here. Read what it holds now and try again.";
+
 export class Session {
     constructor(/** @type {() => void} */ onUpdate) {
         this.onUpdate = onUpdate;
+        /** The store's count of changes since the configuration was opened or saved, in any window. */
         this.unsaved = 0;
+        /** The store's last undo step: its label and its savepoint's name. */
+        this.lastStep = {label: "", name: ""};
+        /** The store's revision that this page has read; `fresh` until the first reading after a start. */
+        this.revision = 0;
+        this.fresh = true;
         /** Grows with every change, so views know to read the store again. */
         this.version = 0;
         this.fileName = "";
-        /** @type {Step[]} */
-        this.steps = [];
         /** False while the page cannot know what the store holds: Save and Undo are not offered. */
         this.known = true;
         /** What the last file command or undo did; it goes with the next change. */
         this.notice = "";
+        /** What other windows changed since this page's last own change. */
+        this.elsewhere = "";
+        /** Forms holding typed values that are not saved, by form: what they edit. @type {Map<object, string>} */
+        this.drafts = new Map();
         /** True while the store is read again after a restart; `unread` when that failed. */
         this.rereading = false;
         this.unread = false;
         this.lostWords = "";
         this.gone = false;
+        /** @type {Promise<void>} */
+        this.reading = Promise.resolve();
         setLeaveGuard(() => this.unsaved > 0);
         let restarts = 0;
         onServerState(state => {
@@ -58,6 +63,7 @@ export class Session {
             if (state.gone) this.known = false;
             else if (this.unread) this.reread();
             else if (!this.rereading) this.known = true;
+            if (!state.gone && state.revision !== this.revision && !this.rereading) this.refresh().catch(() => undefined);
             this.onUpdate();
         });
     }
@@ -65,7 +71,6 @@ export class Session {
     touch() {
         this.version++;
         nameCache.clear();
-        this.notice = "";
         this.onUpdate();
     }
 
@@ -75,71 +80,92 @@ export class Session {
         this.onUpdate();
     }
 
-    /** Counts a change that the store cannot take back (an icon): it is unsaved, but no Undo step. */
-    counted() {
-        this.unsaved++;
-        this.touch();
+    /**
+     * Reads what the store says now; views read again when another window changed what it holds.
+     * One reading at a time, so that an older answer never overwrites a newer one.
+     */
+    refresh() {
+        this.reading = this.reading.catch(() => undefined).then(async () => {
+            const state = await tuna.storeState(this.revision);
+            // What happened before this page read the store is no news.
+            if (this.fresh) Object.assign(state, {changes: [], complete: true});
+            this.fresh = false;
+            const foreign = state.changes.filter(c => c.window !== WINDOW);
+            const changed = foreign.filter(c => !c.saved).map(c => c.words);
+            this.unsaved = state.unsaved;
+            this.lastStep = {label: state.steps[state.steps.length - 1] ?? "", name: state.undoStep};
+            if (changed.length || (!state.complete && state.revision !== this.revision)) {
+                // What this page said of its own last command may no longer hold ("Saved as …").
+                this.notice = "";
+                this.elsewhere = state.complete ? `Changed in another window: ${changed.join("; ")}.` : "Changed in another window.";
+                this.revision = state.revision;
+                if (foreign.some(c => /^(Opened |Started )/.test(c.words))) await this.readName().catch(() => undefined);
+                this.touch();
+                return;
+            }
+            this.revision = Math.max(this.revision, state.revision);
+            if (foreign.some(c => c.saved)) await this.readName().catch(() => undefined);
+            this.onUpdate();
+        });
+        return this.reading;
     }
 
     /**
-     * Runs one change behind its savepoint; Undo then names it by `label` ("Radio 0042 changed").
-     * A change that fails steps back to that savepoint at once, so that Undo never lands on a step
-     * that changed nothing.
+     * Runs one change behind its savepoint; Undo then names it by `label` ("Radio 0042 changed") in
+     * every window. A change that fails steps back to its own savepoint at once, so that Undo never
+     * lands on a step that changed nothing.
      * @template T @param {() => Promise<T>} action @param {string} [label] @returns {Promise<T>}
      */
     async change(action, label = "the last change") {
         if (this.gone) throw new ServerGone();
         if (!this.known) throw new ServerError("The page is reading what the restarted server holds; the change was not sent.");
-        await tuna.savepoint();
+        const run = serverRestarts();
+        const step = await tuna.savepoint(label);
         let result;
         try {
             // The savepoint's answer may be the first from a restarted server: nothing goes to it.
-            if (!this.known) throw new ServerError("The server restarted: the change was not made. Read what it holds now and try again.");
+            if (!this.known || serverRestarts() !== run) throw new ServerError(RESTARTED_CHANGE);
             result = await action();
         } catch (e) {
-            await tuna.undo().catch(() => undefined);
+            // A step of a run that is gone is no step of the new one.
+            if (serverRestarts() === run) await tuna.undo(step).catch(() => undefined);
             throw e;
         }
-        this.steps.push({label, sinceSave: true});
-        if (this.steps.length > UNDO_DEPTH) this.steps.shift();
-        this.unsaved++;
+        // The action's answer came from another run: the store there holds no savepoint of it.
+        if (serverRestarts() !== run) throw new ServerError(RESTARTED_CHANGE);
+        this.notice = "";
+        this.elsewhere = "";
+        await this.refresh();
         this.touch();
         return result;
     }
 
     /** What Undo would take back, or "" when there is nothing. */
     get undoLabel() {
-        return this.known && this.steps.length ? this.steps[this.steps.length - 1].label : "";
+        return this.known ? this.lastStep.label : "";
     }
 
-    /** Takes back the newest step; resolves to its label. */
+    /** Takes back the store's last step, whoever made it; resolves to its label. */
     async undo() {
-        const step = this.steps[this.steps.length - 1];
-        if (!step || !this.known) return "";
+        const {label, name} = this.lastStep;
+        if (!name || !this.known) return "";
         try {
-            await tuna.undo();
+            await tuna.undo(name);
         } catch (e) {
-            // The store has no savepoint left: the page's steps are no longer its steps.
-            if (e instanceof ServerError && e.status !== 0) this.steps = [];
-            this.onUpdate();
+            // Another window changed the last step meanwhile: the button names it now.
+            await this.refresh().catch(() => undefined);
             throw e;
         }
-        this.steps.pop();
-        this.unsaved += step.sinceSave ? -1 : 1;
+        this.elsewhere = "";
+        await this.refresh();
         this.touch();
-        return step.label;
+        return label;
     }
 
-    /** After a load, a new file or a restart: nothing is unsaved and there is nothing to undo. */
+    /** After a load, a new file or a save: what the store counts now, and the configuration's name. */
     async settled() {
-        this.steps = [];
-        await this.saved();
-    }
-
-    /** After a save: the file holds every step; Undo can still take them back. */
-    async saved() {
-        for (const step of this.steps) step.sinceSave = false;
-        this.unsaved = 0;
+        this.elsewhere = "";
+        await this.refresh();
         this.touch();
         await this.readName();
     }
@@ -149,14 +175,30 @@ export class Session {
         this.onUpdate();
     }
 
-    /** Another server run answers: what this page changed is gone; every view reads the store again. */
+    /**
+     * A form holds typed values that are not saved (`what`: the row it edits), or no longer (null).
+     * @param {object} form @param {string | null} what
+     */
+    draft(form, what) {
+        if (what === null) this.drafts.delete(form);
+        else this.drafts.set(form, what);
+    }
+
+    /** Another server run answers: what the old one held is gone; every view reads the new one. */
     restarted() {
         const lost = this.unsaved;
+        const typed = [...this.drafts.values()];
         this.known = false;
-        this.steps = [];
+        this.lastStep = {label: "", name: ""};
         this.unsaved = 0;
-        this.lostWords = lost ? `The ${changes(lost)} made on this page ${lost === 1 ? "is" : "are"} gone.`
-            : "No unsaved change of this page was lost.";
+        this.revision = 0;
+        this.fresh = true;
+        this.elsewhere = "";
+        const words = [];
+        if (lost) words.push(`The ${changes(lost)} it held ${lost === 1 ? "is" : "are"} gone.`);
+        if (typed.length) words.push(`What was typed into the form of ${typed.join(", ")} was not saved: `
+            + "the row went with the earlier run, and the typed values stay in the form to copy.");
+        this.lostWords = words.length ? words.join(" ") : "No unsaved change was lost.";
         this.touch();
         this.reread();
     }
@@ -167,6 +209,7 @@ export class Session {
         setRestartDetail(`${this.lostWords} Reading what it holds now…`);
         try {
             await this.readName();
+            await this.refresh();
         } catch (e) {
             this.unread = true;
             setRestartDetail(`${this.lostWords} What it holds now is read when it answers again.`);

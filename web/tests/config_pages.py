@@ -33,9 +33,18 @@ def configuration_name():
 
 
 def open_file(browser, path):
-    """Open… and the file chosen in the page's file chooser; waits until the page has opened it."""
+    """Open… and the file chosen in the page's file chooser; waits until the page has opened it. The
+    changes that the store holds from an earlier step are discarded when the page asks."""
     browser.choose_file("Open…", path)
-    browser.wait_text(f"Opened {os.path.basename(path)}.", timeout=120)
+    opened = f"Opened {os.path.basename(path)}."
+
+    def done():
+        discard = [e for e in browser.driver.find_elements(By.XPATH, "//dialog//button[normalize-space(.)='Discard changes']")
+                   if e.is_displayed()]
+        if discard:
+            discard[0].click()
+        return opened in browser.text()
+    browser.wait(done, timeout=120, message=f"the text {opened!r}")
 
 
 def file_name_shown(browser):

@@ -71,7 +71,7 @@ class ConfigurationFileTest(PageTest):
                     text = f.read()
                 self.assertIn("|CU-A|", text)
                 self.assertIn("|filename| = |devices.conf|", text)
-                b.wait_text("Downloaded devices.conf.")
+                b.wait_text("Handed to the browser as devices.conf: if its download was cancelled, the changes are not saved.")
                 b.wait_text("No unsaved changes")
 
     def test_the_sip_phone_book_downloads(self):

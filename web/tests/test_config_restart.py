@@ -45,7 +45,7 @@ class RestartTest(PageTest):
         b.wait_text(RESTARTED, timeout=30)
         # A new run imports its template under the name of a new configuration.
         b.wait_text('It now holds the configuration "New configuration.conf", the one it loads at start.')
-        b.wait_text("The 1 unsaved change made on this page is gone.")
+        b.wait_text("The 1 unsaved change it held is gone.")
         wait_file_name(b, "New configuration.conf")
         b.wait_text("No unsaved changes")
         self.assertNotIn(GONE, b.text())

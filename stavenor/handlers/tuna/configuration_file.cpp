@@ -8,6 +8,7 @@
 #include "common/attachment.h"
 #include "common/logger.h"
 #include "common/paths.h"
+#include "common/store_revision.h"
 #include "handlers/icon_store.h"
 #include "handlers/tuna/export/export.h"
 #include "handlers/tuna/import/import.h"
@@ -163,6 +164,7 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             replyError(reply, readerError(*fileName, result, line));
             return;
         }
+        markReplaced("Opened " + *fileName, request.window);
         setConfigurationName(name.empty() ? *fileName : name);
         currentFileName = *current;
         if (writeConfiguration(kSavedFile) != ConfigNode::kSaved) {
@@ -176,10 +178,12 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
     if (*command == "save_file") {
         if (!currentFileName.empty() && !find_param(params, "saveAs")) {
             currentFileName = withConf(currentFileName);
-            if (writeConfiguration(currentFileName) != ConfigNode::kSaved)
+            if (writeConfiguration(currentFileName) != ConfigNode::kSaved) {
                 replyError(reply, "cannot write " + currentFileName);
-            else
+            } else {
                 ++filesWritten;
+                markSaved("Saved to " + lastElement(currentFileName), request.window);
+            }
             return; // written: no reply text
         }
         // The configuration text with its download name: a web engine offers only a successful
@@ -214,11 +218,13 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
         setConfigurationName(lastElement(path));
         if (writeConfiguration(path) != ConfigNode::kSaved) {
             setConfigurationName(oldName);
+            changeRecorded = true; // the name is as it was: nothing changed
             replyError(reply, "cannot write " + path);
             return;
         }
         currentFileName = path;
         ++filesWritten;
+        markSaved("Saved as " + lastElement(path), request.window);
         return; // written: no reply text
     }
 
@@ -240,6 +246,21 @@ void TunaHandler::tunaConfigurationFile(http_request& request, std::string& repl
             return;
         }
         import_icons(nullptr);
+        markReplaced("Started a new configuration", request.window);
+        return;
+    }
+
+    // A browser cannot tell whether it kept a download: the user says that the file arrived. It
+    // counts as saved only when nothing changed since the download ("revision": its answer's).
+    if (*command == "download_kept") {
+        const std::string* revision = get_param(params, "revision");
+        if (!revision || *revision != std::to_string(store_revision())) {
+            replyError(reply, "the configuration changed after that download, so the file does not hold every change: "
+                              "save again");
+            return;
+        }
+        markSaved("Saved as a download", request.window);
+        replySuccess(reply);
         return;
     }
 }

@@ -60,7 +60,7 @@ void TunaHandler::tunaRollback(http_request& request, std::string& reply)
     namedSavepointCommand(database, request, reply, "ROLLBACK TO SAVEPOINT");
 }
 
-void TunaHandler::tunaSave(http_request&, std::string& reply)
+void TunaHandler::tunaSave(http_request& request, std::string& reply)
 {
     char name[32];
     snprintf(name, sizeof name, "save%09d", saveCounter);
@@ -70,28 +70,44 @@ void TunaHandler::tunaSave(http_request&, std::string& reply)
         replyError(reply, error);
         return;
     }
-    replyProbablySuccess(reply);
+    // A page that names its step learns the savepoint's name, so that it can take back only its own.
+    const std::string* label = get_param(requestParams(request), "label");
+    if (label)
+        reply = "{\n\t\"status\" : \"probably success\",\n\t\"step\" : " + jsonString(name) + "\n}\n";
+    else
+        replyProbablySuccess(reply);
     // The oldest name only leaves the undo list: releasing it would release every newer savepoint
     // with it and leave the list naming savepoints that no longer exist.
     if (savepoints.size() >= kUndoDepth) savepoints.pop_front();
-    savepoints.push_back(name);
+    savepoints.push_back({name, label && !label->empty() ? *label : "the last change"});
 }
 
-void TunaHandler::tunaUndo(http_request&, std::string& reply)
+void TunaHandler::tunaUndo(http_request& request, std::string& reply)
 {
     if (savepoints.empty()) {
         replyError(reply, "no more savepoints");
         return;
     }
-    std::string name = savepoints.back();
+    // Undo takes back the step the page named, never one that another window made meanwhile.
+    const std::string* expected = get_param(requestParams(request), "step");
+    UndoStep step = savepoints.back();
+    if (expected && *expected != step.name) {
+        replyError(reply, "the last change is now \"" + step.label + "\" (made elsewhere); nothing was undone");
+        return;
+    }
     savepoints.pop_back();
     std::string error;
-    if (runSavepointStatement(database, "ROLLBACK TO SAVEPOINT", name, &error) != SQLITE_OK) {
+    if (runSavepointStatement(database, "ROLLBACK TO SAVEPOINT", step.name, &error) != SQLITE_OK) {
         replyError(reply, error);
         return;
     }
     // The savepoint has served; releasing it keeps the connection's stack in step with the list.
-    if (runSavepointStatement(database, "RELEASE SAVEPOINT", name, &error) != SQLITE_OK)
+    if (runSavepointStatement(database, "RELEASE SAVEPOINT", step.name, &error) != SQLITE_OK)
         LOG(LOG_ERROR, "undo: %s", error.c_str());
     replyProbablySuccess(reply);
+    changeRecorded = true;
+    // A step that changed nothing (its change failed) is taken back without a word.
+    if (!step.counted) return;
+    unsavedChanges += step.sinceSave ? -1 : 1;
+    recordChange("Undone: " + step.label, request.window);
 }

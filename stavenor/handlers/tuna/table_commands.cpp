@@ -308,6 +308,11 @@ void TunaHandler::tunaTableUpdate(const std::string& table, http_request& reques
         replyUnwritable(reply, *column);
         return;
     }
+    // A form saves over the row it read, never over a change made since in another window.
+    if (std::string stale = staleRead(table, *id, params); !stale.empty()) {
+        replyError(reply, stale);
+        return;
+    }
 
     // A named object may not take a name that another object is known by.
     bool nameTaken = false;
@@ -370,8 +375,13 @@ void TunaHandler::tunaTableUpdate(const std::string& table, http_request& reques
 
 void TunaHandler::tunaTableDelete(const std::string& table, http_request& request, std::string& reply)
 {
-    const std::string* id = paramText(requestParams(request), "id");
+    const param_list& params = requestParams(request);
+    const std::string* id = paramText(params, "id");
     if (!id) return;
+    if (std::string stale = staleRead(table, *id, params); !stale.empty()) {
+        replyError(reply, stale);
+        return;
+    }
     tunaTableDelete(table, *id, &reply);
 }
 

@@ -2,6 +2,8 @@
 
 #include "common/logger.h"
 #include "common/store_lock.h"
+#include "include/daemon.h"
+#include "handlers/tuna/json_text.h"
 #include "handlers/tuna/schema.h"
 #include "handlers/tuna/tuna_handler.h"
 
@@ -35,7 +37,20 @@ void buildCommands()
         tunaCommands["rollback"] = &TunaHandler::tunaRollback;
         tunaCommands["save.json"] = &TunaHandler::tunaSave;
         tunaCommands["undo.json"] = &TunaHandler::tunaUndo;
+        tunaCommands["state.json"] = &TunaHandler::tunaState;
     });
+}
+
+// Runs one command and keeps the store's account: rows that changed without the command saying
+// how are counted as the newest step's change.
+void runCommand(TunaHandler& store, TunaHandler::Command operation, http_request& request, std::string& reply)
+{
+    sqlite3* database = store.database;
+    int before = sqlite3_total_changes(database);
+    store.changeRecorded = false;
+    (store.*operation)(request, reply);
+    if (!store.changeRecorded && store.database == database && sqlite3_total_changes(database) != before)
+        store.noteRowsChanged(request.window);
 }
 
 const char* const kNotFoundPage = "<html><head><title>Error 404</title></head><body>Page not found</body></html>\n";
@@ -78,11 +93,16 @@ void tuna_handler(http_request& request)
     {
         auto lock = lock_store();
         std::string_view url = request.url;
-        if (store && url.starts_with("/tuna/")) {
+        const std::string* run = get_param(params, "run");
+        if (store && url.starts_with("/tuna/") && run && *run != start_token()) {
+            // A page that read its rows from an earlier run must not write them into this one's.
+            replyError(reply, "the server restarted since this was read: what it was meant for went with the earlier "
+                              "run; nothing was changed");
+        } else if (store && url.starts_with("/tuna/")) {
             std::string_view command = url.substr(6);
             for (const auto& [key, operation] : tunaCommands) {
                 if (command.starts_with(key)) {
-                    (store.get()->*operation)(request, reply);
+                    runCommand(*store, operation, request, reply);
                     break;
                 }
             }

@@ -14,6 +14,22 @@
 #include <string>
 #include <utility>
 
+// An automatic savepoint and the change it stands before, named as the page named it for Undo.
+struct UndoStep {
+    std::string name;  // "save%09d"
+    std::string label; // "Radio 0042 deleted"
+    bool counted = false;  // a change followed it and is counted as unsaved
+    bool sinceSave = true; // made after the last save: taking it back brings the store closer to the file
+};
+
+// What raised the store's revision, for windows that did not make it.
+struct StoreChange {
+    uint64_t revision = 0;
+    std::string words;  // "Radio 0042 deleted", "Undone: Radio 0042 deleted", "Opened a.conf"
+    std::string window; // the page window that made it; empty for other clients
+    bool saved = false; // a save: the count changed, what the store holds did not
+};
+
 class TunaHandler {
 public:
     // A command of the "tuna" handler: reads the request, appends its reply text (nothing: 404 page).
@@ -36,6 +52,22 @@ public:
     void tunaUndo(http_request& request, std::string& reply);
     void tunaValidate(http_request& request, std::string& reply);
     void tunaExportSipPhonebook(http_request& request, std::string& reply);
+    // What every window must agree on: revision, unsaved count, undo steps, changes since a revision.
+    void tunaState(http_request& request, std::string& reply);
+
+    // The store's own account of changes. A command that changed rows without saying so is noted
+    // as the newest step's change (or a change of its own) by the handler.
+    void noteRowsChanged(const std::string& window);
+    // A change outside the database (a button icon): unsaved, but no Undo step.
+    void noteOtherChange(const std::string& words, const std::string& window);
+    void recordChange(const std::string& words, const std::string& window, bool saved = false);
+    // A file holds every change now: nothing unsaved, every step from before the save.
+    void markSaved(const std::string& words, const std::string& window);
+    // A configuration replaced the old one: no steps, nothing unsaved.
+    void markReplaced(const std::string& words, const std::string& window);
+    // Why a change sent by a form cannot be made: the row it read ("read.<column>" parameters)
+    // is gone or no longer holds what the form read. Empty when it can.
+    std::string staleRead(const std::string& table, const std::string& id, const param_list& params);
     // Rebuilds the announcement tables from the repository on disk; runs after every openDatabase.
     void scanAnnouncements();
     void tunaGlobalAudioSetupAudioRepository(http_request& request, std::string& reply);
@@ -97,8 +129,11 @@ public:
     std::map<std::string, TextMap> pppInterfaceNames;    // export: unit id -> link description -> interface
     std::multimap<std::pair<std::string, std::string>, std::string> unitInterfaces; // (unit id, label) -> device
     std::map<std::string, int32_t> audioFileCounts;     // announcement name -> languages holding it
-    std::deque<std::string> savepoints;                  // automatic savepoints, oldest first
+    std::deque<UndoStep> savepoints;                     // automatic savepoints, oldest first
     int32_t saveCounter = 0;
+    int32_t unsavedChanges = 0;         // changes since the configuration was opened or saved
+    std::deque<StoreChange> changeLog;  // the newest changes, oldest first
+    bool changeRecorded = false;        // the running command gave its own account of its change
     TextMap tableAliases; // name in a request path -> table
     std::string currentFileName;
     int32_t filesWritten = 0; // configuration files of the user's written by "save_file" and "save_as"

@@ -24,13 +24,15 @@ struct Reply {
 
 using Params = std::vector<std::pair<std::string, std::string>>;
 
-inline Reply call(const std::string& url, const Params& params = {})
+// `window`: the page window that sends it (its X-Window header).
+inline Reply call(const std::string& url, const Params& params = {}, const std::string& window = {})
 {
     param_list list;
     for (const auto& [name, value] : params) add_param(list, name, value, PARAM_GET);
     http_request request;
     request.url = url;
     request.params = &list;
+    request.window = window;
     tuna_handler(request);
     return {request.status, request.data, request.content_type.value_or(""), request.content_disposition.value_or("")};
 }

@@ -34,38 +34,71 @@ export async function getRow(table, id) {
 }
 
 /**
- * Adds a row; resolves to the new row's id.
- * @param {string} table @param {Record<string, string>} values
+ * What a change read, so that the store refuses it where that is no longer true: `run`, the server
+ * run it was read from (serverRun()); `row`, the row's columns as read.
+ * @typedef {{run?: string, row?: Record<string, string>}} Read
  */
-export async function insertRow(table, values) {
+
+/** The request fields that carry what a change read. @param {Read} read */
+function readFields({run, row} = {}) {
+    /** @type {Record<string, string>} */
+    const fields = run ? {run} : {};
+    for (const [column, value] of Object.entries(row ?? {})) fields[`read.${column}`] = value;
+    return fields;
+}
+
+/**
+ * Adds a row; resolves to the new row's id.
+ * @param {string} table @param {Record<string, string>} values @param {Read} [read]
+ */
+export async function insertRow(table, values, read) {
     const {id, ...columns} = values;
     // The store makes a row only for a request that names it, also in a table without names.
-    const reply = await postJson(`${BASE}/insert/${encodeURIComponent(table)}.json`, {name: "", ...columns});
+    const reply = await postJson(`${BASE}/insert/${encodeURIComponent(table)}.json`, {name: "", ...columns, ...readFields(read)});
     return String(reply?.id ?? "");
 }
 
 /**
  * Rewrites a row. The store empties every column that the request leaves out, so `values` must
- * carry the whole row. A "collision detection" answer throws its words.
- * @param {string} table @param {Record<string, string>} values
+ * carry the whole row. A "collision detection" answer throws its words; so does a row that no
+ * longer holds what `read` says.
+ * @param {string} table @param {Record<string, string>} values @param {Read} [read]
  */
-export async function updateRow(table, values) {
-    await postJson(`${BASE}/update/${encodeURIComponent(table)}.json`, values);
+export async function updateRow(table, values, read) {
+    await postJson(`${BASE}/update/${encodeURIComponent(table)}.json`, {...values, ...readFields(read)});
 }
 
-/** @param {string} table @param {string} id */
-export async function deleteRow(table, id) {
-    await postJson(`${BASE}/delete/${encodeURIComponent(table)}.json`, {id});
+/** @param {string} table @param {string} id @param {Read} [read] */
+export async function deleteRow(table, id, read) {
+    await postJson(`${BASE}/delete/${encodeURIComponent(table)}.json`, {id, ...readFields(read)});
 }
 
-/** A savepoint that the next undo steps back to. */
-export async function savepoint() {
-    await getJson(`${BASE}/save.json`);
+/**
+ * A savepoint that an undo of its step steps back to; Undo names it by `label` in every window.
+ * Resolves to the step's name.
+ * @param {string} label @returns {Promise<string>}
+ */
+export async function savepoint(label) {
+    return String((await getJson(`${BASE}/save.json`, {label}))?.step ?? "");
 }
 
-/** Steps back to the newest savepoint. */
-export async function undo() {
-    await getJson(`${BASE}/undo.json`);
+/** Steps back to the savepoint of `step`; the store refuses when its last step is another. @param {string} step */
+export async function undo(step) {
+    await getJson(`${BASE}/undo.json`, {step});
+}
+
+/**
+ * @typedef {{revision: number, unsaved: number, steps: string[], undoStep: string, complete: boolean,
+ *            changes: {revision: number, words: string, window: string, saved: boolean}[]}} StoreState
+ * What every window agrees on: the revision, the changes not saved to a file, the labels of the undo
+ * steps (oldest first) and the name of the last, and the changes made after `since`.
+ */
+
+/** @param {number} since @returns {Promise<StoreState>} */
+export async function storeState(since) {
+    const reply = await getJson(`${BASE}/state.json`, {since});
+    return {revision: Number(reply?.revision) || 0, unsaved: Number(reply?.unsaved) || 0, steps: reply?.steps ?? [],
+        undoStep: String(reply?.undoStep ?? ""), complete: Boolean(reply?.complete), changes: reply?.changes ?? []};
 }
 
 /** Lets the store remove the rows that cannot be exported. */
@@ -121,6 +154,15 @@ export async function loadFile(file, realPath) {
 export async function fileState() {
     const reply = await getJson(FILE, {command: "file_state"});
     return {file: String(reply?.file ?? ""), written: Number(reply?.written) || 0};
+}
+
+/**
+ * The user says that the browser kept the download taken at `revision`: the store counts it as saved
+ * unless it changed since.
+ * @param {number} revision
+ */
+export async function downloadKept(revision) {
+    await getJson(FILE, {command: "download_kept", revision});
 }
 
 /** Save: writes the configuration back to the file the store knows (see fileState). */
