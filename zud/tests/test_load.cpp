@@ -286,7 +286,7 @@ std::unique_ptr<CentralUnit> LoadTest::startSettledUnit(SimUnit &sim, const QStr
     if (!started.wait(60000) || unit->resources().size() != resources + 1)
         return nullptr;
     // The view sorts when the event loop next turns.
-    if (!QTest::qWaitFor([] { return inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()); }, 1000))
+    if (!QTest::qWaitFor([] { return inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()); }, eventBound))
         return nullptr;
     return unit;
 }
@@ -299,7 +299,7 @@ void LoadTest::bigUserList()
     QVERIFY(unit);
     // The list reply is kept back until the second console is on its way, so that its request
     // comes while this one takes the reply.
-    QTRY_VERIFY_WITH_TIMEOUT(sim.messages().contains("list|users"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.messages().contains("list|users"), eventBound);
     QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
     // The unit's row selected: its details walk every resource whenever the panel refreshes.
     unit->treeItem()->setSelected(true);
@@ -312,7 +312,7 @@ void LoadTest::bigUserList()
     checkAnswering(delay, watch);
     QVERIFY(unit->findResource(userName(users - 1), "user"));
     // The new rows stand in key order once the view has sorted them, when the loop turns.
-    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), eventBound);
 }
 
 // A long list is taken over many turns of the event loop: a link dropped in the middle of it
@@ -324,7 +324,7 @@ void LoadTest::droppedList()
     SimUnit sim;
     auto unit = startQuietUnit(sim, writeModel(dir, {"user"}, users), 0);
     QVERIFY(unit);
-    QTRY_VERIFY_WITH_TIMEOUT(unit->resources().size() > 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(unit->resources().size() > 1, eventBound);
     QVERIFY(unit->resources().size() < users + 1);
     // The unit keeps its replies back from here on, the next link's too.
     QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
@@ -334,17 +334,17 @@ void LoadTest::droppedList()
 
     // The login answered; this thread takes both control lines before the console can send on.
     const auto logins = [&sim] { return sim.messages().filter(QRegularExpression("^login\\|")).size(); };
-    QTRY_COMPARE_WITH_TIMEOUT(logins(), 2, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(logins(), 2, eventBound);
     QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
     QVERIFY(sim.control({{"do", "hold"}, {"on", true}}));
     // The list reply, then a report about its last entry (the model lists its users against key
     // order: the first user comes last).
-    QTRY_COMPARE_WITH_TIMEOUT(sim.messages().count("list|users"), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.messages().count("list|users"), 2, eventBound);
     QVERIFY(sim.control({{"do", "hold"}, {"on", false}}));
     QVERIFY(sim.control({{"do", "send"}, {"tokens", QJsonArray{"status", "user", userName(0), "busy", "user", userName(1)}}}));
     QTRY_COMPARE_WITH_TIMEOUT(unit->resources().size(), users + 1, 60000);
     QTRY_VERIFY(unit->findResource(userName(0))->isConnectedTo(userName(1)));
-    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(inKeyOrder(gZudWindow->connectionsTree()->invisibleRootItem()), eventBound);
     // The operator can sort by another column again.
     QVERIFY(gZudWindow->connectionsTree()->isSortingEnabled());
 }
@@ -373,7 +373,7 @@ void LoadTest::statusFlood()
     LoopWatch watch;
     QTRY_VERIFY(unit->findResource(userName(0))->isBusy());
     const qint64 delay = raiseDelayMs();
-    QTRY_VERIFY_WITH_TIMEOUT(last->isConnectedTo("last"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(last->isConnectedTo("last"), eventBound);
     checkAnswering(delay, watch);
     QCOMPARE(rowOrder(), before);
 }
@@ -417,7 +417,7 @@ void LoadTest::unpacedFlood()
     const qint64 delay = raiseDelayMs();
     // The flood went on past the request: the unit still had rounds to start.
     const int roundsAtRaise = roundsStarted();
-    QTRY_VERIFY_WITH_TIMEOUT(roundsStarted() > roundsAtRaise, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(roundsStarted() > roundsAtRaise, eventBound);
     // The round under way ends, then the last report.
     QVERIFY(sim.control({{"do", "flood"},
                          {"messages", QJsonArray{QJsonArray{"status", "user", last->name(), "busy", "user", "last"}}},
@@ -472,7 +472,7 @@ void LoadTest::conferenceFlood()
         QJsonArray once = round;
         once.append(last.first());
         QVERIFY(sim.control({{"do", "flood"}, {"messages", once}, {"rate", 2000}}));
-        QTRY_VERIFY_WITH_TIMEOUT(unit->findResource(witness)->isConnectedTo("last"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(unit->findResource(witness)->isConnectedTo("last"), eventBound);
         paced = shownRows(unit->treeItem());
         auto *joined = static_cast<Conference *>(unit->findResource(conferenceName(moved), "conference"));
         QCOMPARE(joined->participantList(), QStringList{userName(0)});
