@@ -84,7 +84,8 @@ class Root:
         run("mount", "--rbind", "/dev", self.at("/dev"))
         run("mount", "--rbind", "/sys", self.at("/sys"))
         run("mount", "-t", "tmpfs", "tmpfs", self.at("/run"))
-        run("mount", "--bind", "/tmp/.X11-unix", self.at("/tmp/.X11-unix"))
+        # The test's own /tmp (in-netns), without the mounts below it: the packages and the X sockets.
+        run("mount", "--bind", "/tmp", self.at("/tmp"))
         for user, uid in USERS.items():
             self.chroot("useradd", "--create-home", "--uid", str(uid), "--shell", "/bin/sh", user)
 
