@@ -21,7 +21,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(SOURCE, "pym", "tests", "e2e"))
-from harness import Display, wait_until  # noqa: E402
+from harness import EVENT_BOUND, Display, wait_until  # noqa: E402
 
 BUILD_TREE = os.environ.get("PACKAGE_BUILD_TREE", "")
 CENTRE = "intercom-control-centre"
@@ -187,7 +187,7 @@ class PackagesTest(unittest.TestCase):
         self.procs.append(proc)
         return proc, log
 
-    def window(self, title, timeout=30):
+    def window(self, title, timeout=EVENT_BOUND):
         found = wait_until(lambda: self.screen.titled(title), timeout)
         self.assertTrue(found, f"no window {title!r}")
         return found[0]
@@ -207,7 +207,7 @@ class PackagesTest(unittest.TestCase):
 
     def close(self, proc, window):
         self.screen.close_window(window)
-        self.assertEqual(proc.wait(timeout=20), 0)
+        self.assertEqual(proc.wait(timeout=EVENT_BOUND), 0)
 
     def test_installed_files(self):
         # What the desktop and man see of each package, and the launcher its menu entry runs.
@@ -240,8 +240,8 @@ class PackagesTest(unittest.TestCase):
         # alice: her run directory on the first start, her server in it.
         alice, alice_log = self.start("alice", launcher)
         window = self.window(PYM_TITLE)
-        self.assertTrue(wait_until(lambda: "element load finished: success" in read(alice_log), 20), read(alice_log))
-        self.assertTrue(wait_until(lambda: self.painted(window), 20), "the page was never drawn")
+        self.assertTrue(wait_until(lambda: "element load finished: success" in read(alice_log), EVENT_BOUND), read(alice_log))
+        self.assertTrue(wait_until(lambda: self.painted(window), EVENT_BOUND), "the page was never drawn")
         self.screen.screenshot("packages-pym-alice")
         self.assert_menu_entry_names(window, CENTRE)
         self.assertEqual(os.readlink(bin_dir + "/stavenor"), f"/usr/lib/{CENTRE}/stavenor")
@@ -254,14 +254,14 @@ class PackagesTest(unittest.TestCase):
         self.assertTrue(os.path.isdir(bin_dir + "/announcements"))
         [server] = servers(USERS["alice"])
         self.assertEqual(os.readlink(f"/proc/{server}/cwd"), bin_dir)
-        self.assertTrue(wait_until(lambda: os.path.exists(bin_dir + "/saved.conf"), 10), "no saved.conf")
+        self.assertTrue(wait_until(lambda: os.path.exists(bin_dir + "/saved.conf"), EVENT_BOUND), "no saved.conf")
 
         # bob at the same time: told who holds the port; alice's server and files untouched.
         bob, bob_log = self.start("bob", launcher)
         message = self.window(MESSAGE_TITLE)
         self.screen.screenshot("packages-pym-bob-told")
         self.screen.key(message, "Return")
-        self.assertEqual(bob.wait(timeout=20), 1)
+        self.assertEqual(bob.wait(timeout=EVENT_BOUND), 1)
         self.assertIn("already in use on this PC by user alice", read(bob_log))
         self.assertFalse(os.path.exists(self.root.at(f"/home/bob/.local/share/{CENTRE}")))
         self.assertEqual(servers(USERS["alice"]), [server])
@@ -270,14 +270,14 @@ class PackagesTest(unittest.TestCase):
         # start-up check ends its own old servers only, never alice's (the same installed file).
         by_hand, by_hand_log = self.start("root", [f"/usr/lib/{CENTRE}/pym"], cwd=f"/root/.local/share/{CENTRE}",
                                           env={"QTWEBENGINE_DISABLE_SANDBOX": "1"})
-        self.assertTrue(wait_until(lambda: "stavenor started" in read(by_hand_log), 20), read(by_hand_log))
+        self.assertTrue(wait_until(lambda: "stavenor started" in read(by_hand_log), EVENT_BOUND), read(by_hand_log))
         kill(by_hand)
         self.assertNotIn("old child process found", read(by_hand_log))
         self.assertEqual(servers(USERS["alice"]), [server])
         self.assertIsNone(alice.poll())
 
         self.close(alice, window)
-        self.assertTrue(wait_until(lambda: servers() == [], 5), "a server outlived its pym")
+        self.assertTrue(wait_until(lambda: servers() == [], EVENT_BOUND), "a server outlived its pym")
         with open(bin_dir + "/config.cfg", "a") as f:
             f.write("# alice's own setting\n")
         config, saved = read(bin_dir + "/config.cfg"), read(bin_dir + "/saved.conf")
@@ -319,7 +319,7 @@ class PackagesTest(unittest.TestCase):
         [pid] = processes(f"/usr/lib/{CONSOLE}/zud", USERS["alice"])
         self.assertEqual(os.readlink(f"/proc/{pid}/cwd"), self.root.at(f"/home/alice/.config/{CONSOLE}"))
         self.screen.close_window(window)
-        self.assertEqual(zud.wait(timeout=20), 0, read(zud_log))
+        self.assertEqual(zud.wait(timeout=EVENT_BOUND), 0, read(zud_log))
 
 
 if __name__ == "__main__":

@@ -134,7 +134,7 @@ TEST_F(Runner, EveryJobEnds)
     unit->runProgram();
     unit.reset();
     EXPECT_EQ(endings.back(), "failed unit dropped");
-    runFor(20); // the dropped operations are deleted on the idle pass
+    spinPast(20); // the dropped operations are deleted on the idle pass
 }
 
 TEST_F(Runner, OperationsOfAnotherThreadAreSkipped)
@@ -209,7 +209,7 @@ TEST_F(Runner, ADroppedJobLeavesNothingBehind)
     EXPECT_EQ(network.sent.size(), sentBefore);
     take->end(true);
     EXPECT_EQ(endings, (std::vector<std::string>{"failed unit dropped", "done"}));
-    runFor(20); // the dropped operations are deleted on the idle pass
+    spinPast(20); // the dropped operations are deleted on the idle pass
 }
 
 TEST_F(Runner, TheUnitObjectTakesItsOperationsWithIt)
@@ -225,7 +225,7 @@ TEST_F(Runner, TheUnitObjectTakesItsOperationsWithIt)
     unit->appendOperation(new Counted(unit.get(), &alive));
     ASSERT_EQ(alive, 2);
     unit.reset();
-    runFor(20);
+    spinPast(20);
     EXPECT_EQ(alive, 0);
 }
 
@@ -242,7 +242,7 @@ TEST_F(Runner, SecretsLongerThanThePayloadAreNeverSent)
             EXPECT_EQ(network.header(0)->pl, 1056);
             EXPECT_EQ(network.sent[0].back(), 0);
             unit->getProtocol()->reset();
-            runFor(2100); // unanswered: the lock ends by its time-out
+            ASSERT_TRUE(spinUntil([&] { return !endings.empty(); })); // unanswered: the lock ends by its time-out
         } else {
             EXPECT_TRUE(network.sent.empty());
         }
