@@ -91,8 +91,11 @@ class SerialConsoles(unittest.TestCase):
             # The ports are scanned every 500 ms.
             self.assertLess(time.time() - gone, 1.2 + lag.seconds())
         unit.lines.clear()
-        unit.come_back()
-        self.wait_log(s, f"new serial device: {unit.link}", count=2)
+        back = time.time()
+        with Lag() as lag:
+            unit.come_back()
+            self.wait_log(s, f"new serial device: {unit.link}", count=2)
+            self.assertLess(time.time() - back, 1.5 + lag.seconds())
         self.assertTrue(unit.wait(lambda: unit.lines == ["nothing", "bdinfo"]), unit.lines)
         self.wait_log(s, "MAC Address is ", count=2)
         self.assertEqual(s.stop(), 0)
