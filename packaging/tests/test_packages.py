@@ -29,6 +29,7 @@ _spec = importlib.util.spec_from_file_location("pym_harness", os.path.join(SOURC
 pym_harness = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(pym_harness)
 Display, DevTools, wait_until = pym_harness.Display, pym_harness.DevTools, pym_harness.wait_until
+EVENT_BOUND = pym_harness.EVENT_BOUND
 sys.path.insert(0, os.path.join(SOURCE, "web", "tests"))
 from pages import Browser, By  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
@@ -103,7 +104,8 @@ class Root:
         run("mount", "--rbind", "/dev", self.at("/dev"))
         run("mount", "--rbind", "/sys", self.at("/sys"))
         run("mount", "-t", "tmpfs", "tmpfs", self.at("/run"))
-        run("mount", "--bind", "/tmp/.X11-unix", self.at("/tmp/.X11-unix"))
+        # The test's own /tmp (in-netns), without the mounts below it: the packages and the X sockets.
+        run("mount", "--bind", "/tmp", self.at("/tmp"))
         for user, uid in USERS.items():
             self.chroot("useradd", "--create-home", "--uid", str(uid), "--shell", "/bin/sh", user)
 
@@ -227,7 +229,7 @@ class PackagesTest(unittest.TestCase):
         self.procs.append(proc)
         return proc, log
 
-    def window(self, title, timeout=30):
+    def window(self, title, timeout=EVENT_BOUND):
         found = wait_until(lambda: self.screen.titled(title), timeout)
         self.assertTrue(found, f"no window {title!r}")
         return found[0]
@@ -247,7 +249,7 @@ class PackagesTest(unittest.TestCase):
 
     def close(self, proc, window):
         self.screen.close_window(window)
-        self.assertEqual(proc.wait(timeout=20), 0)
+        self.assertEqual(proc.wait(timeout=EVENT_BOUND), 0)
 
     def test_installed_files(self):
         # What the desktop and man see of each package, and the launcher its menu entry runs.
@@ -331,12 +333,12 @@ class PackagesTest(unittest.TestCase):
 
         carol, carol_log = self.start("carol", launcher, env=environment)
         window = self.window(PYM_TITLE)
-        self.assertTrue(wait_until(lambda: servers(USERS["carol"]), 20), read(carol_log))
+        self.assertTrue(wait_until(lambda: servers(USERS["carol"]), EVENT_BOUND), read(carol_log))
         [server] = servers(USERS["carol"])
         self.assertEqual(os.readlink(self.root.at(f"/home/carol/.local/share/{CENTRE}/bin/stavenor")), PRIVILEGED)
         # Port 69 as carol; then only raw Ethernet is kept for interfaces that come later, and no
         # right is effective between the opens, nor inheritable.
-        self.assertTrue(wait_until(lambda: USERS["carol"] in udp_port_owners(69), 10), udp_port_owners(69))
+        self.assertTrue(wait_until(lambda: USERS["carol"] in udp_port_owners(69), EVENT_BOUND), udp_port_owners(69))
         caps = capabilities(server)
         self.assertEqual((caps["CapPrm"], caps["CapInh"], caps["CapAmb"]), (1 << CAP_NET_RAW, 0, 0), caps)
         self.assertIn(caps["CapEff"], (0, 1 << CAP_NET_RAW), caps)
@@ -374,7 +376,7 @@ class PackagesTest(unittest.TestCase):
         # it must still end with pym, however pym ends.
         [pym] = processes(f"/usr/lib/{CENTRE}/pym", USERS["carol"])
         os.kill(pym, signal.SIGKILL)
-        self.assertTrue(wait_until(lambda: ended(server), 10), "carol's server outlived her pym")
+        self.assertTrue(wait_until(lambda: ended(server), EVENT_BOUND), "carol's server outlived her pym")
         carol.wait(timeout=20)
 
         # dave: the configuration is his, the units and the port are not; pym says why and what mends it.
@@ -390,13 +392,13 @@ class PackagesTest(unittest.TestCase):
             except OSError:  # the page's DevTools not up yet
                 page.close()
                 return False
-        self.assertTrue(wait_until(lambda: shown("Configuration"), 30), read(dave_log))
+        self.assertTrue(wait_until(lambda: shown("Configuration"), EVENT_BOUND), read(dave_log))
         page.evaluate("location.assign('/curtain.html')")
         for text in (f"no permission to open {CONSOLE_PORT}: your user is not in group dialout: "
                      "add it with “sudo adduser dave dialout”, then log in again",
                      "No recovery can run on this PC now.",
                      f"your user is not in group {RIGHTS_GROUP}, whose members' server finds, updates and recovers units"):
-            self.assertTrue(wait_until(lambda: shown(text), 20), (text, page.evaluate("document.body.innerText")))
+            self.assertTrue(wait_until(lambda: shown(text), EVENT_BOUND), (text, page.evaluate("document.body.innerText")))
         self.screen.screenshot("packages-recovery-dave")
         self.close(dave, window)
 
@@ -413,8 +415,8 @@ class PackagesTest(unittest.TestCase):
         # alice: her run directory on the first start, her server in it.
         alice, alice_log = self.start("alice", launcher)
         window = self.window(PYM_TITLE)
-        self.assertTrue(wait_until(lambda: "element load finished: success" in read(alice_log), 20), read(alice_log))
-        self.assertTrue(wait_until(lambda: self.painted(window), 20), "the page was never drawn")
+        self.assertTrue(wait_until(lambda: "element load finished: success" in read(alice_log), EVENT_BOUND), read(alice_log))
+        self.assertTrue(wait_until(lambda: self.painted(window), EVENT_BOUND), "the page was never drawn")
         self.screen.screenshot("packages-pym-alice")
         self.assert_menu_entry_names(window, CENTRE)
         self.assertEqual(os.readlink(bin_dir + "/stavenor"), f"/usr/lib/{CENTRE}/stavenor")
@@ -427,14 +429,14 @@ class PackagesTest(unittest.TestCase):
         self.assertTrue(os.path.isdir(bin_dir + "/announcements"))
         [server] = servers(USERS["alice"])
         self.assertEqual(os.readlink(f"/proc/{server}/cwd"), bin_dir)
-        self.assertTrue(wait_until(lambda: os.path.exists(bin_dir + "/saved.conf"), 10), "no saved.conf")
+        self.assertTrue(wait_until(lambda: os.path.exists(bin_dir + "/saved.conf"), EVENT_BOUND), "no saved.conf")
 
         # bob at the same time: told who holds the port; alice's server and files untouched.
         bob, bob_log = self.start("bob", launcher)
         message = self.window(MESSAGE_TITLE)
         self.screen.screenshot("packages-pym-bob-told")
         self.screen.key(message, "Return")
-        self.assertEqual(bob.wait(timeout=20), 1)
+        self.assertEqual(bob.wait(timeout=EVENT_BOUND), 1)
         self.assertIn("already in use on this PC by user alice", read(bob_log))
         self.assertFalse(os.path.exists(self.root.at(f"/home/bob/.local/share/{CENTRE}")))
         self.assertEqual(servers(USERS["alice"]), [server])
@@ -443,14 +445,14 @@ class PackagesTest(unittest.TestCase):
         # start-up check ends its own old servers only, never alice's (the same installed file).
         by_hand, by_hand_log = self.start("root", [f"/usr/lib/{CENTRE}/pym"], cwd=f"/root/.local/share/{CENTRE}",
                                           env={"QTWEBENGINE_DISABLE_SANDBOX": "1"})
-        self.assertTrue(wait_until(lambda: "stavenor started" in read(by_hand_log), 20), read(by_hand_log))
+        self.assertTrue(wait_until(lambda: "stavenor started" in read(by_hand_log), EVENT_BOUND), read(by_hand_log))
         kill(by_hand)
         self.assertNotIn("old child process found", read(by_hand_log))
         self.assertEqual(servers(USERS["alice"]), [server])
         self.assertIsNone(alice.poll())
 
         self.close(alice, window)
-        self.assertTrue(wait_until(lambda: servers() == [], 5), "a server outlived its pym")
+        self.assertTrue(wait_until(lambda: servers() == [], EVENT_BOUND), "a server outlived its pym")
         with open(bin_dir + "/config.cfg", "a") as f:
             f.write("# alice's own setting\n")
         config, saved = read(bin_dir + "/config.cfg"), read(bin_dir + "/saved.conf")
@@ -492,7 +494,7 @@ class PackagesTest(unittest.TestCase):
         [pid] = processes(f"/usr/lib/{CONSOLE}/zud", USERS["alice"])
         self.assertEqual(os.readlink(f"/proc/{pid}/cwd"), self.root.at(f"/home/alice/.config/{CONSOLE}"))
         self.screen.close_window(window)
-        self.assertEqual(zud.wait(timeout=20), 0, read(zud_log))
+        self.assertEqual(zud.wait(timeout=EVENT_BOUND), 0, read(zud_log))
 
 
 if __name__ == "__main__":

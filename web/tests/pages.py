@@ -15,7 +15,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO_DIR = os.environ.get("REPO_DIR", os.path.abspath(os.path.join(HERE, "../..")))
 sys.path.insert(0, os.path.join(REPO_DIR, "stavenor", "tests", "e2e"))
 sys.path.insert(0, os.path.join(REPO_DIR, "stavenor", "tests", "peers"))
-from harness import BASE, Server, curl  # noqa: E402,F401
+from harness import BASE, EVENT_BOUND, Server, curl  # noqa: E402,F401
 
 try:
     from selenium import webdriver
@@ -104,7 +104,7 @@ class Browser:
         self.driver.get(BASE + path)
         self.wait(lambda: self.driver.execute_script("return document.readyState") == "complete")
 
-    def wait(self, condition, timeout=15, message="condition"):
+    def wait(self, condition, timeout=EVENT_BOUND, message="condition"):
         deadline = time.time() + timeout
         last = None
         while time.time() < deadline:
@@ -121,15 +121,15 @@ class Browser:
         """All text the page shows."""
         return self.driver.find_element(By.TAG_NAME, "body").text
 
-    def wait_text(self, text, timeout=15):
+    def wait_text(self, text, timeout=EVENT_BOUND):
         return self.wait(lambda: text in self.text(), timeout, f"the text {text!r}")
 
-    def wait_gone(self, text, timeout=15):
+    def wait_gone(self, text, timeout=EVENT_BOUND):
         return self.wait(lambda: text not in self.text(), timeout, f"the text {text!r} to go")
 
     # --- controls by what a person reads on them
 
-    def find(self, xpath, timeout=15, message=None):
+    def find(self, xpath, timeout=EVENT_BOUND, message=None):
         def visible():
             for e in self.driver.find_elements(By.XPATH, xpath):
                 if e.is_displayed():
@@ -137,19 +137,19 @@ class Browser:
             return None
         return self.wait(visible, timeout, message or xpath)
 
-    def button(self, name, timeout=15):
+    def button(self, name, timeout=EVENT_BOUND):
         n = xpath_literal(name)
         return self.find(f"//*[(self::button or self::a or @role='button' or @role='tab' or @role='menuitem')"
                          f" and (normalize-space(.)={n} or @aria-label={n} or @title={n})]",
                          timeout, f"a control named {name!r}")
 
-    def click(self, name, timeout=15):
+    def click(self, name, timeout=EVENT_BOUND):
         element = self.button(name, timeout)
         self.wait(lambda: element.is_enabled(), timeout, f"{name!r} to be enabled")
         element.click()
         return element
 
-    def field(self, label, timeout=15):
+    def field(self, label, timeout=EVENT_BOUND):
         n = xpath_literal(label)
         control = "(self::input or self::select or self::textarea)"
         return self.find(f"//*[{control} and (@aria-label={n} or @id=//label[normalize-space(.)={n}]/@for)]"
@@ -189,7 +189,7 @@ class Browser:
         self.driver.save_screenshot(path)
         return path
 
-    def wait_download(self, suffix, timeout=30):
+    def wait_download(self, suffix, timeout=EVENT_BOUND):
         """The path of the first download ending in `suffix`, once Chromium has written all of it."""
         sizes = {}
 

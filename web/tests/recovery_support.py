@@ -8,7 +8,7 @@ import shutil
 import tempfile
 import time
 
-from pages import By, PageTest, curl, xpath_literal
+from pages import EVENT_BOUND, By, PageTest, curl, xpath_literal
 import boot_console
 
 MIB = 1 << 20
@@ -65,7 +65,7 @@ class RecoveryPageTest(PageTest):
         ports = json.loads(body)["ports"]
         return next(p for p in ports if p["name"] == (console or self.unit).link)
 
-    def wait_port(self, condition, timeout=10, console=None):
+    def wait_port(self, condition, timeout=EVENT_BOUND, console=None):
         return self.browser.wait(lambda: condition(self.port(console)), timeout, "the server's port state")
 
     def progress(self):

@@ -32,7 +32,7 @@ class RestartTest(PageTest):
 
         self.server.stop()
         # The page notices by itself, without a click.
-        b.wait_text(GONE, timeout=20)
+        b.wait_text(GONE)
         text = b.text()
         self.assertIn("What is typed in an open form stays there.", text)
         self.assertNotIn("Nothing you entered on this page is lost", text)
@@ -42,7 +42,7 @@ class RestartTest(PageTest):
 
         type(self).server.close()
         type(self).server = start_server(TEMPLATE)
-        b.wait_text(RESTARTED, timeout=30)
+        b.wait_text(RESTARTED)
         # A new run imports its template under the name of a new configuration.
         b.wait_text('It now holds the configuration "New configuration.conf", the one it loads at start.')
         b.wait_text("The 1 unsaved change it held is gone.")

@@ -84,7 +84,7 @@ class WholeRecovery(RecoveryPageTest):
         # Leaving during the run asks first; a page opened anew picks the run up from the server's answers.
         self.assertTrue(self.leaving_asks())
         b.open("/curtain.html")
-        b.wait_text("Writing the unit", timeout=10)
+        b.wait_text("Writing the unit")
         self.assertTrue(b.button("Start").get_attribute("disabled"))
         running += self.follow("asks for its MAC address", timeout=120)
         b.shot("recovery-question")
@@ -107,7 +107,7 @@ class WholeRecovery(RecoveryPageTest):
 
         # A second run at once, with another image. The page checked the port when the run ended: the
         # unit sits at its new system's shell, so the run reboots it from there, without a power cycle.
-        b.wait_text("Linux shell", timeout=15)
+        b.wait_text("Linux shell")
         # A second window's poll after the port check agrees with this one: done, at 100 %.
         status, body = curl("/curtain/?command=settings_ready")
         answer = json.loads(body)

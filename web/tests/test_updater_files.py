@@ -6,7 +6,7 @@ import threading
 import time
 import unittest
 
-from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, wait_for, write_file
+from updater_pages import EVENT_BOUND, Unit, UpdaterPageTest, listed, mac, sim, wait_for, write_file
 
 CONF = ("# config file Thu Jan  1 00:00:00 1970\n\n|nodes|\n\t|front|\n\t\t|ip| = |1|\n\t|rear|\n"
         "|system|\n\t|filename| = |bus7|\n\t|name| = |Bus 7|\n\t|organization| = |Transit|\n")
@@ -62,7 +62,7 @@ class FileJobs(UpdaterPageTest):
         b.wait_text("New configuration.conf")
         self.run_confirmed("Upload configuration", 1)
         self.wait_row(unit.mac, "Upload configuration: done", timeout=40)
-        self.assertTrue(wait_for(lambda: unit.files["/dis/system.conf"].startswith(b"# "), 5))
+        self.assertTrue(wait_for(lambda: unit.files["/dis/system.conf"].startswith(b"# "), EVENT_BOUND))
         self.assertNotEqual(unit.files["/dis/system.conf"], CONF.encode())
         self.assertEqual(b.console_errors(), [])
 
@@ -105,7 +105,7 @@ class FileJobs(UpdaterPageTest):
         b.wait_text("big.conf")
         self.run_confirmed("Upload configuration", 1)
         # Silent once the page shows the upload under way (the file takes the unit some seconds).
-        self.wait_row(unit.mac, "Upload configuration: file upload", timeout=20)
+        self.wait_row(unit.mac, "Upload configuration: file upload")
         unit.silent = True
         self.wait_row(unit.mac, "Upload configuration: Failed while file upload: "
                       "The unit stopped answering during the upload.", timeout=40)
@@ -114,11 +114,11 @@ class FileJobs(UpdaterPageTest):
         b.shot("updater-job-failed")
 
         unit.silent = False
-        self.assertTrue(wait_for(lambda: listed()[unit.mac]["status"] == "up", 15))
+        self.assertTrue(wait_for(lambda: listed()[unit.mac]["status"] == "up", EVENT_BOUND))
         unit.reboot_silence = 0.5
         self.choose_job("Reboot")
         self.run_job("Reboot", 1)
-        self.wait_row(unit.mac, "Reboot: done", timeout=30)
+        self.wait_row(unit.mac, "Reboot: done")
 
     def test_a_unit_that_changes_its_protocol_in_mid_upload(self):
         unit = Unit(mac(10), 6, hwd="Bus 10")
@@ -138,12 +138,12 @@ class FileJobs(UpdaterPageTest):
         self.run_confirmed("Upload configuration", 1)
         self.wait_row(unit.mac, "The unit changed its protocol version during the job.", timeout=40)
         self.assertIn("Upload configuration: Failed", self.row_text(unit.mac))
-        self.assertTrue(wait_for(lambda: listed().get(unit.mac, {}).get("protocolVersion") == 7, 15))
+        self.assertTrue(wait_for(lambda: listed().get(unit.mac, {}).get("protocolVersion") == 7, EVENT_BOUND))
         self.assertEqual(unit.uploads, [])
         unit.reboot_silence = 0.5
         self.choose_job("Reboot")
         self.run_job("Reboot", 1)
-        self.wait_row(unit.mac, "Reboot: done", timeout=30)
+        self.wait_row(unit.mac, "Reboot: done")
         self.assertIn("7", self.row_text(unit.mac).split())
 
 
@@ -172,18 +172,18 @@ class UnitDetails(UpdaterPageTest):
         b.shot("updater-unit-details")
         b.click("Download system.conf")
         saved = b.wait_download("system.conf")
-        self.assertTrue(wait_for(lambda: read(saved) == conf, 5))
+        self.assertTrue(wait_for(lambda: read(saved) == conf, EVENT_BOUND))
 
         b.click("Remove old.conf")
         b.click("Remove file")  # the confirmation
-        self.assertTrue(wait_for(lambda: "/dis/old.conf" not in unit.files, 10))
+        self.assertTrue(wait_for(lambda: "/dis/old.conf" not in unit.files, EVENT_BOUND))
         b.wait(lambda: "old.conf" not in b.driver.find_element("css selector", "table[aria-label='Contents of /dis']").text)
         self.assertIn("/dis/system.conf", unit.files)
 
         # A module file sent straight into the listed directory.
         b.choose_file("Upload module file here", write_file("extra.mod", b"module bytes"))
         self.assertEqual(b.upload_filter(), "mod")
-        self.assertTrue(wait_for(lambda: unit.files.get("/dis/extra.mod") == b"module bytes", 15))
+        self.assertTrue(wait_for(lambda: unit.files.get("/dis/extra.mod") == b"module bytes", EVENT_BOUND))
         b.wait(lambda: "extra.mod" in b.driver.find_element("css selector", "table[aria-label='Contents of /dis']").text)
 
         b.click("Open announcements")
@@ -202,10 +202,10 @@ class UnitDetails(UpdaterPageTest):
         Select(b.field("Role")).select_by_visible_text("rear")
         since = time.time()
         b.click("Set role")
-        self.assertTrue(wait_for(lambda: self.requests(unit, since, t=sim.ROL), 10))
+        self.assertTrue(wait_for(lambda: self.requests(unit, since, t=sim.ROL), EVENT_BOUND))
         self.assertIn(b"rear\0", self.requests(unit, since, t=sim.ROL)[0]["payload"])
         b.click("Close")
-        self.wait_row(unit.mac, "Set role: done", timeout=20)
+        self.wait_row(unit.mac, "Set role: done")
 
 
 class PageLog(UpdaterPageTest):
@@ -222,13 +222,13 @@ class PageLog(UpdaterPageTest):
         self.select(unit.mac)
         self.choose_job("Reboot")
         self.run_job("Reboot", 1)
-        self.wait_row(unit.mac, "Reboot: done", timeout=30)
+        self.wait_row(unit.mac, "Reboot: done")
         self.choose_job("Fetch configuration")
         self.run_job("Fetch configuration", 1)
-        self.wait_row(unit.mac, "Fetch configuration: done", timeout=30)
+        self.wait_row(unit.mac, "Fetch configuration: done")
         b.click("Download configuration")
         saved = b.wait_download("bus7.conf")
-        self.assertTrue(wait_for(lambda: read(saved) == CONF.encode(), 5))
+        self.assertTrue(wait_for(lambda: read(saved) == CONF.encode(), EVENT_BOUND))
         self.choose_job("Upload configuration")
         b.choose_file("Choose configuration file", write_file("bus7.conf", CONF))
         b.wait_text('bus7.conf: configuration "Bus 7"')
@@ -254,7 +254,7 @@ class PageLog(UpdaterPageTest):
 
         b.click("Download log")
         saved = b.wait_download("updater.log")
-        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 9, 5))
+        self.assertTrue(wait_for(lambda: read(saved).decode().count("\n") >= 9, EVENT_BOUND))
         lines = [line.split("\t") for line in read(saved).decode().splitlines()]
         unit_name = f"Bus 8 ({unit.mac})"
         configuration = 'configuration file bus7.conf, role "rear"'

@@ -1,4 +1,5 @@
 """The updater's live unit list and jobs on several units, in a real Chromium against simulated units."""
+import statistics
 import time
 import unittest
 
@@ -27,15 +28,21 @@ class UnitList(UpdaterPageTest):
                 seen_by_server = time.time()
             time.sleep(0.05)
         self.assertIsNotNone(seen_by_server)
-        self.wait_row(mac(4), "Bus 4", timeout=2.5)
-        self.assertLess(time.time() - seen_by_server, 2.5)
+        # The page draws the first list it asks for once the server has the unit (or the next one,
+        # asked while the row was being looked at), however slowly a busy machine runs it.
+        self.wait_row(mac(4), "Bus 4")
+        self.assertLessEqual(len(self.lists_asked(since=seen_by_server)), 2)
 
-        # One that goes silent: the server says so after a few seconds, and the page within 2 s.
+        # One that goes silent: the server says so after a few seconds, and the page at its next list.
         first[0].silent = True
         self.assertTrue(self.wait_until_server_says(mac(1), "down", 20))
         said = time.time()
-        self.wait_row(mac(1), "down", timeout=2.5)
-        self.assertLess(time.time() - said, 2.5)
+        self.wait_row(mac(1), "down")
+        self.assertLessEqual(len(self.lists_asked(since=said)), 2)
+        # It asks once a second: its own record, whose middle gap a passing stall of the machine
+        # does not move.
+        asked = self.lists_asked()
+        self.assertLess(statistics.median(b - a for a, b in zip(asked, asked[1:])), 1.5, asked)
         b.wait_text("1 not answering")
         self.assertEqual(b.console_errors(), [])
 
@@ -74,12 +81,12 @@ class Reboot(UpdaterPageTest):
         self.choose_job("Reboot")
         self.run_job("Reboot", 2)
         for m in (mac(1), mac(2)):
-            self.wait_row(m, "Reboot: rebooting", timeout=10)
+            self.wait_row(m, "Reboot: rebooting")
         for m, bars in ((mac(1), 1), (mac(2), 1), (mac(3), 0)):
             self.assertEqual(len(self.row(m).find_elements("css selector", "progress")), bars, m)
         b.shot("updater-jobs-running")
         for m in (mac(1), mac(2)):
-            self.wait_row(m, "Reboot: done", timeout=30)
+            self.wait_row(m, "Reboot: done")
         self.assertEqual(b.driver.find_element(
             "xpath", f"//tr[td[normalize-space(.)='{mac(1)}']]//progress").get_attribute("value"), "100")
         for unit in units[:2]:
@@ -95,8 +102,8 @@ class Reboot(UpdaterPageTest):
                          "commandAccepted")
         self.open_updater()
         # The server keeps what the job is, so the page names it.
-        self.wait_row(unit.mac, "Reboot: rebooting", timeout=8)
-        self.wait_row(unit.mac, "Reboot: done", timeout=30)
+        self.wait_row(unit.mac, "Reboot: rebooting")
+        self.wait_row(unit.mac, "Reboot: done")
 
     def test_a_refusal_is_said_at_once(self):
         b = self.browser
@@ -109,10 +116,10 @@ class Reboot(UpdaterPageTest):
         self.select(unit.mac)
         self.choose_job("Reboot")
         self.run_job("Reboot", 1)
-        self.wait_row(unit.mac, "Reboot: rebooting", timeout=10)
+        self.wait_row(unit.mac, "Reboot: rebooting")
         self.choose_job("Take control")
         self.run_job("Take control", 1)
-        self.wait_row(unit.mac, "Take control: Refused: A job is already running on the unit.", timeout=5)
+        self.wait_row(unit.mac, "Take control: Refused: A job is already running on the unit.")
         # A whole request that the server refuses: said beside the button, nothing reaches the unit.
         self.choose_job("Set role")
         self.run_job("Set role", 1)
@@ -141,7 +148,7 @@ class Confirmed(UpdaterPageTest):
         since = time.time()
         self.run_confirmed("Install password file", 1)
         # The server's working directory has no password file to send: the job ends, said in words.
-        self.wait_row(unit.mac, "Install password file: Failed", timeout=30)
+        self.wait_row(unit.mac, "Install password file: Failed")
         self.assertEqual(self.requests(unit, since)[0]["t"], sim.UPD)
 
     def test_password_jobs_carry_what_was_typed(self):
@@ -157,7 +164,7 @@ class Confirmed(UpdaterPageTest):
                 self.choose_job(job)
                 self.browser.type("Password", password)
                 self.run_job(job, 1)
-                self.wait_row(unit.mac, f"{job}: done", timeout=30)
+                self.wait_row(unit.mac, f"{job}: done")
                 self.assertTrue(any(password.encode() in f["raw"] for f in self.requests(unit, since)), job)
 
 

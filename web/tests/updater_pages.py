@@ -5,7 +5,7 @@ import os
 import tempfile
 import urllib.parse
 
-from pages import Browser, By, PageTest, curl, start_server
+from pages import EVENT_BOUND, Browser, By, PageTest, curl, start_server
 from netns_pair import UnitNamespace
 from sim_unit import Simulator, Unit  # noqa: F401
 import sim_unit as sim  # noqa: F401
@@ -64,7 +64,7 @@ class UpdaterPageTest(PageTest):
         for unit in units:
             self.sim.add(unit)
         macs = {u.mac for u in units}
-        self.assertTrue(wait_for(lambda: macs <= set(listed()), 10), listed())
+        self.assertTrue(wait_for(lambda: macs <= set(listed()), EVENT_BOUND), listed())
 
     def requests(self, unit, since=0.0, t=None):
         """The server's frames to `unit` but acknowledgements."""
@@ -74,7 +74,17 @@ class UpdaterPageTest(PageTest):
 
     def open_updater(self):
         self.browser.open("/updater.html")
+        # The browser's record of the page's requests: room for every one of a long test.
+        self.browser.driver.execute_script("performance.setResourceTimingBufferSize(100000)")
         self.browser.wait_text("Units")
+
+    def lists_asked(self, since=0.0):
+        """When the page asked for the unit list (seconds, as time.time() counts them) since `since`,
+        by the browser's own record of its requests."""
+        return self.browser.driver.execute_script(
+            "return performance.getEntriesByType('resource')"
+            ".filter(e => e.name.includes('/updater/breltList.json'))"
+            ".map(e => (performance.timeOrigin + e.startTime) / 1000).filter(t => t >= arguments[0])", since)
 
     def row(self, unit_mac):
         b = self.browser
@@ -84,7 +94,7 @@ class UpdaterPageTest(PageTest):
     def row_text(self, unit_mac):
         return self.row(unit_mac).text
 
-    def wait_row(self, unit_mac, text, timeout=30):
+    def wait_row(self, unit_mac, text, timeout=EVENT_BOUND):
         try:
             return self.browser.wait(lambda: text in self.row_text(unit_mac), timeout,
                                      f"{text!r} in the row of {unit_mac}")
@@ -118,7 +128,7 @@ class UpdaterPageTest(PageTest):
 
     # --- the question before a job that replaces what units hold
 
-    def question(self, timeout=15):
+    def question(self, timeout=EVENT_BOUND):
         """The text of the open question."""
         return self.browser.find("//dialog[@open]", timeout, "an open question").text
 

@@ -47,3 +47,40 @@ inline double openTime(const SimUnit &unit, int n)
             return entry["t"].toDouble();
     return -1;
 }
+
+// When the unit's socket begins each connection attempt and when each link or attempt ends, in
+// milliseconds since construction, and how late the event loop ran meanwhile: the console's
+// reconnect timer runs on that loop.
+class ConnectAttempts : public LoopLag
+{
+public:
+    explicit ConnectAttempts(CentralUnit &unit)
+    {
+        clock.start();
+        QObject::connect(unit.findChild<QTcpSocket *>(), &QTcpSocket::stateChanged, &context,
+                         [this](QAbstractSocket::SocketState state) {
+                             if (state == QAbstractSocket::ConnectingState)
+                                 at.append(clock.elapsed());
+                             else if (state == QAbstractSocket::UnconnectedState)
+                                 closed.append(clock.elapsed());
+                         });
+    }
+
+    // How long attempt `i` came after the end of the link or attempt before it (the first end seen
+    // after that one began); -1 when none ended.
+    qint64 delayOf(int i) const
+    {
+        const qint64 previous = i > 0 ? at.value(i - 1, -1) : -1;
+        for (qint64 t : closed)
+            if (t >= previous && t <= at.value(i, -1))
+                return at[i] - t;
+        return -1;
+    }
+
+    QList<qint64> at;
+    QList<qint64> closed;
+
+private:
+    QObject context;
+    QElapsedTimer clock;
+};

@@ -2,15 +2,15 @@
 
 // Starts the simulated central unit of peers/central_unit.py for a test and reads what it logged.
 
+#include "waits.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
 class SimUnit
 {
@@ -18,7 +18,8 @@ public:
     explicit SimUnit(const QString &address = "127.0.0.2") : address(address) {}
     ~SimUnit() { stop(); }
 
-    // Starts the unit with these further arguments and waits until it listens.
+    // Starts the unit with these further arguments and waits until it listens (a Python start on a
+    // busy machine can take seconds).
     bool start(const QStringList &arguments = {})
     {
         process.setProgram("python3");
@@ -26,10 +27,10 @@ public:
                                          "--log", logPath(), "--control", controlPath()} + arguments);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start();
-        if (!process.waitForStarted(5000))
+        if (!process.waitForStarted(eventBound))
             return false;
         while (!process.canReadLine())
-            if (!process.waitForReadyRead(5000))
+            if (!process.waitForReadyRead(eventBound))
                 return false;
         return process.readLine().trimmed() == "ready";
     }
@@ -47,11 +48,11 @@ public:
     {
         QLocalSocket socket;
         socket.connectToServer(controlPath());
-        if (!socket.waitForConnected(5000))
+        if (!socket.waitForConnected(eventBound))
             return false;
         socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
         while (!socket.canReadLine())
-            if (!socket.waitForReadyRead(5000))
+            if (!socket.waitForReadyRead(eventBound))
                 return false;
         return socket.readLine() == "ok\n";
     }

@@ -12,6 +12,7 @@
 #include "newunitdialog.h"
 #include "radioconnectionsettingsdialog.h"
 #include "settingsdialog.h"
+#include "waits.h"
 #include "zudconf.h"
 #include "zudmainwindow.h"
 

@@ -100,7 +100,7 @@ void FirstStartTest::start()
     gConfig.set({"devices", unitName, "IP Address"})->value = "127.0.0.2";
     manager = std::make_unique<CentralUnitManager>();
     tree()->setUnitManager(manager.get());
-    QTRY_VERIFY_WITH_TIMEOUT(manager->findUnit(unitName)->findResource(longNames.last()), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(manager->findUnit(unitName)->findResource(longNames.last()), eventBound);
 }
 
 void FirstStartTest::stop()

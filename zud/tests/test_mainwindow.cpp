@@ -2,6 +2,7 @@
 #include "dial.h"
 #include "singleinstance.h"
 #include "zudmainwindow.h"
+#include "waits.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -116,7 +116,7 @@ void PanelTest::initTestCase()
     manager = std::make_unique<CentralUnitManager>();
     tree()->setUnitManager(manager.get());
     window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(unit(unitA)->findResource("Chief") && unit(unitB)->findResource("Chief"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(unit(unitA)->findResource("Chief") && unit(unitB)->findResource("Chief"), eventBound);
     settle();
 }
 
@@ -347,7 +347,7 @@ void PanelTest::talkEndsAfterSlowStart()
     talk(false);
     // Released while the start's reply was still owed.
     QVERIFY(!log.contains("response from"));
-    QVERIFY(done.wait(5000));
+    QVERIFY(done.wait(eventBound));
     settle();
     QStringList expected{start.join('|')};
     if (!refused)
@@ -496,7 +496,7 @@ void PanelTest::broadcasts()
 
     // The general broadcast reaches the connected unit only.
     simB.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(!unit(unitB)->isConnected(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!unit(unitB)->isConnected(), eventBound);
     QTest::mousePress(general, Qt::LeftButton);
     settle();
     QTest::mouseRelease(general, Qt::LeftButton);

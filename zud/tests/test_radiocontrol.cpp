@@ -84,7 +84,7 @@ void RadioControlTest::init()
     QCOMPARE(manager->addUnit("Nord", "127.0.0.2", "2", ""), UnitChange::Done);
     unit = manager->findUnit("Nord");
     QSignalSpy done(unit, &CentralUnit::programSucceeded);
-    QVERIFY(done.wait(10000));
+    QVERIFY(done.wait(eventBound));
 }
 
 void RadioControlTest::cleanup()
@@ -212,10 +212,10 @@ void RadioControlTest::silenceAfterStart()
     RadioControlWidget* widget = open();
     const auto matrix = [widget] { return readLeds(*widget->currentWindow()->findChild<LedMatrix*>("text")); };
     QCOMPARE(matrix(), statusText("Connecting to KTX..."));
-    QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), 7000);
+    QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), eventBound);
     QVERIFY(clock.elapsed() >= 4700); // a coarse timer may fire up to 5 % early
     QVERIFY(widget->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!widget->isVisible(), 7000);
+    QTRY_VERIFY_WITH_TIMEOUT(!widget->isVisible(), eventBound);
     QVERIFY(clock.elapsed() >= 9400);
     QTRY_VERIFY(sim->messages().contains("ktx|Radio1|stop"));
 
@@ -223,7 +223,7 @@ void RadioControlTest::silenceAfterStart()
     clock.restart();
     widget->show();
     QTRY_COMPARE(sim->messages().count("ktx|Radio1|start"), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), 7000);
+    QTRY_VERIFY_WITH_TIMEOUT(matrix() == statusText(" Connection failed!"), eventBound);
     QVERIFY(clock.elapsed() >= 4700); // a coarse timer may fire up to 5 % early
 }
 

@@ -44,7 +44,7 @@ private:
     bool run(const Operation &command)
     {
         QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-        return unit->appendToProgram({command}) == 0 && done.wait(5000);
+        return unit->appendToProgram({command}) == 0 && done.wait(eventBound);
     }
 
     SimUnit sim;
@@ -58,7 +58,7 @@ void RepliesTest::initTestCase()
     QVERIFY(sim.start({"--model", modelPath, "--password", "pw1"}));
     unit = makeUnit();
     QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-    QVERIFY(done.wait(10000));
+    QVERIFY(done.wait(eventBound));
     startupMessages = sim.messages();
 }
 
@@ -285,7 +285,7 @@ void RepliesTest::loginRefusalsRetry()
     QVERIFY(refusing.start());
     QVERIFY(refusing.control({{"do", "script"}, {"prefix", "login"}, {"reply", json({"error", refusal})}}));
     auto other = makeUnit("127.0.0.3");
-    QTRY_VERIFY_WITH_TIMEOUT(openTime(refusing, 3) > 0, 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(openTime(refusing, 3) > 0, eventBound);
     const double gap1 = openTime(refusing, 2) - openTime(refusing, 1);
     const double gap2 = openTime(refusing, 3) - openTime(refusing, 2);
     QVERIFY2(gap1 > 1.9 && gap1 < 2.6 && gap2 > 1.9 && gap2 < 2.6, qPrintable(QString("%1 %2").arg(gap1).arg(gap2)));
@@ -315,7 +315,7 @@ void RepliesTest::loginRtpPort()
     LogCapture log;
     auto unit4 = makeUnit("127.0.0.4");
     QSignalSpy done(unit4.get(), &CentralUnit::programSucceeded);
-    QVERIFY(done.wait(5000));
+    QVERIFY(done.wait(eventBound));
     QCOMPARE(log.contains("rtp audio destination \"127.0.0.4\" " + port), used);
     QCOMPARE(log.contains("ERROR: unusable RTP port"), !used && !port.isEmpty());
     // The link stays and the start-up program runs on.
@@ -336,7 +336,7 @@ void RepliesTest::linkLossEmptiesThePicture()
     // The next link lists them again, each once.
     QCOMPARE(unit->openConnection(), 0);
     QSignalSpy done(unit.get(), &CentralUnit::programSucceeded);
-    QVERIFY(done.wait(10000));
+    QVERIFY(done.wait(eventBound));
     QCOMPARE(unit->endpoints().size(), 3);
     QCOMPARE(unit->routeList().size(), 1);
     QVERIFY(unit->findResource("Radio2"));

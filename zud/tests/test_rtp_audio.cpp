@@ -3,6 +3,7 @@
 #include "audio.h"
 #include "rtpaudiodestination.h"
 #include "rtpaudiosource.h"
+#include "waits.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -190,7 +191,7 @@ private slots:
             more[i] = char(159 + i);
         destination.onAudio(reinterpret_cast<unsigned char *>(more.data()), 161);
         QList<QNetworkDatagram> received;
-        QTRY_COMPARE_WITH_TIMEOUT((received.append(unit.hasPendingDatagrams() ? QList{unit.receiveDatagram()} : QList<QNetworkDatagram>{}), received.size()), 2, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT((received.append(unit.hasPendingDatagrams() ? QList{unit.receiveDatagram()} : QList<QNetworkDatagram>{}), received.size()), 2, eventBound);
         QTest::qWait(50);
         QVERIFY(!unit.hasPendingDatagrams());
         for (int k = 0; k < 2; ++k) {

@@ -97,7 +97,7 @@ void UnitDialogsTest::initTestCase()
     for (const QString &address : {north, east, south}) {
         QProcess ip;
         ip.start("ip", {"address", "add", address + "/32", "dev", "lo"});
-        QVERIFY(ip.waitForFinished(5000));
+        QVERIFY(ip.waitForFinished(eventBound));
         QCOMPARE(ip.exitCode(), 0);
     }
     QFile model(dir.filePath("model.json"));
@@ -221,13 +221,13 @@ void UnitDialogsTest::rowsFollowTheLinks()
     QVERIFY(northUnit.control({{"do", "close"}}));
     QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("not reachable"));
     QVERIFY(northUnit.control({{"do", "listen"}, {"on", true}}));
-    QTRY_COMPARE_WITH_TIMEOUT(rowNamed(dialog, "North")->text(3), QString("logged in"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rowNamed(dialog, "North")->text(3), QString("logged in"), eventBound);
     // A link the unit takes but whose login it refuses is never logged in.
     QSignalSpy states(manager->findUnit("North"), &CentralUnit::linkStateChanged);
     const qsizetype logins = northUnit.messages().filter("login|").size();
     QVERIFY(northUnit.control({{"do", "password"}, {"text", "other"}}));
     QVERIFY(northUnit.control({{"do", "close"}}));
-    QTRY_VERIFY_WITH_TIMEOUT(northUnit.messages().filter("login|").size() > logins, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(northUnit.messages().filter("login|").size() > logins, eventBound);
     QTRY_COMPARE(rowNamed(dialog, "North")->text(3), QString("wrong password"));
     QVERIFY(states.size() >= 3);
     for (const QList<QVariant> &state : std::as_const(states))

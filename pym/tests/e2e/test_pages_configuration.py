@@ -10,7 +10,7 @@ import unittest
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import TITLE, PageTest, wait_until  # noqa: E402
+from harness import EVENT_BOUND, TITLE, PageTest, wait_until  # noqa: E402
 
 FIXTURE = os.path.join(os.path.dirname(__file__), "..", "..", "..", "stavenor", "tests", "data", "config", "devices.conf")
 
@@ -33,8 +33,8 @@ class ConfigurationTest(PageTest):
 
     def start_at_top(self):
         """Waits until the configuration page shows its overview, with the keyboard on none of its controls."""
-        self.assertTrue(wait_until(lambda: self.title().startswith("Configuration - "), 20), self.title())
-        self.wait_page("!!document.querySelector('.overview h1')", "showing the overview", 20)
+        self.assertTrue(wait_until(lambda: self.title().startswith("Configuration - "), EVENT_BOUND), self.title())
+        self.wait_page("!!document.querySelector('.overview h1')", "showing the overview")
         self.assertEqual(self.focused(), "")
 
     def configuration_name(self):
@@ -60,7 +60,7 @@ class ConfigurationTest(PageTest):
         self.screen.key(self.window, "ctrl+a")
         self.screen.run("xdotool", "type", "--delay", "20", name)
         self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: self.configuration_name() == name, 10), self.configuration_name())
+        self.assertTrue(wait_until(lambda: self.configuration_name() == name, EVENT_BOUND), self.configuration_name())
         self.wait_page(shows("1 unsaved change"), "counting the change")
 
     def other_window(self, timeout):
@@ -89,19 +89,19 @@ class ConfigurationPagesTest(ConfigurationTest):
             self.keys_to(control, "Tab")
         self.keys_to("Open…", "Tab", "Tab")
         self.screen.key(self.window, "Return")
-        dialog = wait_until(lambda: self.screen.titled("Open intercom configuration file"), 10)
+        dialog = wait_until(lambda: self.screen.titled("Open intercom configuration file"), EVENT_BOUND)
         self.assertTrue(dialog, "no file dialog")
         self.screen.screenshot("pages-open-dialog")
         self.screen.answer(dialog[0], path)
-        self.assertTrue(wait_until(lambda: self.title() == f"Configuration - harbour.conf - {TITLE}", 15), self.title())
+        self.assertTrue(wait_until(lambda: self.title() == f"Configuration - harbour.conf - {TITLE}", EVENT_BOUND), self.title())
         # The title names the file as soon as it is chosen; the page loads it after that.
-        self.wait_page(f"{shows('Opened harbour.conf.')} && {FILE_BAR_IDLE}", "done opening harbour.conf", 15)
+        self.wait_page(f"{shows('Opened harbour.conf.')} && {FILE_BAR_IDLE}", "done opening harbour.conf")
         self.wait_page(shows("CU-A"), "showing the opened file's central unit")
         self.shot("pages-opened")
         # Save (the next control) writes the opened file back in its place.
         self.keys_to("Save", "Tab")
         self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: os.path.getmtime(path) != before, 15), "the opened file was not written back")
+        self.assertTrue(wait_until(lambda: os.path.getmtime(path) != before, EVENT_BOUND), "the opened file was not written back")
         with open(path, encoding="utf-8") as f:
             written = f.read()
         self.assertTrue(written.startswith("# config file "), written[:80])
@@ -147,7 +147,7 @@ class SaveAsTest(ConfigurationTest):
         return self.other_window(timeout)
 
     def save_dialog(self):
-        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        dialog = wait_until(lambda: self.screen.titled("Save File"), EVENT_BOUND)
         self.assertTrue(dialog, "no save dialog")
         return dialog[0]
 
@@ -161,8 +161,8 @@ class SaveAsTest(ConfigurationTest):
         dialog = self.save_dialog()
         self.screen.screenshot("pages-save-as-dialog")
         self.screen.key(dialog, "Escape")
-        self.assertTrue(self.pym.wait_log("save dialog: cancel clicked", 5))
-        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
+        self.assertTrue(self.pym.wait_log("save dialog: cancel clicked"))
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), EVENT_BOUND))
         self.assertEqual([f for f in os.listdir(self.user) if f.endswith(".conf")], [])
         self.wait_page(f"{shows('No file was written')} && {shows('1 unsaved change')}",
                        "saying that nothing was written, with the change unsaved")
@@ -174,7 +174,7 @@ class SaveAsTest(ConfigurationTest):
         self.assertTrue(question, "leaving asked nothing after a cancelled Save as")
         self.screen.screenshot("pages-leave-question")
         self.screen.key(question, "Escape")
-        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), 5))
+        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), EVENT_BOUND))
 
         # Save as answered: the server writes the file, and the page counts nothing as unsaved.
         self.keys_to("Save as…", *["Tab"] * 5)
@@ -183,14 +183,14 @@ class SaveAsTest(ConfigurationTest):
         dialog = self.save_dialog()
         chosen = os.path.join(self.user, "harbour.conf")
         self.screen.answer(dialog, chosen)
-        self.assertTrue(wait_until(lambda: os.path.exists(chosen), 10), os.listdir(self.user))
+        self.assertTrue(wait_until(lambda: os.path.exists(chosen), EVENT_BOUND), os.listdir(self.user))
         with open(chosen, encoding="utf-8") as f:
             self.assertIn("\t|filename| = |harbour.conf|\n", f.read())
         self.wait_page(f"{shows('Saved as harbour.conf.')} && {shows('No unsaved changes')}", "counting the change as saved")
         self.shot("pages-saved-as")
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: self.title() == "Updater - " + TITLE, 10), self.title())
+        self.assertTrue(wait_until(lambda: self.title() == "Updater - " + TITLE, EVENT_BOUND), self.title())
         self.assertIsNone(self.leave_question(1))
 
 

@@ -16,7 +16,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "..", "stavenor", "tests", "peers"))
-from harness import TITLE, PageTest, wait_until  # noqa: E402
+from harness import EVENT_BOUND, TITLE, PageTest, wait_until  # noqa: E402
 import boot_console  # noqa: E402
 
 MIB = 1 << 20
@@ -61,14 +61,14 @@ class RecoveryPageInPym(PageTest):
         # The title comes with the page's markup, its header a moment later.
         self.click_until(RECOVERY_LINK, lambda: self.title() == "Recovery - " + TITLE,
                          "the header's Recovery link")
-        self.assertTrue(self.pym.wait_log("element load finished: success\n\"http://127.0.0.1:8765/curtain.html\"", 5))
+        self.assertTrue(self.pym.wait_log("element load finished: success\n\"http://127.0.0.1:8765/curtain.html\""))
         self.assertIn("webview: module changed to curtain", self.pym.log())
 
     def test_2_an_image_chosen_in_pyms_dialog_is_taken(self):
         image = os.path.join(self.dir, "unit image.bin")
         with open(image, "wb") as f:
             f.write(os.urandom(32 * MIB))
-        port = wait_until(lambda: (p := self.port()) and p["console"] == "boot loader" and p, 20)
+        port = wait_until(lambda: (p := self.port()) and p["console"] == "boot loader" and p, EVENT_BOUND)
         self.assertTrue(port, port_details())
         self.assertEqual((port["macAddress"], port["flashSizeMb"], port["imageSize"]), (MAC, 32, 0))
 
@@ -77,9 +77,9 @@ class RecoveryPageInPym(PageTest):
                                   "the image's file dialog", wait=5)[0]
         self.screen.screenshot("recovery-image-dialog")
         self.screen.answer(dialog, image)
-        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10), "the dialog stayed")
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), EVENT_BOUND), "the dialog stayed")
 
-        taken = wait_until(lambda: self.port()["imageSize"] == 32 * MIB, 20)
+        taken = wait_until(lambda: self.port()["imageSize"] == 32 * MIB, EVENT_BOUND)
         self.assertTrue(taken, self.port())
         uploaded = self.run_dir.path("bin", "tmp", os.path.basename(image))
         self.assertTrue(filecmp.cmp(uploaded, image, shallow=False))

@@ -10,7 +10,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "stavenor", "tests", "peers"))
-from harness import TITLE, PageTest, wait_until  # noqa: E402
+from harness import EVENT_BOUND, TITLE, PageTest, wait_until  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
 from sim_unit import Simulator, Unit  # noqa: E402
 import sim_unit as sim  # noqa: E402
@@ -21,6 +21,8 @@ UPDATER_LINK = (195, 18)  # the header's "Updater"
 
 
 class UpdaterInPym(PageTest):
+    devtools_port = 9222  # the page is asked when it is ready for the keys
+
     @classmethod
     def start_peers(cls):
         if not os.path.exists(os.path.join(os.environ.get("PYM_RUN_DIR", ""), "bin", "www", "maintenance", "main.js")):
@@ -54,25 +56,25 @@ class UpdaterInPym(PageTest):
         # The header draws a moment after the title: clicked until the page changes.
         for _ in range(5):
             self.screen.click(*UPDATER_LINK)
-            if self.pym.wait_log("module changed to updater", 2):
+            if self.pym.wait_log("module changed to updater", 10):
                 break
         self.wait_title("Updater - " + TITLE)
-        self.assertTrue(wait_until(lambda: UNIT in str(self.updater("breltList")), 15))
-        time.sleep(1.5)  # the page's next look at the list
+        self.assertTrue(wait_until(lambda: UNIT in str(self.updater("breltList")), EVENT_BOUND))
+        self.wait_page(f"document.body.innerText.includes({UNIT!r})", "listing the unit")
 
         firmware = os.path.join(self.user, FIRMWARE)
         with open(firmware, "wb") as f:
             f.write(b"\x7fELF firmware for the test " * 50)
         # Past the skip link to the job: "Upload firmware", the ninth entry; then its file button.
         self.keys("Tab", "Tab", "Tab", "Tab", "Tab", *["Down"] * 8, "Tab", "Return")
-        found = wait_until(lambda: self.screen.titled("Open intercom firmware file"), 10)
+        found = wait_until(lambda: self.screen.titled("Open intercom firmware file"), EVENT_BOUND)
         self.assertTrue(found, "no firmware file dialog")
         dialog = found[0]
         self.screen.screenshot("updater-firmware-dialog")
         self.screen.answer(dialog, firmware)
-        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 10))
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), EVENT_BOUND))
         stored = self.run_dir.path("bin", "tmp", FIRMWARE)
-        self.assertTrue(wait_until(lambda: os.path.exists(stored), 10), "the page sent no file")
+        self.assertTrue(wait_until(lambda: os.path.exists(stored), EVENT_BOUND), "the page sent no file")
         time.sleep(0.5)
         # Past the disabled start button to the filter and the table's scrolling rows, then "select
         # all" in its header, back to the start button.
@@ -80,9 +82,9 @@ class UpdaterInPym(PageTest):
         self.keys("Tab", "Tab", "Tab", "space", "shift+Tab", "shift+Tab", "shift+Tab", "Return")
         # The question before a job that replaces the firmware: "Cancel" has the focus, the
         # confirming button stands before it.
-        time.sleep(1)
+        self.wait_page("!!document.querySelector('dialog[open]')", "asking before the job")
         self.keys("shift+Tab", "Return")
-        uploads = wait_until(lambda: self.unit.uploads, 30)
+        uploads = wait_until(lambda: self.unit.uploads, EVENT_BOUND)
         self.screen.screenshot("updater-firmware-sent")
         self.assertTrue(uploads, "no upload reached the unit")
         self.assertEqual(uploads[0]["name"], FIRMWARE)

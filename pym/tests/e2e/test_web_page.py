@@ -17,7 +17,7 @@ import zipfile
 from urllib.parse import unquote, unquote_to_bytes
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "peers"))
-from harness import TITLE, PageTest, wait_until  # noqa: E402
+from harness import EVENT_BOUND, TITLE, PageTest, wait_until  # noqa: E402
 from lo_capture import LoopbackCapture  # noqa: E402
 
 DOCROOT = os.path.join(os.path.dirname(__file__), "..", "docroot")
@@ -54,7 +54,7 @@ class WebPageTest(PageTest):
         if title:
             self.wait_title(title)
 
-    def new_window(self, title=None, timeout=10):
+    def new_window(self, title=None, timeout=EVENT_BOUND):
         """The first visible window other than pym's main window (with the given title)."""
         def find():
             return [w for w in self.screen.all_windows()
@@ -72,13 +72,13 @@ class WebPageTest(PageTest):
     def confirm_overwrite(self, dialog):
         # The question has a title; the name field's completer, which may still be open, has none.
         box = wait_until(lambda: [w for w in self.screen.all_windows()
-                                  if w not in (self.window, dialog) and self.screen.title(w)], 10)
+                                  if w not in (self.window, dialog) and self.screen.title(w)], EVENT_BOUND)
         self.assertTrue(box, "no question before replacing the file")
         self.screen.key(box[0], "alt+y")
 
     def dismiss(self, window):
         self.screen.key(window, "Return")
-        self.assertTrue(wait_until(lambda: window not in self.screen.all_windows(), 5))
+        self.assertTrue(wait_until(lambda: window not in self.screen.all_windows(), EVENT_BOUND))
 
     def click_upload(self):
         self.screen.click(*UPLOAD_FIELD)
@@ -97,7 +97,7 @@ class WebPageTest(PageTest):
     def test_1_user_agent(self):
         self.assertIsNotNone(self.window)
         self.assertEqual(self.screen.title(self.window), TITLE)
-        ua = wait_until(lambda: next((r for r in self.capture.requests() if r.startswith(b"GET /ua.txt?ua=")), None), 10)
+        ua = wait_until(lambda: next((r for r in self.capture.requests() if r.startswith(b"GET /ua.txt?ua=")), None), EVENT_BOUND)
         self.assertIsNotNone(ua, "the page never said its user agent")
         said = ua.split(b" ")[1].split(b"?ua=", 1)[1]
         self.assertEqual(unquote(said.decode()), USER_AGENT)
@@ -129,7 +129,7 @@ class WebPageTest(PageTest):
         self.wait_title("Configuration - site a.conf - " + TITLE)
         self.assertIsNotNone(self.posted(os.path.join(folder, "site a.conf")), "#uploadRealPath did not hold the path")
         uploaded = self.run_dir.path("bin", "tmp", "site a.conf")
-        self.assertTrue(wait_until(lambda: os.path.exists(uploaded), 5))
+        self.assertTrue(wait_until(lambda: os.path.exists(uploaded), EVENT_BOUND))
         self.assertTrue(filecmp.cmp(uploaded, os.path.join(folder, "site a.conf"), shallow=False))
         self.assertEqual(self.setting("OpenFileLocation"), folder)
 
@@ -153,14 +153,14 @@ class WebPageTest(PageTest):
         time.sleep(0.5)
         self.screen.screenshot("upload-unfiltered-dialog")
         self.screen.key(dialog, "Escape")
-        self.assertTrue(self.pym.wait_log(" opendialog: cancel clicked", 5))
+        self.assertTrue(self.pym.wait_log(" opendialog: cancel clicked"))
 
         self.go("page.html?module=9&kind=wav&frame=1")
         time.sleep(1)
         self.click_upload()
         dialog = self.new_window("Open audio file")
         self.screen.key(dialog, "Escape")
-        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), 5))
+        self.assertTrue(wait_until(lambda: dialog not in self.screen.all_windows(), EVENT_BOUND))
 
     def test_5_configuration_saved_by_the_server(self):
         folder = os.path.join(self.user, "saves")
@@ -171,9 +171,9 @@ class WebPageTest(PageTest):
         time.sleep(0.5)
         self.screen.screenshot("save-configuration-dialog")
         self.screen.answer(dialog, chosen)
-        self.assertTrue(self.pym.wait_log("save file as : " + chosen, 10))
+        self.assertTrue(self.pym.wait_log("save file as : " + chosen))
         written = chosen + ".conf"
-        self.assertTrue(wait_until(lambda: os.path.exists(written), 10), os.listdir(folder))
+        self.assertTrue(wait_until(lambda: os.path.exists(written), EVENT_BOUND), os.listdir(folder))
         prefix = b"GET /tuna/configurationFile.json?command=save_as&file="
         request = next(r for r in self.capture.requests() if r.startswith(prefix) and b"%C3%BC" in r.split(b" ")[1])
         value = request.split(b" ")[1].split(b"&file=", 1)[1]
@@ -226,7 +226,7 @@ class WebPageTest(PageTest):
             dialog = self.new_window("Save File")
             self.screen.answer(dialog, target)
             self.confirm_overwrite(dialog)
-            box = self.new_window("Error saving file", timeout=20)
+            box = self.new_window("Error saving file")
             self.screen.screenshot("download-disk-full")
             self.dismiss(box)
             self.no_window("Error saving file", 2)
@@ -257,7 +257,7 @@ class WebPageTest(PageTest):
         self.go("/big.tar")
         dialog = self.new_window("Save File")
         self.screen.key(dialog, "Escape")
-        self.assertTrue(self.pym.wait_log("save dialog: cancel clicked", 5))
+        self.assertTrue(self.pym.wait_log("save dialog: cancel clicked"))
         time.sleep(1)
         self.assertEqual(self.pym.settings(), settings)
         self.assertEqual(set(os.listdir(self.user)), before)

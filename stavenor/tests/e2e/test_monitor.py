@@ -97,7 +97,7 @@ class MonitorChannel(unittest.TestCase):
             self.assertNotIn("Resolved", self.output())
         finally:
             hang_up()
-        self.wait_output("link lost", timeout=5)  # the device went away
+        self.wait_output("link lost")  # the device went away
 
 
 if __name__ == "__main__":

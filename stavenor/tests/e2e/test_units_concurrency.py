@@ -6,7 +6,7 @@ import time
 import unittest
 
 from units_support import UnitsCase, Unit, mac, unit_list, wait_for
-from harness import BASE
+from harness import BASE, EVENT_BOUND
 
 UNITS = 50
 CLIENTS = 20
@@ -20,7 +20,7 @@ class Concurrency(UnitsCase):
         units = [Unit(mac(n), 6 + n % 2) for n in range(1, UNITS + 1)]
         for u in units:
             self.sim.add(u)
-        self.assertTrue(wait_for(lambda: len(unit_list()) == UNITS, 15), len(unit_list()))
+        self.assertTrue(wait_for(lambda: len(unit_list()) == UNITS, EVENT_BOUND), len(unit_list()))
 
         stop = threading.Event()
         failures = []

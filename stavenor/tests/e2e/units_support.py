@@ -9,7 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "peers"))
 
-from harness import CONFIG, Server, curl  # noqa: E402
+from harness import CONFIG, EVENT_BOUND, Server, curl  # noqa: E402
 from netns_pair import UnitNamespace  # noqa: E402
 from sim_unit import Simulator, Unit  # noqa: E402
 import sim_unit as sim  # noqa: E402
@@ -82,7 +82,7 @@ class UnitsCase(unittest.TestCase):
         for unit in units:
             self.sim.add(unit)
         macs = {u.mac for u in units}
-        listed = wait_for(lambda: macs <= {r["macAddress"] for r in unit_list()}, 10)
+        listed = wait_for(lambda: macs <= {r["macAddress"] for r in unit_list()}, EVENT_BOUND)
         self.assertTrue(listed, f"units not listed: {unit_list()}")
 
     def status_of(self, unit_id):

@@ -428,7 +428,7 @@ class BootConsole:
     LINUX = {"ifconfig": _ifconfig, "reboot": _reboot}
 
     # --- for tests ----------------------------------------------------------------------------
-    def wait(self, condition, timeout=10):
+    def wait(self, condition, timeout=60):  # generous: a busy machine can hold the server back
         deadline = time.time() + timeout
         while time.time() < deadline:
             with self.lock:

@@ -555,7 +555,7 @@ class Simulator(_FileUnit):
                     and (t is None or e.get("t") == t) and (src is None or e.get("src") == src)
                     and (dst is None or e.get("dst") == dst) and e["time"] >= since]
 
-    def wait_frame(self, timeout=5.0, **match):
+    def wait_frame(self, timeout=60.0, **match):  # generous: a busy machine can hold the server back
         deadline = time.time() + timeout
         while time.time() < deadline:
             found = self.frames(**match)

@@ -10,7 +10,7 @@
 #include <glib.h>
 #include <zlib.h>
 
-#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -207,13 +207,14 @@ TEST_F(ConfigIcons, ImportJoinsThePagesThatAreThere)
             import_icons(nullptr);
             before = icon_store();
         }
-        auto started = std::chrono::steady_clock::now();
+        // The import's own processor time, which a second suite on the machine does not stretch.
+        const std::clock_t started = std::clock();
         {
             auto lock = lock_store();
             store().resetConfiguration();
             tuna_import::importTree(store(), root);
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_LT(double(std::clock() - started) / CLOCKS_PER_SEC, 5.0);
         icon_store_bytes after = currentIcons();
         EXPECT_EQ(after, overlaid(before, c.joined + "=="));
         // The records follow the packed store.

@@ -2,6 +2,8 @@
 // unit; the server's side opens the slave by its path as it would a real port.
 #pragma once
 
+#include "main_loop_support.h"
+
 #include <glibmm/init.h>
 #include <glibmm/main.h>
 #include <gtest/gtest.h>
@@ -15,27 +17,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
-
-// Runs the default main context until `done` holds or `ms` pass; returns `done()`.
-inline bool spinUntil(const std::function<bool()>& done, int ms = 3000)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    auto context = Glib::MainContext::get_default();
-    while (!done() && std::chrono::steady_clock::now() < deadline) context->iteration(false), usleep(200);
-    return done();
-}
-
-// Runs the default main context until a timer of `ms` set now has fired: every timer due before it
-// has run by then, however late the process is scheduled.
-inline void spinPast(int ms)
-{
-    bool fired = false;
-    Glib::signal_timeout().connect([&fired] {
-        fired = true;
-        return false;
-    }, ms);
-    spinUntil([&fired] { return fired; }, ms + 10000);
-}
 
 class UnitPty {
 public:
@@ -63,7 +44,7 @@ public:
         return all;
     }
     // Spins until the server has typed `text` (kept for later lines); false after `ms`.
-    bool awaitTyped(const std::string& text, int ms = 3000)
+    bool awaitTyped(const std::string& text)
     {
         bool found = false;
         spinUntil([&] {
@@ -75,11 +56,11 @@ public:
             if (at == std::string::npos) return false;
             input.erase(0, at + text.size());
             return found = true;
-        }, ms);
+        });
         return found;
     }
     // Spins until the server's side has read what was just printed from the line; false after `ms`.
-    bool awaitRead(int ms = 3000)
+    bool awaitRead(int ms = 60000)
     {
         // A second opening of the line, only to see the text arrive and to ask how much waits
         // unread. The server reads only while the main context runs, so the text is first seen

@@ -23,7 +23,7 @@ protected:
     std::optional<bool> verdict;
 
     void watch(Operation& operation) { operation.done.connect([this](bool ok) { verdict = ok; }); }
-    bool ended(int ms = 3000) { return spinUntil([&] { return verdict.has_value(); }, ms); }
+    bool ended() { return spinUntil([&] { return verdict.has_value(); }); }
 };
 
 TEST_F(SerialOperations, APromptThatAnswersTheProbe)
@@ -112,7 +112,7 @@ TEST_F(SerialOperations, AQueryTimeOutNeverWakesAnEndedPromptOperation)
     watch(params);
     params.setPrompt(PROMPT_UBOOT);
     params.run();
-    ASSERT_TRUE(ended(3000));
+    ASSERT_TRUE(ended());
     EXPECT_FALSE(*verdict);
     // A woken prompt operation would now listen for the banner and answer it with an escape.
     unit.print("U-Boot 1.1.6\r\n");

@@ -55,16 +55,20 @@ TEST_F(Channel, LostCopiesAreResentUntilTheLimit)
 {
     send(MSG_RBT);
     send(MSG_TTM);
-    runFor(2300); // the first two copies are lost: two resends, one second apart
+    // The first two copies are lost: two resends, one second apart.
+    ASSERT_TRUE(spinUntil([&] { return network.sent.size() >= 3; }));
     ASSERT_EQ(network.sent.size(), 3u);
-    for (size_t i = 1; i < 3; ++i) EXPECT_EQ(network.sent[i], network.sent[0]);
+    for (size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(network.sent[i], network.sent[0]);
+        EXPECT_GE(network.sentAt[i] - network.sentAt[i - 1], std::chrono::milliseconds(990));
+    }
     unitSends(ackOf(network.header(2))); // the third arrives
     ASSERT_EQ(network.sent.size(), 4u);
     EXPECT_EQ(network.header(3)->t, MSG_TTM);
 
-    runFor(4300); // four copies of the next frame lost: the queue is dropped
+    // Four copies of the next frame lost: the queue is dropped.
+    ASSERT_TRUE(spinUntil([&] { return channel.queued() == 0; }));
     EXPECT_EQ(network.sent.size(), 7u);
-    EXPECT_EQ(channel.queued(), 0u);
 }
 
 TEST_F(Channel, AcknowledgementOfAnotherFrameLeavesTheTimerRunning)
@@ -77,9 +81,10 @@ TEST_F(Channel, AcknowledgementOfAnotherFrameLeavesTheTimerRunning)
     reinterpret_cast<FrameHeader*>(otherFid.data())->fid += 1;
     unitSends(otherFid);
     EXPECT_EQ(network.sent.size(), 1u);
-    runFor(1150);
+    ASSERT_TRUE(spinUntil([&] { return network.sent.size() >= 2; }));
     ASSERT_EQ(network.sent.size(), 2u);
     EXPECT_EQ(network.sent[1], network.sent[0]);
+    EXPECT_GE(network.sentAt[1] - network.sentAt[0], std::chrono::milliseconds(990));
 }
 
 TEST_F(Channel, DamagedReportsAreResentButNotForever)

@@ -85,7 +85,7 @@ TEST(DirectoryListing, StatusFlagFollowsTheLastListing)
         EXPECT_EQ(network.header(0)->pl, 582);
         EXPECT_EQ(network.header(0)->payload()[546], 8);
         if (!answer.empty()) network.receive("02:00:00:00:00:01", answer);
-        runFor(wait);
+        spinPast(wait);
     };
     std::vector<uint8_t> text = {'a', '/', 'f', '\n', 'b', '/', 'd'}; // no zero: ends with the frame
     list(unitFrame(MSG_LST, text), 0);

@@ -134,7 +134,7 @@ TEST_F(Runner, EveryJobEnds)
     unit->runProgram();
     unit.reset();
     EXPECT_EQ(endings.back(), "failed unit dropped");
-    runFor(20); // the dropped operations are deleted on the idle pass
+    spinPast(20); // the dropped operations are deleted on the idle pass
 }
 
 TEST_F(Runner, OperationsOfAnotherThreadAreSkipped)
@@ -187,6 +187,48 @@ TEST_F(Runner, ModuleInfosJoinTheRunningJobAndItsTotal)
     for (auto& [current, total] : reports) EXPECT_LE(current, total);
 }
 
+TEST_F(Runner, ADroppedJobLeavesNothingBehind)
+{
+    // The unit changes its protocol while the module list is asked: its answer, already on the way,
+    // comes after the drop and before the idle pass that deletes the dropped operations.
+    unit->setProtocolVersion(6);
+    unit->appendOperation(new ModListOperation(unit.get()));
+    add("release", 10);
+    unit->runProgram();
+    network.receive(UNIT, ackOf(network.header(0)));
+    unit->abortProgram(-2, "unit dropped");
+    const std::string text = "solo|duo|";
+    std::vector<uint8_t> answer = {2, 0};
+    answer.insert(answer.end(), text.begin(), text.end());
+    network.receive(UNIT, unitFrame(MSG_MOD, answer));
+    // The next job runs what it was given, and no module info of the dropped one.
+    const size_t sentBefore = network.sent.size();
+    Step* take = add("take", 10);
+    unit->runProgram();
+    EXPECT_EQ(ran, std::vector<std::string>{"take"});
+    EXPECT_EQ(network.sent.size(), sentBefore);
+    take->end(true);
+    EXPECT_EQ(endings, (std::vector<std::string>{"failed unit dropped", "done"}));
+    spinPast(20); // the dropped operations are deleted on the idle pass
+}
+
+TEST_F(Runner, TheUnitObjectTakesItsOperationsWithIt)
+{
+    // Operations queued on a unit object that goes before they run are deleted with it.
+    struct Counted : Operation {
+        Counted(Brelt* unit, int* alive_) : Operation(unit), alive(alive_) { ++*alive; }
+        ~Counted() override { --*alive; }
+        int* alive;
+    };
+    int alive = 0;
+    unit->appendOperation(new Counted(unit.get(), &alive));
+    unit->appendOperation(new Counted(unit.get(), &alive));
+    ASSERT_EQ(alive, 2);
+    unit.reset();
+    spinPast(20);
+    EXPECT_EQ(alive, 0);
+}
+
 TEST_F(Runner, SecretsLongerThanThePayloadAreNeverSent)
 {
     for (size_t length : {1023u, 1024u}) {
@@ -200,7 +242,7 @@ TEST_F(Runner, SecretsLongerThanThePayloadAreNeverSent)
             EXPECT_EQ(network.header(0)->pl, 1056);
             EXPECT_EQ(network.sent[0].back(), 0);
             unit->getProtocol()->reset();
-            runFor(2100); // unanswered: the lock ends by its time-out
+            ASSERT_TRUE(spinUntil([&] { return !endings.empty(); })); // unanswered: the lock ends by its time-out
         } else {
             EXPECT_TRUE(network.sent.empty());
         }

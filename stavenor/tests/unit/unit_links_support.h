@@ -4,14 +4,12 @@
 
 #include "handlers/cup/network/frame.h"
 #include "handlers/cup/network/network.h"
-
-#include <glib.h>
+#include "main_loop_support.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 class CaptureNetwork : public Network {
@@ -23,6 +21,7 @@ public:
         auto header = reinterpret_cast<const FrameHeader*>(frame + ETHERNET_HEADER_SIZE);
         const size_t size = ETHERNET_HEADER_SIZE + (length > 0 ? length : header->pl);
         sent.emplace_back(frame, frame + size);
+        sentAt.push_back(std::chrono::steady_clock::now());
         return 0;
     }
 
@@ -45,6 +44,7 @@ public:
     }
 
     std::vector<std::vector<uint8_t>> sent;
+    std::vector<std::chrono::steady_clock::time_point> sentAt; // when each of `sent` left
 };
 
 // The next frame id of the simulated units: a unit numbers its frames, and a frame with the fid and
@@ -77,17 +77,6 @@ inline std::vector<uint8_t> ackOf(const FrameHeader* sent, uint8_t type = MSG_A_
     std::vector<uint8_t> ack(reinterpret_cast<const uint8_t*>(sent), reinterpret_cast<const uint8_t*>(sent) + 32);
     ack[1] = type;
     return ack;
-}
-
-// Runs the default main context for `ms` milliseconds of real time.
-inline void runFor(int ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 // An announcement payload of `version` with its name set.

@@ -166,7 +166,7 @@ TEST_F(Units, VersionChangeReplacesTheUnit)
     EXPECT_EQ(unit(1), nullptr);
     EXPECT_EQ(endings, std::vector<std::string>{"unit dropped"});
     announce(1, 7); // still reaching the old object through the broadcast: changes nothing
-    runFor(50);
+    spinPast(50);
     announce(1, 7);
     ASSERT_NE(unit(1), nullptr);
     EXPECT_NE(unit(1), old);

@@ -36,6 +36,8 @@ Brelt::Brelt(const std::string& unitId, int initialStatus) : current(job.end()),
 Brelt::~Brelt()
 {
     if (getFlag("program running")) abandonProgram(-2, "unit dropped", "the unit left the network during the job");
+    // The unit owns its job: operations queued on it and never run go with it.
+    deleteOperations(job);
     infoOperation.reset();
     protocol.reset();
     serialProtocol.reset();
@@ -52,6 +54,9 @@ void Brelt::dropJob()
 {
     operationDoneConnection.disconnect();
     operationProgressConnection.disconnect();
+    // The running operation hears no more answers: a late one would add its follow-ups (the module
+    // infos of a module list) to a job that no longer runs, where nobody deletes or ends them.
+    if (getFlag("program running") && current != job.end()) (*current)->cleanup();
     deleteOperations(job);
     current = job.end();
     flags["program running"] = false;
