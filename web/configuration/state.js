@@ -121,14 +121,17 @@ export class Session {
         if (!this.known) throw new ServerError("The page is reading what the restarted server holds; the change was not sent.");
         const run = serverRestarts();
         const step = await tuna.savepoint(label);
+        // The run whose store holds the savepoint: the one that answered it.
+        const stepRun = serverRestarts();
         let result;
         try {
             // The savepoint's answer may be the first from a restarted server: nothing goes to it.
-            if (!this.known || serverRestarts() !== run) throw new ServerError(RESTARTED_CHANGE);
+            if (!this.known || stepRun !== run) throw new ServerError(RESTARTED_CHANGE);
             result = await action();
         } catch (e) {
-            // A step of a run that is gone is no step of the new one.
-            if (serverRestarts() === run) await tuna.undo(step).catch(() => undefined);
+            // Taken back in the store that holds it (unless that run is gone too), and read again:
+            // Undo must not name a step that changed nothing.
+            if (serverRestarts() === stepRun) await tuna.undo(step).then(() => this.refresh()).catch(() => undefined);
             throw e;
         }
         // The action's answer came from another run: the store there holds no savepoint of it.
