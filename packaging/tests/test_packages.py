@@ -345,7 +345,7 @@ class PackagesTest(unittest.TestCase):
 
         b = browser
         b.open("/updater.html")
-        b.wait_text(UNIT, timeout=10)
+        b.wait_text(UNIT)
         b.wait_text("Listening for units on")
         b.field(f"Select {UNIT}").click()
         from selenium.webdriver.support.select import Select
@@ -354,7 +354,7 @@ class PackagesTest(unittest.TestCase):
         b.wait_text("New configuration.conf")
         b.click("Upload configuration on 1 unit")
         b.find("//dialog[@open]//button[normalize-space(.)='Upload configuration']").click()
-        b.wait_text("Upload configuration: done", timeout=60)
+        b.wait_text("Upload configuration: done")
         self.assertTrue(unit.files["/dis/system.conf"].startswith(b"# "))
 
         image = os.path.join(self.work, "unit-32.bin")
@@ -362,13 +362,13 @@ class PackagesTest(unittest.TestCase):
         with open(image, "wb") as f:
             f.write(data)
         b.open("/curtain.html")
-        b.wait_text("boot loader", timeout=20)
+        b.wait_text("boot loader")
         b.field(CONSOLE_PORT).click()
         b.choose_file("Choose image…", image)
         b.wait_text("Loaded:")
         b.click("Start")
         b.wait_text("Finished", timeout=240)
-        b.wait_text("Linux shell", timeout=20)
+        b.wait_text("Linux shell")
         with console.lock:
             self.assertEqual(hashlib.sha256(console.flash).hexdigest(), hashlib.sha256(data).hexdigest())
 
@@ -377,7 +377,7 @@ class PackagesTest(unittest.TestCase):
         [pym] = processes(f"/usr/lib/{CENTRE}/pym", USERS["carol"])
         os.kill(pym, signal.SIGKILL)
         self.assertTrue(wait_until(lambda: ended(server), EVENT_BOUND), "carol's server outlived her pym")
-        carol.wait(timeout=20)
+        carol.wait(timeout=EVENT_BOUND)
 
         # dave: the configuration is his, the units and the port are not; pym says why and what mends it.
         dave, dave_log = self.start("dave", launcher, env={**environment, "QTWEBENGINE_REMOTE_DEBUGGING": "127.0.0.1:9256"})

@@ -60,5 +60,5 @@ def validation_findings(browser, path):
     browser.open("/")
     open_file(browser, path)
     browser.open("/#/validate")
-    browser.wait(lambda: "finding" in browser.text(), timeout=30, message="the validation's result")
+    browser.wait(lambda: "finding" in browser.text(), message="the validation's result")
     return [item.text for item in browser.driver.find_elements("css selector", ".findings li")]

@@ -15,7 +15,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO_DIR = os.environ.get("REPO_DIR", os.path.abspath(os.path.join(HERE, "../..")))
 sys.path.insert(0, os.path.join(REPO_DIR, "stavenor", "tests", "e2e"))
 sys.path.insert(0, os.path.join(REPO_DIR, "stavenor", "tests", "peers"))
-from harness import BASE, EVENT_BOUND, Server, curl  # noqa: E402,F401
+from harness import BASE, EVENT_BOUND, Lag, Server, curl  # noqa: E402,F401
 
 try:
     from selenium import webdriver

@@ -143,7 +143,7 @@ class KeptValuesTest(PageTest):
         b.field("Line 2").click()
         self.save_row()
         b.click("Validate")
-        b.wait(lambda: "finding" in b.text(), 30, "the findings")
+        b.wait(lambda: "finding" in b.text(), message="the findings")
         b.shot("config-kept-validate")
         b.wait_text("2 findings.")
         b.wait_text("Static route 1 goes through an interface that CU-K does not have: Save will leave it out.")

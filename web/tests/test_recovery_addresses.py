@@ -65,8 +65,8 @@ class Addresses(RecoveryPageTest):
         # A good one is taken, and the reason goes.
         self.browser.retype("Unit address", "127.0.0.77")
         b.click("Set Unit address")
-        b.wait(lambda: held()["centralUnitAddress"] == "127.0.0.77", 5, "the new unit address")
-        b.wait(lambda: not b.driver.find_elements("id", "unit-address-error"), 5, "the unit address's reason to go")
+        b.wait(lambda: held()["centralUnitAddress"] == "127.0.0.77", message="the new unit address")
+        b.wait(lambda: not b.driver.find_elements("id", "unit-address-error"), message="the unit address's reason to go")
         self.assertEqual(b.console_errors(), [])
 
     def test_a_pc_address_change_checks_the_unit_address(self):
@@ -77,16 +77,16 @@ class Addresses(RecoveryPageTest):
         path, _ = self.image(32 * MIB)
         b.choose_file("Choose image…", path)
         b.wait_text("Loaded:")
-        b.wait(lambda: b.button("Start").is_enabled(), 10, "Start to be offered")
+        b.wait(lambda: b.button("Start").is_enabled(), message="Start to be offered")
         pc, unit = held()["serverAddress"], held()["centralUnitAddress"]
         self.addCleanup(curl, "/curtain/?" + urllib.parse.urlencode({"command": "server_address", "data": pc}))
 
         # The PC address alone is fine; beside the unit address it is not.
         self.browser.retype("PC address", "10.0.0.1")
         b.click("Set PC address")
-        b.wait(lambda: held()["serverAddress"] == "10.0.0.1", 5, "the new PC address")
+        b.wait(lambda: held()["serverAddress"] == "10.0.0.1", message="the new PC address")
         reason = f"{unit} is outside the PC's network 10.0.0.0/24: the unit could not reach the PC at 10.0.0.1."
-        notice = b.wait(lambda: b.driver.find_elements("id", "unit-address-notice"), 10, "the unit address's notice")
+        notice = b.wait(lambda: b.driver.find_elements("id", "unit-address-notice"), message="the unit address's notice")
         self.assertEqual(notice[0].text, reason)
         self.assertEqual(b.field("Unit address").get_attribute("aria-invalid"), "true")
         self.assertFalse(b.button("Start").is_enabled())
@@ -99,8 +99,8 @@ class Addresses(RecoveryPageTest):
 
         self.browser.retype("PC address", pc)
         b.click("Set PC address")
-        b.wait(lambda: not b.driver.find_elements("id", "unit-address-notice"), 10, "the notice to go")
-        b.wait(lambda: b.button("Start").is_enabled(), 10, "Start to be offered again")
+        b.wait(lambda: not b.driver.find_elements("id", "unit-address-notice"), message="the notice to go")
+        b.wait(lambda: b.button("Start").is_enabled(), message="Start to be offered again")
         self.assertNotIn("Start waits", b.text())
         self.assertEqual(held()["centralUnitAddress"], unit)
 

@@ -12,7 +12,7 @@ import subprocess
 import time
 import unittest
 
-from pages import Browser, start_server
+from pages import EVENT_BOUND, Browser, start_server
 
 NOBODY = 65534
 INTERFACES = ["eth-a", "eth-b"]
@@ -93,7 +93,7 @@ class PagesSayWhatTheServerCannotDo(unittest.TestCase):
         os.chmod(self.port, 0o666)
         b.wait_gone(refusal)
         b.wait_gone("not opened")
-        readable, _, _ = select.select([self.master], [], [], 15)
+        readable, _, _ = select.select([self.master], [], [], EVENT_BOUND)
         self.assertTrue(readable and os.read(self.master, 4096), "the server never asked the port's console")
 
     def test_with_rights(self):

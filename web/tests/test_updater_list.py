@@ -3,7 +3,7 @@ import statistics
 import time
 import unittest
 
-from updater_pages import Unit, UpdaterPageTest, listed, mac, sim, updater
+from updater_pages import EVENT_BOUND, Lag, Unit, UpdaterPageTest, listed, mac, sim, updater, wait_for
 
 
 class UnitList(UpdaterPageTest):
@@ -20,14 +20,13 @@ class UnitList(UpdaterPageTest):
             self.assertIn(text, row)
 
         fourth = Unit(mac(4), 7, hwd="Bus 4")
+        added = time.time()
         self.sim.add(fourth)
-        seen_by_server = None
-        deadline = time.time() + 10
-        while time.time() < deadline and seen_by_server is None:
-            if mac(4) in listed():
-                seen_by_server = time.time()
-            time.sleep(0.05)
-        self.assertIsNotNone(seen_by_server)
+        # The server lists it within 10 s, later by as much as the machine held this process back.
+        with Lag() as lag:
+            self.assertTrue(wait_for(lambda: mac(4) in listed(), EVENT_BOUND))
+        seen_by_server = time.time()
+        self.assertLess(seen_by_server - added, 10 + lag.seconds())
         # The page draws the first list it asks for once the server has the unit (or the next one,
         # asked while the row was being looked at), however slowly a busy machine runs it.
         self.wait_row(mac(4), "Bus 4")
@@ -35,8 +34,11 @@ class UnitList(UpdaterPageTest):
 
         # One that goes silent: the server says so after a few seconds, and the page at its next list.
         first[0].silent = True
-        self.assertTrue(self.wait_until_server_says(mac(1), "down", 20))
+        silenced = time.time()
+        with Lag() as lag:
+            self.assertTrue(wait_for(lambda: listed().get(mac(1), {}).get("status") == "down", EVENT_BOUND))
         said = time.time()
+        self.assertLess(said - silenced, 20 + lag.seconds())
         self.wait_row(mac(1), "down")
         self.assertLessEqual(len(self.lists_asked(since=said)), 2)
         # It asks once a second: its own record, whose middle gap a passing stall of the machine
@@ -56,14 +58,6 @@ class UnitList(UpdaterPageTest):
         self.assertIn("Bus 3", self.row_text(mac(3)))
         b.type("Filter", "")
         first[0].silent = False
-
-    def wait_until_server_says(self, unit_mac, status, timeout):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if listed().get(unit_mac, {}).get("status") == status:
-                return True
-            time.sleep(0.05)
-        return False
 
 
 class Reboot(UpdaterPageTest):

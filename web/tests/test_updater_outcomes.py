@@ -5,7 +5,7 @@ a reload and a second window, whose log lines join the first's."""
 import time
 import unittest
 
-from updater_pages import Unit, UpdaterPageTest, mac, sim, updater, wait_for
+from updater_pages import EVENT_BOUND, Unit, UpdaterPageTest, mac, sim, updater, wait_for
 from selenium.common.exceptions import NoAlertPresentException
 
 
@@ -25,15 +25,14 @@ class Outcomes(UpdaterPageTest):
         """Goes to another page, answering the question about the running job with yes."""
         b = self.browser
         b.driver.execute_script("location.href = arguments[0]", path)
-        deadline = time.time() + 10
-        while time.time() < deadline:
+
+        def arrived():
             try:
                 b.driver.switch_to.alert.accept()
             except NoAlertPresentException:
                 pass
-            if b.driver.execute_script("return location.pathname") == path:
-                break
-            time.sleep(0.1)
+            return b.driver.execute_script("return location.pathname") == path
+        b.wait(arrived, message=f"the page {path}")
         b.wait(lambda: b.driver.execute_script("return document.readyState") == "complete")
 
     def test_reboot_is_done_when_the_unit_is_back(self):
@@ -52,7 +51,7 @@ class Outcomes(UpdaterPageTest):
         self.run_job("Reboot", 2)
         done_at = {}
         seen = set()
-        deadline = time.time() + 60
+        deadline = time.time() + EVENT_BOUND
         while len(done_at) < 2 and time.time() < deadline:
             for unit in units.values():
                 text = self.row_text(unit.mac)
@@ -72,7 +71,7 @@ class Outcomes(UpdaterPageTest):
             self.assertIn(unit.mac, seen)
         # The page invited the next job: it finds the unit back and taken.
         self.set_role("front", units[3])
-        self.wait_row(mac(0x31), "Set role: done", timeout=30)
+        self.wait_row(mac(0x31), "Set role: done")
 
     def test_unanswered_and_late_steps_in_words(self):
         muted = Unit(mac(0x41), 6, hwd="Muted bus")
@@ -81,9 +80,9 @@ class Outcomes(UpdaterPageTest):
         late.answer_delays[sim.ROL] = 3.0
         self.add_units(muted, late)
         self.set_role("front", muted, late)
-        self.wait_row(late.mac, "Set role: done", timeout=40)
+        self.wait_row(late.mac, "Set role: done")
         self.wait_row(muted.mac, 'Set role: Failed while reloading configuration: The unit acknowledged "reload configuration"'
-                                 ' but did not answer within 10 s.', timeout=40)
+                                 ' but did not answer within 10 s.')
         self.assertNotIn("stopped answering", self.row_text(muted.mac))
         self.browser.wait_text("Why jobs failed")
         self.browser.shot("updater-unanswered-step")
@@ -100,7 +99,7 @@ class Outcomes(UpdaterPageTest):
         self.set_role("north depot", good, bad)
         self.wait_row(good.mac, "Set role: changing role")
         self.leave_to("/curtain.html")
-        self.assertTrue(wait_for(lambda: updater("breltProgress", macAddress=good.mac)["status"] == "success", 30))
+        self.assertTrue(wait_for(lambda: updater("breltProgress", macAddress=good.mac)["status"] == "success", EVENT_BOUND))
 
         def check_outcomes():
             self.wait_row(good.mac, "Set role: done")
@@ -125,7 +124,7 @@ class Outcomes(UpdaterPageTest):
         self.wait_row(bad.mac, "Set role: Failed")
         b.driver.switch_to.window(first)
         self.set_role("north depot", good)
-        self.wait_row(good.mac, "Set role: done", timeout=30)
+        self.wait_row(good.mac, "Set role: done")
         b.wait_text("8 entries in this page's log")
         b.shot("updater-outcomes-two-windows")
         b.driver.switch_to.window(second)
@@ -136,7 +135,7 @@ class Outcomes(UpdaterPageTest):
         # Retry from the second window, which did not start the failed job: the server kept what it sent.
         self.assertEqual(bad.answered.get(sim.ROL), 2)
         b.click("Retry failed (1)")
-        self.assertTrue(wait_for(lambda: bad.answered.get(sim.ROL) == 3, 20))
+        self.assertTrue(wait_for(lambda: bad.answered.get(sim.ROL) == 3, EVENT_BOUND))
         b.driver.close()
         b.driver.switch_to.window(first)
 

@@ -5,7 +5,7 @@ import os
 import tempfile
 import urllib.parse
 
-from pages import EVENT_BOUND, Browser, By, PageTest, curl, start_server
+from pages import EVENT_BOUND, Browser, By, Lag, PageTest, curl, start_server  # noqa: F401
 from netns_pair import UnitNamespace
 from sim_unit import Simulator, Unit  # noqa: F401
 import sim_unit as sim  # noqa: F401

@@ -6,6 +6,7 @@
 #include "confignode.h"
 #include "headlessaudio.h"
 #include "rtpaudiodestination.h"
+#include "rtppeer.h"
 #include "waits.h"
 #include "rtpaudiosource.h"
 
@@ -22,21 +23,9 @@
 
 namespace {
 
-// Runs the peer while the console's event loop goes on; its summary when it listened.
-QJsonObject runPeer(const QStringList &arguments)
-{
-    QProcess peer;
-    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    peer.start("python3", QStringList{ZUD_PEERS_DIR "/rtp_unit.py"} + arguments);
-    if (!peer.waitForStarted(eventBound) || !QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 30000)
-        || peer.exitCode() != 0)
-        qFatal("rtp_unit.py %s failed", qPrintable(arguments.join(' ')));
-    return QJsonDocument::fromJson(peer.readAllStandardOutput()).object();
-}
-
 QJsonObject listenAtUnit(double seconds)
 {
-    return runPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", QString::number(seconds)});
+    return runRtpPeer({"listen", "--bind", "127.0.0.2:5004", "--seconds", QString::number(seconds)});
 }
 
 } // namespace
@@ -188,7 +177,7 @@ private slots:
     {
         RtpAudioSource source(QHostAddress("127.0.0.2"), 8000, AL_FORMAT_MONO16);
         devices->startRecording();
-        runPeer({"send", "--source", "127.0.0.2", "--to", QString("127.0.0.1:%1").arg(source.port()), "--count", "100"});
+        runRtpPeer({"send", "--source", "127.0.0.2", "--to", QString("127.0.0.1:%1").arg(source.port()), "--count", "100"});
         QTest::qWait(400);
         const QVector<qint16> heard = devices->stopRecording();
         QVERIFY2(peakOf(heard) > 4000, qPrintable(QString::number(peakOf(heard))));
@@ -200,7 +189,7 @@ private slots:
     {
         RtpAudioSource source(QHostAddress("127.0.0.2"), 8000, AL_FORMAT_MONO16);
         devices->startRecording();
-        runPeer({"send", "--source", "127.0.0.2", "--to", QString("127.0.0.1:%1").arg(source.port()),
+        runRtpPeer({"send", "--source", "127.0.0.2", "--to", QString("127.0.0.1:%1").arg(source.port()),
                  "--kind", "marker", "--count", "50"});
         QTest::qWait(300);
         const QVector<qint16> heard = devices->stopRecording();

@@ -425,12 +425,12 @@ void PanelTest::talkBegunAgainBeforeItsEndIsAnswered()
     BoxCollector boxes;
     emit audio.voxChange(true);
     if (endSent)
-        QVERIFY(done.wait(5000));
+        QVERIFY(done.wait(eventBound));
     emit audio.voxChange(false);
     emit audio.voxChange(true);
-    QTRY_VERIFY_WITH_TIMEOUT(done.size() == (endSent ? 2 : 1), 5000);
+    QTRY_VERIFY(done.size() == (endSent ? 2 : 1));
     emit audio.voxChange(false);
-    QTRY_VERIFY_WITH_TIMEOUT(done.size() == (endSent ? 3 : 2), 5000);
+    QTRY_VERIFY(done.size() == (endSent ? 3 : 2));
     QCOMPARE(sentA(), expected);
     QCOMPARE(blocked.size(), 0);
     QCOMPARE(boxes.texts, QStringList{});

@@ -5,6 +5,7 @@
 #include "audio.h"
 #include "headlessaudio.h"
 #include "linkfixture.h"
+#include "rtppeer.h"
 
 #include <QJsonArray>
 
@@ -18,18 +19,6 @@ double heapInUse()
     const struct mallinfo2 info = mallinfo2();
     return double(info.uordblks + info.hblkhd);
 }
-
-QJsonObject runRtpPeer(const QStringList &arguments)
-{
-    QProcess peer;
-    peer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    peer.start("python3", QStringList{ZUD_PEERS_DIR "/rtp_unit.py"} + arguments);
-    if (!peer.waitForStarted(eventBound) || !QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 30000)
-        || peer.exitCode() != 0)
-        qFatal("rtp_unit.py %s failed", qPrintable(arguments.join(' ')));
-    return QJsonDocument::fromJson(peer.readAllStandardOutput()).object();
-}
-
 } // namespace
 
 class UnitAudioTest : public QObject

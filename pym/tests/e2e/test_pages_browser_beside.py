@@ -5,7 +5,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import SHOTS_DIR, wait_until  # noqa: E402
+from harness import EVENT_BOUND, SHOTS_DIR, wait_until  # noqa: E402
 from test_pages_configuration import START, ConfigurationTest, shows  # noqa: E402
 
 # The browser tests' helpers import the server's test harness under the name of pym's: they get it
@@ -18,9 +18,6 @@ PYM_HARNESS = sys.modules.pop("harness")
 from config_pages import rows  # noqa: E402
 from pages import Browser  # noqa: E402
 sys.modules["harness"] = PYM_HARNESS
-
-ELSEWHERE_WAIT = 30  # each page asks every 5 s; a loaded machine may be slow
-
 
 def unit_names():
     return sorted(r["name"] for r in rows("centralUnits"))
@@ -56,7 +53,7 @@ class BrowserBesideTest(ConfigurationTest):
 
         # pym learns of it by itself: its count and its Undo are the store's.
         self.wait_page(f"{shows('1 unsaved change')} && {shows('Changed in another window: CU-Browser changed.')}",
-                       "counting the browser's change", ELSEWHERE_WAIT)
+                       "counting the browser's change")
         self.wait_page(shows("Undo: CU-Browser changed"), "naming the browser's step on Undo")
         self.shot("pages-browser-change-in-pym")
 
@@ -66,10 +63,10 @@ class BrowserBesideTest(ConfigurationTest):
         self.keys_to("Undo: CU-Browser changed", *["Tab"] * 5)
         self.screen.key(self.window, "Return")
         self.wait_page(f"{shows('Undone: CU-Browser changed.')} && {shows('No unsaved changes')}", "undoing the browser's step")
-        self.assertTrue(wait_until(lambda: unit_names() == before, 10), unit_names())
+        self.assertTrue(wait_until(lambda: unit_names() == before, EVENT_BOUND), unit_names())
 
         # The browser learns it within a few seconds: its count, the words and the form's name.
-        b.wait_text("Changed in another window: Undone: CU-Browser changed.", timeout=ELSEWHERE_WAIT)
+        b.wait_text("Changed in another window: Undone: CU-Browser changed.")
         b.wait_text("No unsaved changes")
         b.wait(lambda: b.field("Name").get_attribute("value") == unit["name"], message="the form showing the old name")
         b.shot("pym-undo-told-in-the-browser")

@@ -38,7 +38,7 @@ class ConfigurationTest(PageTest):
         self.assertEqual(self.focused(), "")
 
     def configuration_name(self):
-        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=10) as reply:
+        with urllib.request.urlopen("http://127.0.0.1:8765/tuna/list/Configuration.json", timeout=EVENT_BOUND) as reply:
             return json.load(reply)["name"][-1]
 
     def change_configuration_name(self, name):
@@ -115,20 +115,20 @@ class ConfigurationPagesTest(ConfigurationTest):
         os.remove(path)
         self.keys_to("Save as…", "Tab")
         self.screen.key(self.window, "Return")
-        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        dialog = wait_until(lambda: self.screen.titled("Save File"), EVENT_BOUND)
         self.assertTrue(dialog, "no save dialog")
         self.screen.screenshot("pages-save-as-offers-the-open-file")
         self.screen.key(dialog[0], "Return")
-        self.assertTrue(wait_until(lambda: os.path.exists(path), 10), os.listdir(self.user))
+        self.assertTrue(wait_until(lambda: os.path.exists(path), EVENT_BOUND), os.listdir(self.user))
         self.wait_page(shows("Saved as harbour.conf."), "saved as the file opened")
 
         # Save as another name: the title, the bar and the next Save follow it.
         renamed = os.path.join(self.user, "harbour2.conf")
         self.screen.key(self.window, "Return")
-        dialog = wait_until(lambda: self.screen.titled("Save File"), 10)
+        dialog = wait_until(lambda: self.screen.titled("Save File"), EVENT_BOUND)
         self.assertTrue(dialog, "no second save dialog")
         self.screen.answer(dialog[0], renamed)
-        self.assertTrue(wait_until(lambda: os.path.exists(renamed), 10), os.listdir(self.user))
+        self.assertTrue(wait_until(lambda: os.path.exists(renamed), EVENT_BOUND), os.listdir(self.user))
         self.wait_title(f"Configuration - harbour2.conf - {TITLE}")
         self.wait_page(f"document.getElementById('file-name').innerText === 'harbour2.conf' && {shows('Saved as harbour2.conf.')}",
                        "naming harbour2.conf in the bar")
@@ -136,7 +136,7 @@ class ConfigurationPagesTest(ConfigurationTest):
         before = os.path.getmtime(renamed)
         self.keys_to("Save", "shift+Tab")
         self.screen.key(self.window, "Return")
-        self.assertTrue(wait_until(lambda: os.path.getmtime(renamed) != before, 15), "Save did not write harbour2.conf")
+        self.assertTrue(wait_until(lambda: os.path.getmtime(renamed) != before, EVENT_BOUND), "Save did not write harbour2.conf")
 
 
 class SaveAsTest(ConfigurationTest):
@@ -170,7 +170,7 @@ class SaveAsTest(ConfigurationTest):
         # The change is still unsaved: leaving for the updater asks first, and staying keeps the page.
         self.keys_to("Updater", *["shift+Tab"] * 5)
         self.screen.key(self.window, "Return")
-        question = self.leave_question(10)
+        question = self.leave_question(EVENT_BOUND)
         self.assertTrue(question, "leaving asked nothing after a cancelled Save as")
         self.screen.screenshot("pages-leave-question")
         self.screen.key(question, "Escape")
@@ -205,11 +205,11 @@ class CloseTest(ConfigurationTest):
 
         # Closed as a window manager closes it: the page's leave question. "Stay" keeps all.
         self.screen.close_window(self.window)
-        question = self.other_window(10)
+        question = self.other_window(EVENT_BOUND)
         self.assertTrue(question, "closing asked nothing with an unsaved change")
         self.screen.screenshot("pages-close-question")
         self.screen.key(question, "Escape")
-        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), 5))
+        self.assertTrue(wait_until(lambda: question not in self.screen.all_windows(), EVENT_BOUND))
         self.assertIsNone(self.pym.proc.poll(), "pym ended although the question was answered with stay")
         self.assertEqual(self.configuration_name(), "harbour")
         self.wait_page(shows("1 unsaved change"), "still counting the change")
@@ -220,19 +220,19 @@ class CloseTest(ConfigurationTest):
         self.screen.key(self.window, "End")
         self.screen.run("xdotool", "type", "--delay", "20", " typed")
         os.kill(server, signal.SIGKILL)
-        box = wait_until(lambda: self.screen.windows("^Error$"), 5)
+        box = wait_until(lambda: self.screen.windows("^Error$"), EVENT_BOUND)
         self.assertTrue(box, "pym did not say that its server ended")
         self.screen.key(box[0], "Return")
-        self.wait_page(shows("Restart the control centre"), "saying to restart the control centre", 20)
+        self.wait_page(shows("Restart the control centre"), "saying to restart the control centre")
         self.assertEqual(self.page.evaluate("document.querySelector('.row-form input').value"), "harbour typed")
         self.shot("pages-server-killed")
 
         # Closed again, and "leave": pym ends without a word more.
         self.screen.close_window(self.window)
-        question = self.other_window(10)
+        question = self.other_window(EVENT_BOUND)
         self.assertTrue(question, "closing asked nothing with unsaved work")
         self.screen.key(question, "Return")
-        self.assertEqual(self.pym.wait(20), 0)
+        self.assertEqual(self.pym.wait(), 0)
 
 
 class SmallScreenTest(ConfigurationTest):

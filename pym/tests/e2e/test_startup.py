@@ -152,15 +152,15 @@ class StartupTest(unittest.TestCase):
         self.screen.run("xdotool", "windowminimize", "--sync", str(window))
 
         second = self.start()
-        self.assertEqual(second.wait(20), 0)
+        self.assertEqual(second.wait(), 0)
         self.assertIn("control centre already running", second.log())
         self.assertNotIn("old child process found", second.log())
         self.assertIsNone(second.server())
         # The first one keeps its server and shows its window again.
         self.assertTrue(first.wait_log("another start asked for the window"))
-        self.assertTrue(wait_until(lambda: window in self.screen.all_windows(), 10), "the first window stayed hidden")
+        self.assertTrue(wait_until(lambda: window in self.screen.all_windows(), EVENT_BOUND), "the first window stayed hidden")
         # Shown again, it draws its page a moment later.
-        self.assertTrue(wait_until(lambda: set(self.screen.capture(window)[2]) != {255}, 10), "the window stayed blank")
+        self.assertTrue(wait_until(lambda: set(self.screen.capture(window)[2]) != {255}, EVENT_BOUND), "the window stayed blank")
         self.screen.screenshot("startup-second-start")
         self.assertEqual(first.server(), server)
         self.assertTrue(curl_version())
@@ -214,10 +214,10 @@ class StartupTest(unittest.TestCase):
         # replaced by copies of themselves, so the other one's exe link ends in " (deleted)" too.
         # A pym that died leaves its single-instance socket behind: the next start is not held by it.
         dead = self.start()
-        self.assertIsNotNone(dead.main_window(timeout=20))
+        self.assertIsNotNone(dead.main_window())
         dead.kill()
         self.assertTrue(os.path.exists(os.path.join(self.config_home, "intercom-control-centre")))
-        self.assertTrue(wait_until(lambda: not curl_version(), 5), "the dead pym's server outlived it")
+        self.assertTrue(wait_until(lambda: not curl_version(), EVENT_BOUND), "the dead pym's server outlived it")
 
         bin_dir = self.run_dir.path("bin")
         other = os.path.join(self.config_home, "other-bin")

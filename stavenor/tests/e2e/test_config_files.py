@@ -12,7 +12,7 @@ import unittest
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(__file__))
-from harness import DATA_DIR, REPO_DIR, Server, curl, curl_headers  # noqa: E402
+from harness import DATA_DIR, EVENT_BOUND, REPO_DIR, Server, curl, curl_headers  # noqa: E402
 
 SHIPPED_DEFAULT = os.path.join(REPO_DIR, "run", "default.conf")
 FIXTURE = os.path.join(DATA_DIR, "config", "system_sections.conf")
@@ -201,15 +201,15 @@ class ConfigFiles(unittest.TestCase):
         for _ in range(40):
             if leftovers:
                 break
-            saving = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "--max-time", "60",
+            saving = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "--max-time", str(EVENT_BOUND),
                                        "http://127.0.0.1:8765/tuna/configurationFile.json?command=save_file"])
-            deadline = time.monotonic() + 60
+            deadline = time.monotonic() + EVENT_BOUND
             while saving.poll() is None and time.monotonic() < deadline:
                 if [n for n in os.listdir(chosen) if n.startswith("big500.conf.")]:
                     break
             server.proc.kill()
-            server.proc.wait(30)
-            saving.wait(60)
+            server.proc.wait(EVENT_BOUND)
+            saving.wait(EVENT_BOUND)
             leftovers = [n for n in os.listdir(chosen) if n.startswith("big500.conf.")]
             self.assertEqual(read(target + ".conf").split(b"\n", 1)[1], whole.split(b"\n", 1)[1])
             server.close()
