@@ -72,19 +72,19 @@ void connectRun(Brelt* unit, const std::shared_ptr<ProgramWait>& wait, ProgramEn
 {
     const uint64_t run = ++lastRun;
     std::vector<sigc::connection>& connections = runConnections[run];
-    connections.push_back(unit->programDone.connect([wait, run, unit, ended](const std::string& unitId) {
-        LOG(LOG_BRELT, "-- program complete for %s\n", unitId.c_str());
+    auto end = [wait, run, unit, ended](bool failed) {
         disconnectRun(run);
-        if (ended) ended(unit, false);
-        wait->end(false);
+        if (ended) ended(unit, failed);
+        wait->end(failed);
+    };
+    connections.push_back(unit->programDone.connect([end](const std::string& unitId) {
+        LOG(LOG_BRELT, "-- program complete for %s\n", unitId.c_str());
+        end(false);
     }));
-    connections.push_back(
-        unit->programFailed.connect([wait, run, unit, ended](const std::string& unitId, const std::string&) {
-            LOG(LOG_BRELT, "-- program failed for %s\n", unitId.c_str());
-            disconnectRun(run);
-            if (ended) ended(unit, true);
-            wait->end(true);
-        }));
+    connections.push_back(unit->programFailed.connect([end](const std::string& unitId, const std::string&) {
+        LOG(LOG_BRELT, "-- program failed for %s\n", unitId.c_str());
+        end(true);
+    }));
     connections.push_back(
         unit->progress.connect([wait](const std::string&, int current, int total, const std::string& text) {
             LOG(LOG_BRELT, "-- program progress %d/%d %s\n", current, total, text.c_str());

@@ -69,7 +69,7 @@ void NewUnitDialog::updateOkButton()
         resize(width(), std::max(minimumSizeHint().height(), layout()->totalHeightForWidth(width())));
     }
     ui->buttonBox->button(QDialogButtonBox::Ok)
-        ->setEnabled(!ui->nameLineEdit->text().isEmpty() && (kept || isValidIpAddress(address)));
+        ->setEnabled(!ui->nameLineEdit->text().isEmpty() && !address.isEmpty() && problem.isEmpty());
 }
 
 void NewUnitDialog::on_ipLineEdit_textChanged(const QString &)

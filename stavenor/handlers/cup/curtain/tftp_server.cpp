@@ -131,15 +131,15 @@ void TftpThread::onPacket(const uint8_t* data, size_t length, const std::string&
     // Only the ACK of the block in flight moves the transfer: a late or repeated one sends nothing.
     if (opcode != TFTP_ACK || !block || *block != (currentBlock & 0xFFFF)) return;
     attempts = 0;
-    if (!awaitingOptionAck) {
-        ackedBytes = std::min(currentBlock * blockSize, total());
-        acknowledged.emit(ackedBytes, total());
-    }
     if (awaitingOptionAck) {
         LOG(LOG_CURTAIN, "options negotiation success!\n");
         awaitingOptionAck = false;
         startTransfer();
-    } else if (currentBlock == blockCount) {
+        return;
+    }
+    ackedBytes = std::min(currentBlock * blockSize, total());
+    acknowledged.emit(ackedBytes, total());
+    if (currentBlock == blockCount) {
         timer.disconnect();
         finished.emit(true, clientKey);
     } else {
