@@ -6,7 +6,7 @@
 import {useCallback, useRef, useState} from "../lib/preact-htm.js";
 import {describe, usePolling} from "../common/ui.js";
 import {jobProgress, startJob, unitList} from "../common/api/updater.js";
-import {ServerGone} from "../common/client.js";
+import {ServerGone, WINDOW} from "../common/client.js";
 import {limiter} from "../common/limit.js";
 import {actionOf, jobLabel} from "./actions.js";
 import {codeText, failureText, refusalText} from "./job_words.js";
@@ -19,8 +19,6 @@ const GONE_POLLS = 6;
 // States in which a restarted unit has not announced itself again.
 const NOT_BACK = new Set(["down", "probably down", "rebooting"]);
 let lastJobId = 0;
-// This page's name among the windows: with a job's number here it names the job everywhere.
-const pageName = `${Date.now().toString(36)}${Math.random().toString(36).slice(2, 8)}`;
 
 /**
  * @typedef {{id: number, type: string, state: "running" | "restarting" | "success" | "error", current: number,
@@ -63,7 +61,8 @@ export function useJobs(log, onEnd) {
      */
     const start = useCallback(async (type, units, params, sent = "") => {
         const label = jobLabel(type);
-        const key = `${pageName}-${++lastJobId}`;
+        // The window's name with the job's number here names the job in every window.
+        const key = `${WINDOW}-${++lastJobId}`;
         const since = Date.now();
         let records;
         try {

@@ -74,13 +74,18 @@ export function useRun(port, feed) {
         if (port?.flashing && phaseRef.current === "idle") setPhase("running");
     }, [port?.flashing]);
 
+    /** No run shown: no phase, progress or failure. */
+    const clear = () => {
+        setPhase("idle");
+        setData({});
+        setFailure("");
+    };
+
     // Another port: the last port's run, its end or its failure, is not this one's.
     const portName = port?.name;
     useEffect(() => {
         if (ACTIVE.has(phaseRef.current)) return;
-        setPhase("idle");
-        setData({});
-        setFailure("");
+        clear();
         setCheckError("");
     }, [portName]);
 
@@ -88,11 +93,7 @@ export function useRun(port, feed) {
     const runState = feed.run?.state || "";
     const lastRunState = useRef(runState);
     useEffect(() => {
-        if (lastRunState.current === "failed" && runState !== "failed" && phaseRef.current === "error") {
-            setPhase("idle");
-            setData({});
-            setFailure("");
-        }
+        if (lastRunState.current === "failed" && runState !== "failed" && phaseRef.current === "error") clear();
         lastRunState.current = runState;
     }, [runState]);
 
@@ -182,9 +183,7 @@ export function useRun(port, feed) {
     /** Lets the run's end go, in every window. */
     const dismiss = () => change(async () => {
         await curtain.dismissRun();
-        setPhase("idle");
-        setData({});
-        setFailure("");
+        clear();
     });
 
     /** Another image went to the waiting run: its progress starts afresh from the server's next answer. */
